@@ -49,7 +49,6 @@ void UrlFetch::start()
     });
     connect(reply, &QNetworkReply::finished, this, &UrlFetch::fetchFinished);
     progressTimer.start();
-    sendProgress();
 }
 
 void UrlFetch::writeReceived()

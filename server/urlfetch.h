@@ -55,6 +55,6 @@ private:
     QTimer progressTimer;
     qint64 fetched = 0;
     qint64 total = 0;
-    qint64 reported = -1;
+    qint64 reported = 0;
     bool over = false;
 };
