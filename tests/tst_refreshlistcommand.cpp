@@ -32,6 +32,8 @@ private Q_SLOTS:
     void errorReplyKeepsPreviousList();
     void connectionRefused();
     void silentServer();
+    void runawayServer_data();
+    void runawayServer();
     void unsafeProtocolText_data();
     void unsafeProtocolText();
 };
@@ -42,7 +44,11 @@ void TestRefreshListCommand::initTestCase()
     RefreshListCommand::setSilenceMs(SilenceMs);
 }
 
-void TestRefreshListCommand::init() { setAccount(QStringLiteral("alice"), QStringLiteral("x")); }
+void TestRefreshListCommand::init()
+{
+    setAccount(QStringLiteral("alice"), QStringLiteral("x"));
+    RefreshListCommand::setListLimits({});
+}
 
 void TestRefreshListCommand::requestPrefix_data()
 {
@@ -204,6 +210,58 @@ void TestRefreshListCommand::silentServer()
     QVERIFY(runner.elapsedMs() >= ReplyTimeoutMs);
     QCOMPARE(server.received(), aliceRefresh);
     QVERIFY(server.waitForClosedByClient());
+}
+
+void TestRefreshListCommand::runawayServer_data()
+{
+    QTest::addColumn<FakeScript>("reply");
+    QTest::addColumn<BaseCommand::CommandResult>("result");
+    QTest::addColumn<QString>("list");
+
+    constexpr qsizetype MaxBytes = 4096;
+    const QByteArray chunk(1024, 'a');
+    auto reply = [] { return FakeScript().awaitBytes(aliceRefresh.size()).send("filelist\n"); };
+
+    // Far more than the limit, fast, from a server that never stops on its own.
+    FakeScript flood = reply();
+    for (int i = 0; i < 400; ++i)
+        flood.send(chunk);
+    QTest::newRow("list beyond the size limit")
+        << flood << BaseCommand::ReceivedDataFormatError << QString();
+    QTest::newRow("list exactly at the size limit")
+        << reply().send(QByteArray(MaxBytes, 'b')).close() << BaseCommand::NoError
+        << QString(MaxBytes, u'b');
+    QTest::newRow("one byte beyond the size limit in one piece")
+        << reply().send(QByteArray(MaxBytes + 1, 'b')).close()
+        << BaseCommand::ReceivedDataFormatError << QString();
+
+    // A byte now and then, never silent long enough to end the list.
+    FakeScript trickle = reply();
+    for (int i = 0; i < 200; ++i)
+        trickle.send("c").pause(SilenceMs / 4);
+    QTest::newRow("list that never falls silent")
+        << trickle << BaseCommand::ReceivedDataFormatError << QString();
+}
+
+void TestRefreshListCommand::runawayServer()
+{
+    QFETCH(FakeScript, reply);
+    QFETCH(BaseCommand::CommandResult, result);
+    QFETCH(QString, list);
+    constexpr int MaxMs = 1500;
+    RefreshListCommand::setListLimits({4096, MaxMs});
+
+    FakeServer server;
+    server.useForSettings();
+    server.addScript(reply);
+    auto *command = new RefreshListCommand(6);
+    CommandRunner runner(command);
+    QVERIFY(runner.run());
+    QCOMPARE(runner.finishedResults(), QList{result});
+    QCOMPARE(command->getReceivedData(), list);
+    // Cut off by the limits, long before the server would have stopped.
+    QVERIFY2(runner.elapsedMs() < MaxMs + 4 * SilenceMs,
+             QByteArray::number(runner.elapsedMs()).constData());
 }
 
 void TestRefreshListCommand::unsafeProtocolText_data()

@@ -2,6 +2,9 @@
 
 #include "logging.h"
 
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QTcpSocket>
 
 #include <atomic>
@@ -10,10 +13,36 @@
 namespace {
 std::atomic<int> silenceMs{RefreshListCommand::DefaultSilenceMs};
 const QByteArray listWord = QByteArrayLiteral("filelist\n");
+QMutex limitsMutex;
+RefreshListCommand::ListLimits listLimits;
 } // namespace
 
 int RefreshListCommand::getSilenceMs() { return silenceMs; }
 void RefreshListCommand::setSilenceMs(int ms) { silenceMs = ms; }
+
+RefreshListCommand::ListLimits RefreshListCommand::getListLimits()
+{
+    QMutexLocker lock(&limitsMutex);
+    return listLimits;
+}
+
+void RefreshListCommand::setListLimits(const ListLimits &limits)
+{
+    QMutexLocker lock(&limitsMutex);
+    listLimits = limits;
+}
+
+BaseCommand::CommandResult RefreshListCommand::parseReply(const QByteArray &reply, QString &list)
+{
+    if (!reply.startsWith(listWord))
+        return getErrorType(reply);
+    QByteArray text = reply.mid(listWord.size());
+    const auto zero = text.indexOf('\0');
+    if (zero >= 0)
+        text.truncate(zero);
+    list = QString::fromLatin1(text);
+    return NoError;
+}
 
 RefreshListCommand::RefreshListCommand(qulonglong commandId, QObject *parent)
     : BaseCommand(commandId, BaseCommand::RefreshListCommand, Exclusive, parent)
@@ -38,23 +67,34 @@ void RefreshListCommand::execute()
     if (!writeRequestAndWaitForReply(socket.get(), request))
         return;
 
+    const ListLimits limits = getListLimits();
+    const qsizetype maxReply = listWord.size() + limits.maxBytes;
+    QElapsedTimer listTimer;
+    listTimer.start();
     QByteArray reply = socket->readAll();
     const int silence = getSilenceMs();
-    while (socket->waitForReadyRead(silence))
+    bool overLimit = false;
+    while (!overLimit && socket->waitForReadyRead(silence)) {
         reply += socket->readAll();
-    reply += socket->readAll();
-    socket->disconnectFromHost();
+        overLimit = reply.size() > maxReply || listTimer.elapsed() > limits.maxMs;
+    }
+    if (!overLimit) {
+        reply += socket->readAll();
+        overLimit = reply.size() > maxReply;
+    }
+    if (overLimit)
+        socket->abort(); // whatever else it sends is not read
+    else
+        socket->disconnectFromHost();
     socket.reset();
     qCDebug(lcNetwork) << "refresh received" << reply.size() << "bytes";
-
-    if (!reply.startsWith(listWord)) {
-        Q_EMIT finished(commandId, getErrorType(reply));
+    if (overLimit) {
+        qCDebug(lcNetwork) << "refresh list beyond" << limits.maxBytes << "bytes or"
+                           << limits.maxMs << "ms; dropped";
+        Q_EMIT finished(commandId, ReceivedDataFormatError);
         return;
     }
-    QByteArray list = reply.mid(listWord.size());
-    const auto zero = list.indexOf('\0');
-    if (zero >= 0)
-        list.truncate(zero);
-    receivedData = QString::fromLatin1(list);
-    Q_EMIT finished(commandId, NoError);
+
+    const CommandResult result = parseReply(reply, receivedData);
+    Q_EMIT finished(commandId, result);
 }

@@ -7,7 +7,9 @@
 //                  or  error\n<code>
 //
 // The list has no terminator and no length: it ends when the server closes the
-// connection or stays silent for one silence window (1 s).
+// connection or stays silent for one silence window (1 s). A server that keeps
+// sending beyond the size or time limit is cut off: the command ends with
+// ReceivedDataFormatError and keeps nothing of what it received.
 
 #include "basecommand.h"
 
@@ -23,6 +25,21 @@ public:
     // The silence that ends the list; tests shorten it.
     static int getSilenceMs();
     static void setSilenceMs(int ms);
+
+    // Limits on one list, so that a runaway server cannot exhaust the memory or keep
+    // the command (and the scheduler's exclusive slot) forever. Tests lower them.
+    static constexpr qsizetype DefaultMaxListBytes = qsizetype(256) * 1024 * 1024;
+    static constexpr int DefaultMaxListMs = 10 * 60 * 1000;
+    struct ListLimits {
+        qsizetype maxBytes = DefaultMaxListBytes;
+        int maxMs = DefaultMaxListMs;
+    };
+    static ListLimits getListLimits();
+    static void setListLimits(const ListLimits &limits);
+
+    // Judges a complete reply: NoError with the list text (Latin-1, up to the first
+    // zero byte) for "filelist\n"; otherwise the decoded error, `list` untouched.
+    static CommandResult parseReply(const QByteArray &reply, QString &list);
 
     explicit RefreshListCommand(qulonglong commandId, QObject *parent = nullptr);
 
