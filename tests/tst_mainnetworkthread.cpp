@@ -147,6 +147,18 @@ quint16 closedPort()
     return port;
 }
 
+// A faulty command: its thread ends without reporting how it ended.
+class SilentCommand final : public BaseCommand
+{
+public:
+    explicit SilentCommand(qulonglong id) : BaseCommand(id, CreateDirectoryCommand, Exclusive) {}
+    QString getCommandTypeString() const override { return QStringLiteral("Silent"); }
+    void execute() override { Q_EMIT started(commandId); }
+
+protected:
+    QString getCommandName() const override { return QStringLiteral("silent"); }
+};
+
 // Lets the check timer tick several times.
 constexpr int SeveralTicksMs = 120;
 
@@ -177,6 +189,7 @@ private Q_SLOTS:
     void backgroundRefreshWaitsForTheTimer();
     void successfulRefreshAnnouncesTheList();
     void finishedCommandIsDeletedOnlyAfterItsThreadEnded();
+    void commandEndingWithoutReportFailsOnce();
 };
 
 void TestMainNetworkThread::init()
@@ -543,6 +556,26 @@ void TestMainNetworkThread::finishedCommandIsDeletedOnlyAfterItsThreadEnded()
     // ...but ends on its own and is deleted then.
     QTRY_VERIFY(*returned);
     QTRY_VERIFY(*destroyed);
+}
+
+void TestMainNetworkThread::commandEndingWithoutReportFailsOnce()
+{
+    SchedulerFixture f(Settings::BackgroundSync, 1);
+    const qulonglong silent =
+        f.scheduler.queueCommand([](qulonglong id) { return new SilentCommand(id); });
+    const qulonglong next = f.queue(BaseCommand::NonExclusive);
+    // The user learns of the failure, and the stream is free for the next command.
+    QTRY_VERIFY(f.hasFinished(silent));
+    QTRY_VERIFY(f.isRunning(next));
+    f.release(next);
+    QTRY_VERIFY(f.hasFinished(next));
+    QTest::qWait(SeveralTicksMs);
+    const QList<Record> records = f.recordsOf(silent);
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(records.last().state, CommandInfo::Finished);
+    QCOMPARE(records.last().result, BaseCommand::UnknownError);
+    QCOMPARE(f.recordsOf(next).last().result, BaseCommand::NoError);
+    QVERIFY(f.scheduler.getRunningCommandIds().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestMainNetworkThread)

@@ -103,6 +103,7 @@ private Q_SLOTS:
     void commandProcessing(qulonglong commandId, qulonglong currentState,
                            qulonglong fullState, int time);
     void deleteEndedCommands();
+    void commandThreadEnded(qulonglong commandId);
 
 private:
     BaseCommand::CommandExclusivity getCurrentExclusivity() const;
