@@ -62,20 +62,21 @@ private:
     void initItem(quint64 id, quint64 parentId, bool isDir, const QString &name, quint64 size,
                   const QDateTime &date, bool uploaded);
 
+    // The flags are kept together at the end, so a record takes no padding.
     quint64 id = 0;
     quint64 parentId = 0;
-    bool itemIsDir = false;
-    bool itemIsUrl = false;
-    bool itemIsAvailable = true;
     QString name;
     QString url;
     QString externalDownloadUrl;
     quint64 fileSize = 0;
     QDateTime fileDate;
-    bool itemIsUploaded = false;
     QString description;
+    QString password;
+    bool itemIsDir = false;
+    bool itemIsUrl = false;
+    bool itemIsAvailable = true;
+    bool itemIsUploaded = false;
     bool itemIsSearchable = true;
     bool itemIsDeleted = false;
     bool itemPasswordModify = false;
-    QString password;
 };

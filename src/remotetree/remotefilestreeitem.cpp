@@ -9,15 +9,14 @@
 using Locker = QMutexLocker<QRecursiveMutex>;
 
 RemoteFilesTreeItem::RemoteFilesTreeItem(RemoteFilesTreeItem *parent)
-    : itemData(new RemoteFileInfo(0, 0, true, QStringLiteral("root"), 0,
-                                  QDateTime::currentDateTime(), true)),
+    : itemData(0, 0, true, QStringLiteral("root"), 0, QDateTime::currentDateTime(), true),
       parentItem(parent)
 {
     setItemSelfId();
 }
 
 RemoteFilesTreeItem::RemoteFilesTreeItem(const RemoteFileInfo &info, RemoteFilesTreeItem *parent)
-    : itemData(new RemoteFileInfo(info)), parentItem(parent)
+    : itemData(info), parentItem(parent)
 {
     setItemSelfId();
 }
@@ -37,7 +36,6 @@ RemoteFilesTreeItem::~RemoteFilesTreeItem()
     }
     itemSelfIdMap.remove(selfId);
     delete childNameIndex;
-    delete itemData;
 }
 
 void RemoteFilesTreeItem::setItemSelfId()
@@ -60,13 +58,13 @@ RemoteFilesTreeItem *RemoteFilesTreeItem::containedTwin(const QString &name) con
         const size_t key = NameCollationKey::hash(name);
         for (auto it = childNameIndex->constFind(key);
              it != childNameIndex->cend() && it.key() == key; ++it) {
-            if (QString::localeAwareCompare(it.value()->itemData->getName(), name) == 0)
+            if (QString::localeAwareCompare(it.value()->itemData.getName(), name) == 0)
                 return it.value();
         }
         return nullptr;
     }
     for (RemoteFilesTreeItem *item : childItems) {
-        if (QString::localeAwareCompare(item->itemData->getName(), name) == 0)
+        if (QString::localeAwareCompare(item->itemData.getName(), name) == 0)
             return item;
     }
     return nullptr;
@@ -75,12 +73,12 @@ RemoteFilesTreeItem *RemoteFilesTreeItem::containedTwin(const QString &name) con
 void RemoteFilesTreeItem::indexChild(RemoteFilesTreeItem *child)
 {
     if (childNameIndex) {
-        childNameIndex->insert(NameCollationKey::hash(child->itemData->getName()), child);
+        childNameIndex->insert(NameCollationKey::hash(child->itemData.getName()), child);
     } else if (childItems.size() > NameIndexThreshold) {
         childNameIndex = new QMultiHash<size_t, RemoteFilesTreeItem *>();
         childNameIndex->reserve(childItems.size() * 2);
         for (RemoteFilesTreeItem *item : std::as_const(childItems))
-            childNameIndex->insert(NameCollationKey::hash(item->itemData->getName()), item);
+            childNameIndex->insert(NameCollationKey::hash(item->itemData.getName()), item);
     }
 }
 
@@ -98,11 +96,11 @@ bool RemoteFilesTreeItem::appendChecked(RemoteFilesTreeItem *child, bool checkAn
 {
     Locker locker(&treeMutex);
     RemoteFilesTreeItem *folder = this;
-    while (folder && !folder->itemData->isDir())
+    while (folder && !folder->itemData.isDir())
         folder = folder->parentItem;
     if (!folder || !child || child == folder || (checkAncestry && child->ancestorFor(folder)))
         return false;
-    if (folder->containedTwin(child->itemData->getName()))
+    if (folder->containedTwin(child->itemData.getName()))
         return false;
     folder->childItems.append(child);
     folder->indexChild(child);
@@ -120,13 +118,13 @@ void RemoteFilesTreeItem::removeChild(RemoteFilesTreeItem *child)
         return;
     childItems.removeAt(at);
     if (childNameIndex)
-        childNameIndex->remove(NameCollationKey::hash(child->itemData->getName()), child);
+        childNameIndex->remove(NameCollationKey::hash(child->itemData.getName()), child);
 }
 
 bool RemoteFilesTreeItem::containsChild(const RemoteFilesTreeItem *child) const
 {
     Locker locker(&treeMutex);
-    return child && containedTwin(child->itemData->getName()) != nullptr;
+    return child && containedTwin(child->itemData.getName()) != nullptr;
 }
 
 bool RemoteFilesTreeItem::ancestorFor(const RemoteFilesTreeItem *item) const
@@ -199,7 +197,7 @@ bool RemoteFilesTreeItem::operator<(const RemoteFilesTreeItem &other) const
 quint64 RemoteFilesTreeItem::getItemInnerParentId() const
 {
     Locker locker(&treeMutex);
-    return parentItem ? parentItem->itemData->getId() : 0;
+    return parentItem ? parentItem->itemData.getId() : 0;
 }
 
 void RemoteFilesTreeItem::setItemInnerName(const QString &value)
@@ -207,23 +205,23 @@ void RemoteFilesTreeItem::setItemInnerName(const QString &value)
     Locker locker(&treeMutex);
     // Keep the folder's name index in step; the item may be listed there.
     if (parentItem && parentItem->childNameIndex
-        && parentItem->childNameIndex->remove(NameCollationKey::hash(itemData->getName()), this)) {
+        && parentItem->childNameIndex->remove(NameCollationKey::hash(itemData.getName()), this)) {
         parentItem->childNameIndex->insert(NameCollationKey::hash(value), this);
     }
-    itemData->setName(value);
+    itemData.setName(value);
 }
 
 #define RECORD_GETTER(type, method, recordMethod) \
     type RemoteFilesTreeItem::method() const \
     { \
         Locker locker(&treeMutex); \
-        return itemData->recordMethod(); \
+        return itemData.recordMethod(); \
     }
 #define RECORD_SETTER(type, method, recordMethod) \
     void RemoteFilesTreeItem::method(type value) \
     { \
         Locker locker(&treeMutex); \
-        itemData->recordMethod(value); \
+        itemData.recordMethod(value); \
     }
 
 RECORD_GETTER(quint64, getItemInnerId, getId)
@@ -260,19 +258,19 @@ RECORD_GETTER(bool, isRootRecord, isRootRecord)
 void RemoteFilesTreeItem::setItemPasswordModify()
 {
     Locker locker(&treeMutex);
-    itemData->setPasswordModify();
+    itemData.setPasswordModify();
 }
 
 RemoteFileInfo RemoteFilesTreeItem::getItemInfo() const
 {
     Locker locker(&treeMutex);
-    return *itemData;
+    return itemData;
 }
 
 QVariant RemoteFilesTreeItem::data(int column) const
 {
     Locker locker(&treeMutex);
-    return itemData->value(column);
+    return itemData.value(column);
 }
 
 QString RemoteFilesTreeItem::getLocalPathForUpload() const

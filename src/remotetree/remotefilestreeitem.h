@@ -96,7 +96,7 @@ public:
     static RemoteFilesTreeItem *getItemBySelfId(quint64 selfId);
 
     // Folders with more children than this keep a name index for the duplicate check.
-    static constexpr int NameIndexThreshold = 24;
+    static constexpr int NameIndexThreshold = 8;
 
 private:
     void setItemSelfId();
@@ -105,7 +105,8 @@ private:
     void indexChild(RemoteFilesTreeItem *child);
 
     QList<RemoteFilesTreeItem *> childItems;
-    RemoteFileInfo *itemData;
+    // Held by value: one allocation less per item in lists of a million lines.
+    RemoteFileInfo itemData;
     QString localPathForUpload;
     RemoteFilesTreeItem *parentItem;
     quint64 selfId = 0;

@@ -95,17 +95,18 @@ RemoteFilesTreeModel::RemoteFilesTreeModel(const QString &list, QObject *parent)
     realRootItem = new RemoteFilesTreeItem(rootInfo, rootItem);
     rootItem->appendChild(realRootItem);
     setupModelData(list, realRootItem);
-    connectToScheduler();
 }
 
 RemoteFilesTreeModel::~RemoteFilesTreeModel()
 {
-    qDeleteAll(unlinkedItems);
+    // A refused item may have been moved into a tree since; then that tree owns it.
+    QList<RemoteFilesTreeItem *> loose;
+    for (RemoteFilesTreeItem *item : std::as_const(unlinkedItems)) {
+        if (item->row() < 0)
+            loose.append(item);
+    }
+    qDeleteAll(loose);
     delete rootItem;
-}
-
-void RemoteFilesTreeModel::connectToScheduler()
-{
 }
 
 QString RemoteFilesTreeModel::downloadAddress(QStringView segment, const QString &name)
@@ -583,7 +584,7 @@ bool RemoteFilesTreeModel::dropMimeData(const QMimeData *data, Qt::DropAction ac
             qCDebug(lcRemoteTree) << "drop: not a local file, skipping" << url;
             continue;
         }
-        const QFileInfo fileInfo(QDir::cleanPath(url.toLocalFile()));
+        const QFileInfo fileInfo(url.toLocalFile());
         qCDebug(lcRemoteTree) << "first path" << fileInfo.filePath() << " path" << fileInfo.path()
                               << " isSymLink" << fileInfo.isSymLink();
         addNewItemToModel(fileInfo, target);
@@ -606,8 +607,10 @@ RemoteFilesTreeItem *RemoteFilesTreeModel::makeLocalItem(const QFileInfo &fileIn
     return item;
 }
 
-void RemoteFilesTreeModel::addNewItemToModel(const QFileInfo &fileInfo, RemoteFilesTreeItem *parent)
+void RemoteFilesTreeModel::addNewItemToModel(const QFileInfo &givenInfo, RemoteFilesTreeItem *parent)
 {
+    // "dir/" would have no name, and would look through a symbolic link named dir.
+    const QFileInfo fileInfo(QDir::cleanPath(givenInfo.absoluteFilePath()));
     if (fileInfo.isRoot() || fileInfo.isSymLink())
         return;
     if (!fileInfo.exists()) {

@@ -89,7 +89,6 @@ private:
     QModelIndex indexForLinkedItem(RemoteFilesTreeItem *item) const;
     // Second half of a layout change whose layoutAboutToBeChanged() was emitted.
     void finishLayoutChange();
-    void connectToScheduler();
 
     QFileIconProvider iconProvider;
     RemoteFilesTreeItem *rootItem;
