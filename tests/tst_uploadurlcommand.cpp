@@ -126,6 +126,17 @@ void TestUploadUrlCommand::messages_data()
     QTest::newRow("closed after progress")
         << script().send("progress\n10\t20").pause(gap).close()
         << BaseCommand::ConnectionError << QList<qulonglong>{10, 20} << false;
+    FakeScript stuck = script();
+    FakeScript garbage = script();
+    for (int i = 0; i < 3 * MessageWaitMs / gap; ++i) {
+        stuck.send("progress\n10\t20").pause(gap);
+        garbage.send("progress\nnot a count").pause(gap);
+    }
+    QTest::newRow("progress that never advances ends like silence, reported once")
+        << stuck.send(done).close() << BaseCommand::ConnectionError << QList<qulonglong>{10, 20}
+        << false;
+    QTest::newRow("endless unreadable progress ends like silence")
+        << garbage.send(done).close() << BaseCommand::ConnectionError << none << false;
     QTest::newRow("silent longer than the message limit")
         << script().send("progress\n10\t20").pause(MessageWaitMs * 3).send(done).close()
         << BaseCommand::ConnectionError << QList<qulonglong>{10, 20} << false;

@@ -6,6 +6,7 @@
 #include "remotetree/remotefilestreemodel.h"
 #include "uploadurlmessage.h"
 
+#include <QElapsedTimer>
 #include <QTcpSocket>
 
 #include <initializer_list>
@@ -85,6 +86,14 @@ void UploadUrlCommand::execute()
 BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
 {
     QByteArray read;
+    // A server that keeps talking without its count moving on is as stuck as a silent
+    // one; and a repeated count is not reported again, so such a server cannot flood
+    // the transfer window either.
+    QElapsedTimer sinceAdvance;
+    sinceAdvance.start();
+    bool reported = false;
+    quint64 lastCurr = 0;
+    quint64 lastTotal = 0;
     for (;;) {
         if (read.isEmpty()) {
             if (socket->bytesAvailable() == 0 && !socket->waitForReadyRead(messageWaitMs)) {
@@ -106,10 +115,20 @@ BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
         quint64 curr = 0;
         quint64 total = 0;
         // A message that does not parse is ignored; the server goes on.
-        if (UploadUrlMessage::parseProgress(message, curr, total))
-            Q_EMIT processing(commandId, curr, total, getElapsedMs());
-        else
+        if (!UploadUrlMessage::parseProgress(message, curr, total)) {
             qCDebug(lcNetwork) << "upload url: progress ignored:" << message;
+        } else if (!reported || curr != lastCurr || total != lastTotal) {
+            if (!reported || curr > lastCurr)
+                sinceAdvance.restart();
+            reported = true;
+            lastCurr = curr;
+            lastTotal = total;
+            Q_EMIT processing(commandId, curr, total, getElapsedMs());
+        }
+        if (sinceAdvance.elapsed() > messageWaitMs) {
+            qCDebug(lcNetwork) << "upload url: no progress for" << messageWaitMs << "ms";
+            return ConnectionError;
+        }
     }
 }
 

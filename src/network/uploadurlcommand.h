@@ -5,7 +5,9 @@
 //
 //   client -> <login>\n<password>\nuploadurl\n<folder id>\t<name>\t<address>
 //   server -> progress\n<bytes so far>\t<total>[\t]     any number, at most ten
-//                                                      minutes apart
+//                                                      minutes apart; a count that
+//                                                      does not grow for as long
+//                                                      counts as silence
 //   server -> done\n<id>\t<size>\t<filesystemName>      the item gets its id, size,
 //                                                      download address, "uploaded"
 //          or error\n<code>
