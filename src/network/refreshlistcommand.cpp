@@ -3,8 +3,6 @@
 #include "logging.h"
 
 #include <QElapsedTimer>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QTcpSocket>
 
 #include <atomic>
@@ -13,8 +11,8 @@
 namespace {
 std::atomic<int> silenceMs{RefreshListCommand::DefaultSilenceMs};
 const QByteArray listWord = QByteArrayLiteral("filelist\n");
-QMutex limitsMutex;
-RefreshListCommand::ListLimits listLimits;
+std::atomic<qsizetype> maxListBytes{RefreshListCommand::DefaultMaxListBytes};
+std::atomic<int> maxListMs{RefreshListCommand::DefaultMaxListMs};
 } // namespace
 
 int RefreshListCommand::getSilenceMs() { return silenceMs; }
@@ -22,14 +20,13 @@ void RefreshListCommand::setSilenceMs(int ms) { silenceMs = ms; }
 
 RefreshListCommand::ListLimits RefreshListCommand::getListLimits()
 {
-    QMutexLocker lock(&limitsMutex);
-    return listLimits;
+    return {maxListBytes, maxListMs};
 }
 
 void RefreshListCommand::setListLimits(const ListLimits &limits)
 {
-    QMutexLocker lock(&limitsMutex);
-    listLimits = limits;
+    maxListBytes = limits.maxBytes;
+    maxListMs = limits.maxMs;
 }
 
 BaseCommand::CommandResult RefreshListCommand::parseReply(const QByteArray &reply, QString &list)
