@@ -1,0 +1,184 @@
+#include "basecommand.h"
+
+#include "logging.h"
+#include "settings.h"
+
+#include <QMetaType>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QTcpSocket>
+
+#include <limits>
+
+std::atomic<QThread *> BaseCommand::mainThread{nullptr};
+
+namespace {
+QMutex timeoutsMutex;
+BaseCommand::Timeouts currentTimeouts;
+
+// Base-10 integer as the server writes its error code: leading white space and a
+// sign are allowed, nothing may follow the digits, the value must fit 32 bits.
+bool parseErrorCode(const QByteArray &text, int &value)
+{
+    int i = 0;
+    const int n = text.size();
+    while (i < n && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\v'
+                     || text[i] == '\f'))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i == n)
+        return false;
+    qint64 magnitude = 0;
+    for (; i < n; ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9')
+            return false;
+        magnitude = magnitude * 10 + (c - '0');
+        if (magnitude > qint64(std::numeric_limits<int>::max()) + 1)
+            return false;
+    }
+    const qint64 signedValue = negative ? -magnitude : magnitude;
+    if (signedValue > std::numeric_limits<int>::max())
+        return false;
+    value = int(signedValue);
+    return true;
+}
+} // namespace
+
+BaseCommand::Timeouts BaseCommand::getTimeouts()
+{
+    QMutexLocker lock(&timeoutsMutex);
+    return currentTimeouts;
+}
+
+void BaseCommand::setTimeouts(const Timeouts &timeouts)
+{
+    QMutexLocker lock(&timeoutsMutex);
+    currentTimeouts = timeouts;
+}
+
+BaseCommand::BaseCommand(qulonglong commandId, CommandType type,
+                         CommandExclusivity exclusivity, QObject *parent)
+    : QThread(parent), commandType(type), commandExclusivity(exclusivity),
+      commandId(commandId)
+{
+    // Direct: the signal is emitted on the command's own thread, and the flag must be
+    // set even when the loop is not running yet.
+    connect(this, &BaseCommand::quitLocalEventLoop, this, &BaseCommand::onQuitLocalEventLoop,
+            Qt::DirectConnection);
+}
+
+BaseCommand::~BaseCommand() = default;
+
+void BaseCommand::setMainThread(QThread *thread) { mainThread = thread; }
+QThread *BaseCommand::getMainThread() { return mainThread; }
+
+void BaseCommand::registerMetaTypes()
+{
+    qRegisterMetaType<BaseCommand::CommandType>("BaseCommand::CommandType");
+    qRegisterMetaType<BaseCommand::CommandResult>("BaseCommand::CommandResult");
+    qRegisterMetaType<BaseCommand::CommandExclusivity>("BaseCommand::CommandExclusivity");
+    qRegisterMetaType<Settings::SettingType>("Settings::SettingType");
+}
+
+QByteArray BaseCommand::toProtocolBytes(const QString &text) { return text.toLatin1(); }
+
+QString BaseCommand::describeUnsafeProtocolText(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\n'))
+            return tr("It must not contain a tab or a line break.");
+        if (c.unicode() > 0xFF)
+            return tr("The character \"%1\" cannot be sent to the server; only Latin-1 "
+                      "characters can.")
+                .arg(c);
+    }
+    return {};
+}
+
+void BaseCommand::run()
+{
+    timer.start();
+    execute();
+}
+
+void BaseCommand::prepareByteArrayForRequest(QByteArray &request) const
+{
+    const Settings *settings = Settings::getInstance();
+    request.append(toProtocolBytes(settings->getLogin())).append('\n');
+    request.append(toProtocolBytes(settings->getPass())).append('\n');
+    request.append(toProtocolBytes(getCommandName())).append('\n');
+}
+
+QTcpSocket *BaseCommand::getControlSocket()
+{
+    const Settings *settings = Settings::getInstance();
+    auto *socket = new QTcpSocket;
+    const QString host = settings->getServerHost();
+    const int port = settings->getServerPort();
+    socket->connectToHost(host, quint16(port), QIODevice::ReadWrite);
+    if (socket->waitForConnected(getTimeouts().connectMs))
+        return socket;
+    qCDebug(lcNetwork) << "cannot connect to" << host << port << socket->errorString();
+    Q_EMIT finished(commandId, InitialConnectionError);
+    delete socket;
+    return nullptr;
+}
+
+bool BaseCommand::writeRequestAndWaitForReply(QTcpSocket *socket, const QByteArray &request)
+{
+    const Timeouts limits = getTimeouts();
+    socket->write(request);
+    if (!socket->waitForBytesWritten(limits.writeMs) && socket->bytesToWrite() > 0) {
+        Q_EMIT finished(commandId, ConnectionError);
+        return false;
+    }
+    if (socket->bytesAvailable() == 0 && !socket->waitForReadyRead(limits.replyMs)) {
+        Q_EMIT finished(commandId, ConnectionError);
+        return false;
+    }
+    return true;
+}
+
+BaseCommand::CommandResult BaseCommand::getErrorType(const QByteArray &reply)
+{
+    if (!reply.startsWith("error\n"))
+        return ReceivedDataFormatError;
+    const QList<QByteArray> pieces = reply.split('\n');
+    if (pieces.size() < 2)
+        return ReceivedDataFormatError;
+    int code = 0;
+    if (!parseErrorCode(pieces.at(1), code))
+        return ReceivedDataFormatError;
+    switch (code) {
+    case 1: return IncorrectLoginError;
+    case 2: return IncorrectPasswordError;
+    case 3: return IncorrectCommandError;
+    default: return UnknownError;
+    }
+}
+
+void BaseCommand::startLocalEventLoop()
+{
+    if (!localLoopQuitRequested.exchange(false))
+        exec();
+    localLoopQuitRequested = false;
+}
+
+void BaseCommand::onQuitLocalEventLoop()
+{
+    localLoopQuitRequested = true;
+    quit();
+}
+
+int BaseCommand::getElapsedMs() const
+{
+    if (!timer.isValid())
+        return 0;
+    const qint64 ms = timer.elapsed();
+    return ms > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max() : int(ms);
+}

@@ -1,0 +1,143 @@
+#pragma once
+
+// Every request on the control connection starts with the same three lines:
+//
+//   client -> server   <login>\n<password>\n<command word>\n<command's own fields>
+//   server -> client   <success word>\n...          (e.g. "filelist\n", "done\n", "ready\n")
+//                  or  error\n<decimal code>        (1 login, 2 password, 3 command)
+//
+// One fresh TCP connection carries one request. Text becomes bytes one character per
+// byte in Latin-1; a character outside Latin-1 is sent as "?".
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <atomic>
+
+class QTcpSocket;
+
+class BaseCommand : public QThread
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(BaseCommand)
+
+public:
+    enum CommandType {
+        RefreshListCommand = 0,
+        UploadFileCommand = 1,
+        DownloadFileCommand = 2,
+        CreateDirectoryCommand = 3,
+        MoveDirectoryCommand = 4,
+        MoveFileCommand = 5,
+        SetParamsCommand = 6,
+        CopyDirectoryCommand = 7,
+        CopyFileCommand = 8,
+        DeleteDirectoryCommand = 9,
+        DeleteFileCommand = 10,
+        ChangeFileInfoCommand = 11,
+        UploadUrlCommand = 12,
+        DownloadUrlCommand = 13
+    };
+    Q_ENUM(CommandType)
+
+    enum CommandResult {
+        NoError = 0,
+        ConnectionError = 1,
+        IncorrectLoginError = 2,
+        IncorrectPasswordError = 3,
+        IncorrectCommandError = 4,
+        InitialConnectionError = 5,
+        ReceivedDataFormatError = 6,
+        InitialDataFormatError = 7,
+        UnknownError = 8
+    };
+    Q_ENUM(CommandResult)
+
+    // How a command may share the scheduler with running commands.
+    enum CommandExclusivity {
+        NonServer = 0,
+        NonExclusive = 1,
+        Exclusive = 2,
+        DestroyingExclusive = 3
+    };
+    Q_ENUM(CommandExclusivity)
+
+    // Time limits of the control connection, in milliseconds. Tests shorten them with
+    // setTimeouts(); every command reads them when it waits.
+    struct Timeouts {
+        int connectMs = 10000;  // connection established
+        int writeMs = 10000;    // request written
+        int replyMs = 30000;    // first reply bytes arrived
+    };
+    static Timeouts getTimeouts();
+    static void setTimeouts(const Timeouts &timeouts);
+
+    BaseCommand(qulonglong commandId, CommandType type, CommandExclusivity exclusivity,
+                QObject *parent = nullptr);
+    ~BaseCommand() override;
+
+    CommandType getCommandType() const { return commandType; }
+    CommandExclusivity getCommandExclusivity() const { return commandExclusivity; }
+    qulonglong getCommandId() const { return commandId; }
+
+    // Display text for progress records and the transfer window.
+    virtual QString getCommandTypeString() const = 0;
+
+    static void setMainThread(QThread *thread);
+    static QThread *getMainThread();
+
+    // Registers the enumerations that travel through queued signals.
+    static void registerMetaTypes();
+
+    // Latin-1 bytes of protocol text; a character outside Latin-1 becomes "?".
+    static QByteArray toProtocolBytes(const QString &text);
+    // Empty when `text` can travel as one protocol field unchanged; otherwise a
+    // sentence for the user (a TAB or line feed would shift the server's fields, and
+    // characters outside Latin-1 would arrive as "?").
+    static QString describeUnsafeProtocolText(const QString &text);
+
+public Q_SLOTS:
+    virtual void execute() = 0;
+
+Q_SIGNALS:
+    void started(qulonglong commandId);
+    void processing(qulonglong commandId, qulonglong currentState, qulonglong fullState,
+                    int timestamp);
+    void finished(qulonglong commandId, BaseCommand::CommandResult result);
+    void quitLocalEventLoop();
+
+protected:
+    void run() override;
+
+    // The command word sent to the server, e.g. "refresh".
+    virtual QString getCommandName() const = 0;
+
+    void prepareByteArrayForRequest(QByteArray &request) const;
+    // A connected socket owned by the caller, or null after having reported
+    // InitialConnectionError.
+    QTcpSocket *getControlSocket();
+    // Decodes a reply that is not the expected success reply.
+    static CommandResult getErrorType(const QByteArray &reply);
+
+    // Runs this thread's event loop until quitLocalEventLoop() is emitted. A quit
+    // requested before the loop runs is not lost: the loop then returns at once.
+    void startLocalEventLoop();
+    void restartInternalTimer() { timer.restart(); }
+    // Milliseconds since the thread began (or since restartInternalTimer()).
+    int getElapsedMs() const;
+
+    // Writes the whole request and waits for the first reply bytes; on failure reports
+    // ConnectionError and returns false. The socket stays the caller's.
+    bool writeRequestAndWaitForReply(QTcpSocket *socket, const QByteArray &request);
+
+    const CommandType commandType;
+    const CommandExclusivity commandExclusivity;
+    const qulonglong commandId;
+    QElapsedTimer timer;
+
+private:
+    void onQuitLocalEventLoop();
+
+    std::atomic<bool> localLoopQuitRequested{false};
+    static std::atomic<QThread *> mainThread;
+};

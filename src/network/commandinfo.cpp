@@ -1,0 +1,10 @@
+#include "commandinfo.h"
+
+CommandInfo::CommandInfo(qulonglong commandId, CommandState state, const QString &commandType,
+                         BaseCommand::CommandResult result, int progressState,
+                         int progressTime, double progressSpeed)
+    : commandState(state), commandType(commandType), commandResult(result),
+      progressState(progressState), progressTime(progressTime), progressSpeed(progressSpeed),
+      commandId(commandId)
+{
+}

@@ -1,0 +1,211 @@
+#include "httpreceiver.h"
+
+#include "logging.h"
+
+#include <QFile>
+
+#include <curl/curl.h>
+
+#include <memory>
+
+namespace {
+
+struct SlistDeleter {
+    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
+};
+struct EasyDeleter {
+    void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
+};
+
+// Drops an optional unit word ("bytes " or "bytes=") in front of a range.
+QByteArray rangeSpec(const QByteArray &contentRange)
+{
+    QByteArray spec = contentRange.trimmed();
+    if (spec.startsWith("bytes"))
+        spec = spec.mid(5).trimmed();
+    if (spec.startsWith('='))
+        spec = spec.mid(1).trimmed();
+    return spec;
+}
+
+qint64 decimal(const QByteArray &text)
+{
+    if (text.isEmpty())
+        return -1;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return -1;
+    }
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    return ok ? value : -1;
+}
+
+} // namespace
+
+// libcurl's C callbacks, with the types it calls them with.
+struct HttpReceiverCallbacks {
+    static size_t write(char *data, size_t size, size_t count, void *self);
+    static int progress(void *self, curl_off_t downloadTotal, curl_off_t downloaded, curl_off_t, curl_off_t);
+};
+
+qint64 HttpReceiver::rangeStart(const QByteArray &contentRange)
+{
+    const QByteArray spec = rangeSpec(contentRange);
+    const qsizetype dash = spec.indexOf('-');
+    return dash < 0 ? -1 : decimal(spec.left(dash));
+}
+
+qint64 HttpReceiver::unsatisfiedRangeSize(const QByteArray &contentRange)
+{
+    const QByteArray spec = rangeSpec(contentRange);
+    return spec.startsWith("*/") ? decimal(spec.mid(2)) : -1;
+}
+
+QByteArray HttpReceiver::responseHeader(const char *name) const
+{
+    curl_header *header = nullptr;
+    if (curl_easy_header(curl, name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK || !header)
+        return {};
+    return QByteArray(header->value);
+}
+
+HttpReceiver::Outcome HttpReceiver::fetch(const QByteArray &url, const QByteArray &requestTarget,
+                                          const QList<QByteArray> &headers, QFile &target, qint64 offset)
+{
+    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
+    if (!handle) {
+        error = QStringLiteral("cannot create an HTTP client");
+        return Outcome::ConnectionFailed;
+    }
+    curl = handle.get();
+    file = &target;
+    resumeOffset = offset;
+    bodyStarted = false;
+    discardBody = false;
+    refusal = Outcome::Complete;
+    statusCode = 0;
+    lastReceived = lastTotal = -1;
+    error.clear();
+
+    std::unique_ptr<curl_slist, SlistDeleter> headerList;
+    for (const QByteArray &line : headers) {
+        curl_slist *grown = curl_slist_append(headerList.get(), line.constData());
+        if (!grown) {
+            error = QStringLiteral("out of memory");
+            return Outcome::ConnectionFailed;
+        }
+        (void)headerList.release();
+        headerList.reset(grown);
+    }
+
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    // The server is reached directly, whatever proxy the environment names.
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    if (!requestTarget.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_REQUEST_TARGET, requestTarget.constData());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headerList.get());
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, ConnectTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, ReceiveBufferSize);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &HttpReceiverCallbacks::write);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &HttpReceiverCallbacks::progress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+
+    const CURLcode code = curl_easy_perform(curl);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &statusCode);
+    Outcome outcome = Outcome::Complete;
+    if (refusal != Outcome::Complete) {
+        outcome = refusal;
+    } else if (code != CURLE_OK) {
+        error = QString::fromUtf8(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code));
+        outcome = Outcome::ConnectionFailed;
+    } else if (!bodyStarted && !startBody()) {
+        // A response without a body is judged like one with.
+        outcome = refusal;
+    }
+    qCDebug(lcNetwork) << "GET" << url << requestTarget << "status" << statusCode << "curl" << int(code)
+                       << error;
+    curl = nullptr;
+    file = nullptr;
+    return outcome;
+}
+
+bool HttpReceiver::startBody()
+{
+    bodyStarted = true;
+    const QByteArray range = responseHeader("Content-Range");
+    if (statusCode == 416 && resumeOffset > 0 && unsatisfiedRangeSize(range) == resumeOffset) {
+        // Nothing lies beyond the offset: the local copy is already whole.
+        discardBody = true;
+        return true;
+    }
+    if (statusCode < 200 || statusCode > 299) {
+        error = QStringLiteral("the server answered with status %1").arg(statusCode);
+        refusal = Outcome::StatusRefused;
+        return false;
+    }
+    if (statusCode == 206) {
+        if (rangeStart(range) != resumeOffset) {
+            error = QStringLiteral("the server sent the range \"%1\" for offset %2")
+                        .arg(QString::fromLatin1(range)).arg(resumeOffset);
+            refusal = Outcome::RangeRefused;
+            return false;
+        }
+    } else if (resumeOffset > 0) {
+        // The whole file again: start the copy over rather than append it to the part we have.
+        qCDebug(lcNetwork) << "server ignored the range, copying from the start";
+        if (!file->resize(0)) {
+            error = file->errorString();
+            refusal = Outcome::FileError;
+            return false;
+        }
+        resumeOffset = 0;
+    }
+    if (!file->seek(resumeOffset)) {
+        error = file->errorString();
+        refusal = Outcome::FileError;
+        return false;
+    }
+    return true;
+}
+
+size_t HttpReceiverCallbacks::write(char *data, size_t size, size_t count, void *self)
+{
+    auto *receiver = static_cast<HttpReceiver *>(self);
+    const size_t length = size * count;
+    if (!receiver->bodyStarted) {
+        curl_easy_getinfo(receiver->curl, CURLINFO_RESPONSE_CODE, &receiver->statusCode);
+        if (!receiver->startBody())
+            return 0; // refusing the body makes libcurl stop the transfer
+    }
+    if (receiver->discardBody)
+        return length;
+    if (receiver->file->write(data, qint64(length)) != qint64(length)) {
+        receiver->error = receiver->file->errorString();
+        receiver->refusal = HttpReceiver::Outcome::FileError;
+        return 0;
+    }
+    return length;
+}
+
+int HttpReceiverCallbacks::progress(void *self, curl_off_t downloadTotal, curl_off_t downloaded, curl_off_t,
+                                    curl_off_t)
+{
+    auto *receiver = static_cast<HttpReceiver *>(self);
+    // libcurl calls this repeatedly with the same counts; pass on changes only.
+    if (downloaded == receiver->lastReceived && downloadTotal == receiver->lastTotal)
+        return 0;
+    receiver->lastReceived = downloaded;
+    receiver->lastTotal = downloadTotal;
+    if (receiver->progress && !receiver->discardBody)
+        receiver->progress(qint64(downloaded), qint64(downloadTotal));
+    return 0;
+}

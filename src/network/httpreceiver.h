@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+
+#include <functional>
+
+class QFile;
+
+// One HTTP GET, run blocking with libcurl on the calling thread, whose body is written
+// into a local file at a resume offset. It guards the user's file:
+//  - a status that is not a success (4xx, 5xx, 3xx) writes nothing and fails;
+//  - a 206 answer must start exactly at the offset, or nothing is written;
+//  - a 200 answer to a request with an offset carries the whole file: the copy then
+//    starts again from byte 0 (the file is cut to the new bytes), so the file never
+//    holds the front of one copy and the rest of another;
+//  - a 416 answer stating the file's size as the offset means the copy is complete.
+// Sizes and offsets are 64-bit.
+class HttpReceiver final
+{
+public:
+    static constexpr long ConnectTimeoutMs = 10000;
+    // Seconds without a single byte after which the transfer counts as lost.
+    static constexpr long DefaultStallTimeoutSeconds = 30;
+    // libcurl's receive buffer: bigger pieces mean fewer write calls.
+    static constexpr long ReceiveBufferSize = 512 * 1024;
+
+    enum class Outcome {
+        Complete,
+        ConnectionFailed, // no connection, lost connection, stalled, malformed HTTP
+        StatusRefused,    // the server answered with a status that is not a success
+        RangeRefused,     // a partial answer that does not start at the offset
+        FileError         // the local file could not be written
+    };
+
+    // Bytes of this response's body received so far, and the length it announced (0 if none).
+    using Progress = std::function<void(qint64 received, qint64 total)>;
+
+    HttpReceiver() = default;
+    HttpReceiver(const HttpReceiver &) = delete;
+    HttpReceiver &operator=(const HttpReceiver &) = delete;
+
+    void setStallTimeoutSeconds(long seconds) { stallTimeoutSeconds = seconds; }
+    void setProgressHandler(Progress handler) { progress = std::move(handler); }
+
+    // GETs `url`; `requestTarget`, if not empty, replaces the path in the request line
+    // exactly as given. `headers` are sent as they are ("Name: value"; "Name:" removes a
+    // default). `target` must be open for writing (unbuffered is fastest); the body is
+    // written from `offset` on.
+    Outcome fetch(const QByteArray &url, const QByteArray &requestTarget,
+                  const QList<QByteArray> &headers, QFile &target, qint64 offset);
+
+    long responseCode() const { return statusCode; }
+    // A readable reason for a failed fetch, for diagnostics.
+    QString errorString() const { return error; }
+
+    // The start of a "Content-Range" value ("bytes 100-199/1000", "100-*/1000"), and
+    // whether it is "*/N" with N the complete size; -1 where unreadable.
+    static qint64 rangeStart(const QByteArray &contentRange);
+    static qint64 unsatisfiedRangeSize(const QByteArray &contentRange);
+
+private:
+    friend struct HttpReceiverCallbacks;
+    // Decides, once the response's head is in, whether and where its body is written.
+    bool startBody();
+    QByteArray responseHeader(const char *name) const;
+
+    void *curl = nullptr;
+    QFile *file = nullptr;
+    qint64 resumeOffset = 0;
+    bool bodyStarted = false;
+    bool discardBody = false;
+    Outcome refusal = Outcome::Complete;
+    long statusCode = 0;
+    long stallTimeoutSeconds = DefaultStallTimeoutSeconds;
+    qint64 lastReceived = -1;
+    qint64 lastTotal = -1;
+    Progress progress;
+    QString error;
+};

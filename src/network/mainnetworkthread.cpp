@@ -1,0 +1,363 @@
+#include "mainnetworkthread.h"
+
+#include "logging.h"
+#include "refreshlistcommand.h"
+
+#include <QMutexLocker>
+#include <QTimer>
+
+#include <algorithm>
+#include <limits>
+
+MainNetworkThread *MainNetworkThread::getInstance()
+{
+    static MainNetworkThread instance;
+    return &instance;
+}
+
+MainNetworkThread::MainNetworkThread(QObject *parent)
+    : QThread(parent), clock([] { return QTime::currentTime(); })
+{
+}
+
+MainNetworkThread::~MainNetworkThread()
+{
+    if (isRunning() && QThread::currentThread() != this) {
+        quit();
+        wait();
+    }
+    QMutexLocker lock(&queueMutex);
+    qDeleteAll(commandQueue);
+    commandQueue.clear();
+    // A thread that still runs cannot be deleted; at process exit it simply goes with
+    // the process. Those that have ended are tidied up.
+    for (BaseCommand *command : std::as_const(runnedCommands)) {
+        disconnect(command, nullptr, this, nullptr);
+        if (command->wait(ThreadEndWaitMs))
+            delete command;
+        else
+            qCDebug(lcNetwork) << "command" << command->getCommandId() << "still running at exit";
+    }
+    for (BaseCommand *command : std::as_const(endingCommands)) {
+        if (command->wait(ThreadEndWaitMs))
+            delete command;
+    }
+}
+
+void MainNetworkThread::setClock(std::function<QTime()> clockFunction)
+{
+    clock = std::move(clockFunction);
+}
+
+void MainNetworkThread::setCheckInterval(int ms) { checkInterval = ms; }
+
+void MainNetworkThread::run()
+{
+    qCDebug(lcNetwork) << "MainNetworkThread id=" << QThread::currentThreadId();
+    checker = new QTimer;
+    checker->setInterval(checkInterval);
+    // Finished commands whose thread lagged behind are deleted on the next tick,
+    // whatever the policy.
+    connect(checker, &QTimer::timeout, this, &MainNetworkThread::deleteEndedCommands);
+    applySyncPolicy();
+    checker->start();
+    exec();
+    qCDebug(lcNetwork) << "Exec failed";
+    delete checker;
+    checker = nullptr;
+}
+
+qulonglong MainNetworkThread::queueCommand(
+    const std::function<BaseCommand *(qulonglong id)> &create)
+{
+    QMutexLocker lock(&queueMutex);
+    const qulonglong id = lastUsedCommandId++;
+    BaseCommand *command = create(id);
+    // The command's slots (socket and HTTP notifications) must run on its own thread.
+    command->moveToThread(command);
+    commandQueue.append(command);
+    return id;
+}
+
+QList<qulonglong> MainNetworkThread::getQueuedCommandIds() const
+{
+    QMutexLocker lock(&queueMutex);
+    QList<qulonglong> ids;
+    for (const BaseCommand *command : commandQueue)
+        ids.append(command->getCommandId());
+    return ids;
+}
+
+QList<qulonglong> MainNetworkThread::getRunningCommandIds() const
+{
+    QMutexLocker lock(&queueMutex);
+    return runnedCommands.keys();
+}
+
+bool MainNetworkThread::isTimeSyncStarted() const
+{
+    QMutexLocker lock(&queueMutex);
+    return timeSyncStarted;
+}
+
+void MainNetworkThread::refreshList()
+{
+    const Settings *settings = Settings::getInstance();
+    qCDebug(lcNetwork) << "request for refresh number of streams=" << settings->getStreamsCount()
+                       << "threadid=" << QThread::currentThreadId();
+    QMutexLocker lock(&queueMutex);
+    auto *command = new RefreshListCommand(lastUsedCommandId++);
+    command->moveToThread(command);
+    if (settings->getSyncType() == Settings::BackgroundSync)
+        firstRefreshDone = true;
+    if (firstRefreshDone) {
+        commandQueue.append(command);
+        return;
+    }
+    // The first refresh under the manual and timed policies runs at once, bypassing
+    // the queue and the admission rule, so "Connect" shows the list straight away.
+    admitCommand(command);
+    firstRefreshDone = true;
+}
+
+void MainNetworkThread::startManualSync() { checkQueueForNewCommands(); }
+
+void MainNetworkThread::syncModeChange(Settings::SettingType setting)
+{
+    if (setting != Settings::SyncSetting)
+        return;
+    applySyncPolicy();
+}
+
+void MainNetworkThread::applySyncPolicy()
+{
+    disconnect(checkerQueueConnection);
+    disconnect(checkerTimeConnection);
+    if (!checker)
+        return; // run() applies the policy once the timer exists
+    switch (Settings::getInstance()->getSyncType()) {
+    case Settings::BackgroundSync:
+        checkerQueueConnection = connect(checker, &QTimer::timeout, this,
+                                         &MainNetworkThread::checkQueueForNewCommands);
+        break;
+    case Settings::TimerSync:
+        checkerTimeConnection =
+            connect(checker, &QTimer::timeout, this, &MainNetworkThread::checkSyncTime);
+        break;
+    case Settings::ManualSync:
+        break;
+    }
+}
+
+void MainNetworkThread::checkSyncTime()
+{
+    const QTime now = clock();
+    const QTime at = Settings::getInstance()->getSyncTime();
+    if (!now.isValid() || !at.isValid())
+        return;
+    if (now.hour() * 60 + now.minute() != at.hour() * 60 + at.minute())
+        return;
+    {
+        QMutexLocker lock(&queueMutex);
+        if (timeSyncStarted)
+            return;
+        timeSyncStarted = true;
+    }
+    qCDebug(lcNetwork) << "Starting sync at:" << now.toString(QStringLiteral("hh:mm:ss.zzz"));
+    checkQueueForNewCommands();
+}
+
+BaseCommand::CommandExclusivity MainNetworkThread::getCurrentExclusivity() const
+{
+    if (destroyingExclusiveCommandsCount > 0)
+        return BaseCommand::DestroyingExclusive;
+    if (exclusiveCommandsCount > 0)
+        return BaseCommand::Exclusive;
+    if (nonExclusiveCommandsCount > 0)
+        return BaseCommand::NonExclusive;
+    return BaseCommand::NonServer;
+}
+
+bool MainNetworkThread::mayStart(BaseCommand::CommandExclusivity current,
+                                 BaseCommand::CommandExclusivity next)
+{
+    if (next == BaseCommand::NonServer || current == BaseCommand::NonServer)
+        return true;
+    return current == BaseCommand::NonExclusive
+        && (next == BaseCommand::NonExclusive || next == BaseCommand::Exclusive);
+}
+
+int &MainNetworkThread::exclusivityCounter(BaseCommand::CommandExclusivity exclusivity)
+{
+    switch (exclusivity) {
+    case BaseCommand::NonServer: return nonServerCommandsCount;
+    case BaseCommand::NonExclusive: return nonExclusiveCommandsCount;
+    case BaseCommand::Exclusive: return exclusiveCommandsCount;
+    case BaseCommand::DestroyingExclusive: break;
+    }
+    return destroyingExclusiveCommandsCount;
+}
+
+void MainNetworkThread::checkQueueForNewCommands()
+{
+    QMutexLocker lock(&queueMutex);
+    while (runnedCommandsCount < Settings::getInstance()->getStreamsCount()
+           && !commandQueue.isEmpty()) {
+        // A blocked first command blocks everything behind it: commands start in order.
+        if (!mayStart(getCurrentExclusivity(), commandQueue.first()->getCommandExclusivity()))
+            break;
+        qCDebug(lcNetwork) << "checker found new commands! threadid=" << QThread::currentThreadId();
+        admitCommand(commandQueue.takeFirst());
+    }
+}
+
+void MainNetworkThread::admitCommand(BaseCommand *command)
+{
+    runnedCommands.insert(command->getCommandId(), command);
+    ++exclusivityCounter(command->getCommandExclusivity());
+    ++runnedCommandsCount;
+    startCommand(command);
+}
+
+void MainNetworkThread::startCommand(BaseCommand *command)
+{
+    connect(command, &BaseCommand::started, this, &MainNetworkThread::commandStarted);
+    connect(command, &BaseCommand::processing, this, &MainNetworkThread::commandProcessing);
+    connect(command, &BaseCommand::finished, this, &MainNetworkThread::taskFinished);
+    connect(command, &QThread::finished, this, &MainNetworkThread::deleteEndedCommands);
+    command->start(QThread::InheritPriority);
+}
+
+BaseCommand *MainNetworkThread::findRunning(qulonglong commandId) const
+{
+    QMutexLocker lock(&queueMutex);
+    return runnedCommands.value(commandId, nullptr);
+}
+
+void MainNetworkThread::commandStarted(qulonglong commandId)
+{
+    const BaseCommand *command = findRunning(commandId);
+    if (!command)
+        return;
+    Q_EMIT refreshProgress(new CommandInfo(commandId, CommandInfo::Started,
+                                           command->getCommandTypeString(),
+                                           BaseCommand::NoError, 0, 0, 0.0));
+}
+
+MainNetworkThread::Progress MainNetworkThread::computeProgress(qulonglong currentState,
+                                                               qulonglong fullState, int time)
+{
+    Progress progress;
+    currentState = std::min(currentState, fullState);
+    // An unknown total (0) reports 0 percent rather than dividing by zero.
+    if (fullState > 0)
+        progress.percent = int(static_cast<unsigned __int128>(currentState) * 100 / fullState);
+    const qulonglong elapsed = time <= 0 ? 1 : qulonglong(time);
+    progress.speed = double(currentState / elapsed);
+    if (progress.speed == 0.0)
+        progress.speed = 0.0001;
+    const double remaining = double(fullState - currentState) / (progress.speed * 1000.0);
+    progress.remainingSeconds = remaining >= double(std::numeric_limits<int>::max())
+        ? std::numeric_limits<int>::max()
+        : int(remaining);
+    return progress;
+}
+
+void MainNetworkThread::commandProcessing(qulonglong commandId, qulonglong currentState,
+                                          qulonglong fullState, int time)
+{
+    const BaseCommand *command = findRunning(commandId);
+    if (!command)
+        return;
+    const Progress progress = computeProgress(currentState, fullState, time);
+    qCDebug(lcNetwork) << "currentState=" << currentState << " fullState=" << fullState
+                       << " percent=" << progress.percent << " speed=" << progress.speed
+                       << " remainTime=" << progress.remainingSeconds;
+    Q_EMIT refreshProgress(new CommandInfo(commandId, CommandInfo::Processing,
+                                           command->getCommandTypeString(),
+                                           BaseCommand::NoError, progress.percent,
+                                           progress.remainingSeconds, progress.speed));
+}
+
+void MainNetworkThread::taskFinished(qulonglong commandId, BaseCommand::CommandResult result)
+{
+    qCDebug(lcNetwork) << "task finished threadid=" << QThread::currentThreadId();
+    BaseCommand *command = nullptr;
+    {
+        QMutexLocker lock(&queueMutex);
+        command = runnedCommands.take(commandId);
+        if (!command) {
+            qCDebug(lcNetwork) << "no command found in runned";
+            return;
+        }
+        --runnedCommandsCount;
+        int &counter = exclusivityCounter(command->getCommandExclusivity());
+        counter = std::max(0, counter - 1);
+    }
+
+    if (result == BaseCommand::NoError)
+        announceSuccess(command);
+
+    qCDebug(lcNetwork) << "emiting progress signal";
+    Q_EMIT refreshProgress(new CommandInfo(commandId, CommandInfo::Finished,
+                                           command->getCommandTypeString(), result, 100, 0,
+                                           0.0));
+
+    // Never terminated: a command whose thread has not ended yet is deleted as soon
+    // as it has.
+    qCDebug(lcNetwork) << "deleting command";
+    disconnect(command, &BaseCommand::started, this, nullptr);
+    disconnect(command, &BaseCommand::processing, this, nullptr);
+    disconnect(command, &BaseCommand::finished, this, nullptr);
+    if (command->wait(ThreadEndWaitMs)) {
+        delete command;
+        qCDebug(lcNetwork) << "command deleted";
+    } else {
+        endingCommands.append(command);
+    }
+
+    bool queueIsEmpty = false;
+    {
+        QMutexLocker lock(&queueMutex);
+        queueIsEmpty = commandQueue.isEmpty();
+        if (queueIsEmpty)
+            timeSyncStarted = false;
+    }
+    if (queueIsEmpty) {
+        Q_EMIT queueEmpty();
+        return;
+    }
+    // Under the background policy the check timer admits the next commands.
+    if (Settings::getInstance()->getSyncType() != Settings::BackgroundSync)
+        checkQueueForNewCommands();
+}
+
+void MainNetworkThread::deleteEndedCommands()
+{
+    for (auto it = endingCommands.begin(); it != endingCommands.end();) {
+        if ((*it)->isFinished()) {
+            (*it)->wait();
+            delete *it;
+            it = endingCommands.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void MainNetworkThread::announceSuccess(BaseCommand *command)
+{
+    switch (command->getCommandType()) {
+    case BaseCommand::RefreshListCommand: {
+        qCDebug(lcNetwork) << "refresh command found runned";
+        const QString list = static_cast<RefreshListCommand *>(command)->getReceivedData();
+        qCDebug(lcNetwork) << "refresh command done without errors";
+        Q_EMIT newRemoteListReceived(list);
+        qCDebug(lcNetwork) << "refresh command emitted signal";
+        break;
+    }
+    default:
+        // Commands that announce nothing (URL upload), and kinds without a command.
+        break;
+    }
+}

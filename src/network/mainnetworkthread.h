@@ -1,0 +1,134 @@
+#pragma once
+
+#include "basecommand.h"
+#include "commandinfo.h"
+#include "settings.h"
+
+#include <QList>
+#include <QMap>
+#include <QMetaObject>
+#include <QMutex>
+#include <QTime>
+
+#include <functional>
+
+class QTimer;
+class RemoteFilesTreeItem;
+
+// The one scheduler of network work. The GUI asks for operations through the request
+// slots; each creates a command with a fresh id and queues it. Queued commands start
+// in order when the streams limit and the exclusivity rule allow, at the moments the
+// synchronisation policy chooses (on "Sync", continuously, or at a time of day). The
+// commands' reports become CommandInfo records for the GUI; successes are announced
+// with their own signals; finished commands are deleted once their thread has ended.
+//
+// The object lives on its own thread: move it there, then start it.
+//
+//   MainNetworkThread *net = MainNetworkThread::getInstance();
+//   net->moveToThread(net);
+//   net->start();
+//
+// Adding a request slot for a new command: create it through queueCommand(), and add
+// its success announcement to announceSuccess().
+class MainNetworkThread final : public QThread
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MainNetworkThread)
+
+public:
+    static constexpr int DefaultCheckIntervalMs = 100;
+    // How long a finished command's thread is waited for before its deletion is
+    // deferred to the moment the thread really ends.
+    static constexpr int ThreadEndWaitMs = 100;
+
+    // Figures of one progress report.
+    struct Progress {
+        int percent = 0;
+        int remainingSeconds = 0;
+        double speed = 0.0;
+    };
+    static Progress computeProgress(qulonglong currentState, qulonglong fullState, int time);
+
+    static MainNetworkThread *getInstance();
+
+    // The program uses getInstance(); tests make schedulers of their own.
+    explicit MainNetworkThread(QObject *parent = nullptr);
+    ~MainNetworkThread() override;
+
+    // Time of day read by the timed policy (QTime::currentTime unless replaced).
+    void setClock(std::function<QTime()> clock);
+    // The check timer's interval; takes effect when the thread starts.
+    void setCheckInterval(int ms);
+
+    // Creates a command with the next id (under the queue lock) and queues it. Returns
+    // the id. Thread-safe; nothing starts until the policy admits it.
+    qulonglong queueCommand(const std::function<BaseCommand *(qulonglong id)> &create);
+
+    // Snapshots for tests and diagnostics.
+    QList<qulonglong> getQueuedCommandIds() const;
+    QList<qulonglong> getRunningCommandIds() const;
+    bool isTimeSyncStarted() const;
+
+public Q_SLOTS:
+    void refreshList();
+    void startManualSync();
+    void syncModeChange(Settings::SettingType setting);
+
+Q_SIGNALS:
+    void newRemoteListReceived(QString receivedData);
+    void newDirCreated(RemoteFilesTreeItem *item);
+    void dirMoved(RemoteFilesTreeItem *item);
+    void fileMoved(RemoteFilesTreeItem *item);
+    void fileDeleted();
+    void dirDeleted();
+    void fileUploaded(RemoteFilesTreeItem *item);
+    void fileDownloaded(RemoteFilesTreeItem *fileItem, QString downloadPath);
+    void setParamsDone(RemoteFilesTreeItem *item);
+    // The receiver owns the record and deletes it.
+    void refreshProgress(CommandInfo *commandInfo);
+    void queueEmpty();
+
+protected:
+    void run() override;
+
+private Q_SLOTS:
+    void checkQueueForNewCommands();
+    void checkSyncTime();
+    void taskFinished(qulonglong commandId, BaseCommand::CommandResult result);
+    void commandStarted(qulonglong commandId);
+    void commandProcessing(qulonglong commandId, qulonglong currentState,
+                           qulonglong fullState, int time);
+    void deleteEndedCommands();
+
+private:
+    BaseCommand::CommandExclusivity getCurrentExclusivity() const;
+    static bool mayStart(BaseCommand::CommandExclusivity current,
+                         BaseCommand::CommandExclusivity next);
+    int &exclusivityCounter(BaseCommand::CommandExclusivity exclusivity);
+    // Both called with queueMutex held.
+    void admitCommand(BaseCommand *command);
+    void startCommand(BaseCommand *command);
+    void announceSuccess(BaseCommand *command);
+    void applySyncPolicy();
+    BaseCommand *findRunning(qulonglong commandId) const;
+
+    mutable QMutex queueMutex;
+    QList<BaseCommand *> commandQueue;
+    QMap<qulonglong, BaseCommand *> runnedCommands;
+    QTimer *checker = nullptr;
+    qulonglong lastUsedCommandId = 0;
+    int runnedCommandsCount = 0;
+    int nonServerCommandsCount = 0;
+    int nonExclusiveCommandsCount = 0;
+    int exclusiveCommandsCount = 0;
+    int destroyingExclusiveCommandsCount = 0;
+    bool firstRefreshDone = false;
+    bool timeSyncStarted = false;
+
+    // Finished commands whose thread had not yet ended; deleted when it has.
+    QList<BaseCommand *> endingCommands;
+    QMetaObject::Connection checkerQueueConnection;
+    QMetaObject::Connection checkerTimeConnection;
+    std::function<QTime()> clock;
+    int checkInterval = DefaultCheckIntervalMs;
+};

@@ -1,0 +1,531 @@
+#include "fakecommand.h"
+#include "network/commandinfo.h"
+#include "network/mainnetworkthread.h"
+#include "settings.h"
+
+#include <QMutex>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+
+#include <climits>
+#include <memory>
+
+namespace {
+
+struct Record {
+    qulonglong id;
+    CommandInfo::CommandState state;
+    QString type;
+    BaseCommand::CommandResult result;
+    int percent;
+    int remaining;
+    double speed;
+};
+
+// A scheduler on its own thread with a 10 ms check timer, the GUI side's view of it
+// (progress records, queueEmpty, lists), and the fake commands it was given.
+class SchedulerFixture final
+{
+public:
+    SchedulerFixture(Settings::SyncType policy, int streams)
+    {
+        Settings *settings = Settings::getInstance();
+        settings->setSyncType(policy);
+        settings->setStreamsCount(streams);
+        scheduler.setCheckInterval(10);
+        QObject::connect(settings, &Settings::settingChange, &scheduler,
+                         &MainNetworkThread::syncModeChange);
+        QObject::connect(&scheduler, &MainNetworkThread::refreshProgress, &gui,
+                         [this](CommandInfo *info) {
+                             records.append({info->getCommandId(), info->getCommandState(),
+                                             info->getCommandType(), info->getCommandResult(),
+                                             info->getProgressState(),
+                                             info->getProgressRemainTime(),
+                                             info->getProgressSpeed()});
+                             delete info;
+                         });
+        QObject::connect(&scheduler, &MainNetworkThread::queueEmpty, &gui,
+                         [this] { ++queueEmptyCount; });
+        QObject::connect(&scheduler, &MainNetworkThread::newRemoteListReceived, &gui,
+                         [this](const QString &list) { lists.append(list); });
+        scheduler.moveToThread(&scheduler);
+        scheduler.start();
+    }
+
+    ~SchedulerFixture()
+    {
+        for (const auto &entry : commands) {
+            if (!entry.released)
+                entry.command->release();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(scheduler.getRunningCommandIds().isEmpty(), 5000);
+    }
+
+    qulonglong queue(BaseCommand::CommandExclusivity exclusivity,
+                     std::function<void(FakeCommand *)> prepare = {})
+    {
+        FakeCommand *command = nullptr;
+        const qulonglong id = scheduler.queueCommand([&](qulonglong newId) {
+            command = new FakeCommand(newId, exclusivity, typeOf(exclusivity));
+            return command;
+        });
+        if (prepare)
+            prepare(command);
+        commands.insert(id, {command, false});
+        return id;
+    }
+
+    void release(qulonglong id, BaseCommand::CommandResult result = BaseCommand::NoError)
+    {
+        Entry &entry = commands[id];
+        QVERIFY(!entry.released);
+        entry.released = true;
+        entry.command->release(result);
+    }
+
+    void sync()
+    {
+        QMetaObject::invokeMethod(&scheduler, "startManualSync", Qt::BlockingQueuedConnection);
+    }
+
+    bool isRunning(qulonglong id) const { return scheduler.getRunningCommandIds().contains(id); }
+
+    QList<Record> recordsOf(qulonglong id) const
+    {
+        QList<Record> result;
+        for (const Record &record : records) {
+            if (record.id == id)
+                result.append(record);
+        }
+        return result;
+    }
+
+    bool hasFinished(qulonglong id) const
+    {
+        for (const Record &record : records) {
+            if (record.id == id && record.state == CommandInfo::Finished)
+                return true;
+        }
+        return false;
+    }
+
+    // A command kind of each class, as the program's commands use them.
+    static BaseCommand::CommandType typeOf(BaseCommand::CommandExclusivity exclusivity)
+    {
+        switch (exclusivity) {
+        case BaseCommand::NonServer: return BaseCommand::DownloadUrlCommand;
+        case BaseCommand::NonExclusive: return BaseCommand::UploadFileCommand;
+        case BaseCommand::Exclusive: return BaseCommand::CreateDirectoryCommand;
+        case BaseCommand::DestroyingExclusive: break;
+        }
+        return BaseCommand::DeleteFileCommand;
+    }
+
+    QObject gui;
+    MainNetworkThread scheduler;
+    QList<Record> records;
+    int queueEmptyCount = 0;
+    QStringList lists;
+
+private:
+    struct Entry {
+        FakeCommand *command;
+        bool released;
+    };
+    QMap<qulonglong, Entry> commands;
+};
+
+// A loopback port on which nothing listens.
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    const quint16 port = server.serverPort();
+    server.close();
+    return port;
+}
+
+// Lets the check timer tick several times.
+constexpr int SeveralTicksMs = 120;
+
+} // namespace
+
+class TestMainNetworkThread : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+
+    void progressArithmetic_data();
+    void progressArithmetic();
+    void recordsOfACommand();
+
+    void admissionTable_data();
+    void admissionTable();
+    void blockedFirstCommandBlocksTheQueue();
+    void streamsLimitKeepsQueueOrder();
+
+    void manualPolicyStartsOnSyncAndOnEachFinish();
+    void switchingToManualStopsAutomaticStarts();
+    void timedPolicyStartsOncePerEmptyQueue();
+    void timedStartFlagOutlivesAnEmptyMinute();
+
+    void firstRefreshBypassesTheQueue();
+    void backgroundRefreshWaitsForTheTimer();
+    void finishedCommandIsDeletedOnlyAfterItsThreadEnded();
+};
+
+void TestMainNetworkThread::init()
+{
+    BaseCommand::registerMetaTypes();
+    Settings *settings = Settings::getInstance();
+    settings->setServerHost(QStringLiteral("127.0.0.1"));
+    settings->setServerPort(closedPort());
+    settings->setLogin(QStringLiteral("alice"));
+    settings->setPass(QStringLiteral("pw"));
+}
+
+void TestMainNetworkThread::progressArithmetic_data()
+{
+    QTest::addColumn<qulonglong>("current");
+    QTest::addColumn<qulonglong>("full");
+    QTest::addColumn<int>("time");
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<int>("remaining");
+    QTest::addColumn<double>("speed");
+
+    QTest::newRow("worked example") << 300ULL << 900ULL << 100 << 33 << 0 << 3.0;
+    QTest::newRow("current above full") << 1000ULL << 900ULL << 100 << 100 << 0 << 9.0;
+    QTest::newRow("time 0 counts as 1") << 50ULL << 100ULL << 0 << 50 << 0 << 50.0;
+    QTest::newRow("nothing yet") << 0ULL << 100ULL << 10 << 0 << 1000 << 0.0001;
+    QTest::newRow("slow") << 2000ULL << 1000000ULL << 1000 << 0 << 499 << 2.0;
+    QTest::newRow("full 0") << 0ULL << 0ULL << 5 << 0 << 0 << 0.0001;
+    QTest::newRow("full 0, bytes arrived") << 700ULL << 0ULL << 5 << 0 << 0 << 0.0001;
+    QTest::newRow("6 GiB of 8 GiB") << 6442450944ULL << 8589934592ULL << 60000 << 75 << 20
+                                    << 107374.0;
+    QTest::newRow("remaining beyond int") << 0ULL << 1000000000000000ULL << 1 << 0 << INT_MAX
+                                          << 0.0001;
+}
+
+void TestMainNetworkThread::progressArithmetic()
+{
+    QFETCH(qulonglong, current);
+    QFETCH(qulonglong, full);
+    QFETCH(int, time);
+    const MainNetworkThread::Progress progress =
+        MainNetworkThread::computeProgress(current, full, time);
+    QTEST(progress.percent, "percent");
+    QTEST(progress.remainingSeconds, "remaining");
+    QTEST(progress.speed, "speed");
+}
+
+void TestMainNetworkThread::recordsOfACommand()
+{
+    SchedulerFixture f(Settings::ManualSync, 5);
+    const qulonglong ok = f.queue(BaseCommand::NonExclusive, [](FakeCommand *c) {
+        c->addProgress(300, 900, 100);
+        c->addProgress(1000, 900, 0);
+    });
+    const qulonglong failing = f.queue(BaseCommand::NonExclusive);
+    f.sync();
+    QTRY_COMPARE(f.recordsOf(ok).size(), 3);
+    f.release(ok);
+    f.release(failing, BaseCommand::IncorrectPasswordError);
+    QTRY_VERIFY(f.hasFinished(ok) && f.hasFinished(failing));
+
+    const QList<Record> records = f.recordsOf(ok);
+    QCOMPARE(records.size(), 4);
+    const QString type = QStringLiteral("Fake %1").arg(ok);
+    const QList<std::tuple<CommandInfo::CommandState, int, int, double>> expected{
+        {CommandInfo::Started, 0, 0, 0.0},
+        {CommandInfo::Processing, 33, 0, 3.0},
+        {CommandInfo::Processing, 100, 0, 900.0},
+        {CommandInfo::Finished, 100, 0, 0.0}};
+    for (int i = 0; i < records.size(); ++i) {
+        QCOMPARE(records[i].state, std::get<0>(expected[i]));
+        QCOMPARE(records[i].percent, std::get<1>(expected[i]));
+        QCOMPARE(records[i].remaining, std::get<2>(expected[i]));
+        QCOMPARE(records[i].speed, std::get<3>(expected[i]));
+        QCOMPARE(records[i].type, type);
+        QCOMPARE(records[i].result, BaseCommand::NoError);
+    }
+
+    // A failure before any progress: Started, then Finished with the result.
+    const QList<Record> failed = f.recordsOf(failing);
+    QCOMPARE(failed.size(), 2);
+    QCOMPARE(failed[0].state, CommandInfo::Started);
+    QCOMPARE(failed[0].result, BaseCommand::NoError);
+    QCOMPARE(failed[1].state, CommandInfo::Finished);
+    QCOMPARE(failed[1].result, BaseCommand::IncorrectPasswordError);
+    QCOMPARE(failed[1].percent, 100);
+}
+
+void TestMainNetworkThread::admissionTable_data()
+{
+    QTest::addColumn<int>("running");
+    QTest::addColumn<int>("next");
+    QTest::addColumn<bool>("starts");
+
+    const char *names[] = {"NonServer", "NonExclusive", "Exclusive", "DestroyingExclusive"};
+    // Rows: what runs; columns: what waits first in the queue.
+    const bool table[4][4] = {
+        {true, true, true, true},
+        {true, true, true, false},
+        {true, false, false, false},
+        {true, false, false, false},
+    };
+    for (int cur = 0; cur < 4; ++cur) {
+        for (int next = 0; next < 4; ++next) {
+            QTest::addRow("%s running, %s next", names[cur], names[next])
+                << cur << next << table[cur][next];
+        }
+    }
+}
+
+void TestMainNetworkThread::admissionTable()
+{
+    QFETCH(int, running);
+    QFETCH(int, next);
+    QFETCH(bool, starts);
+
+    SchedulerFixture f(Settings::ManualSync, 5);
+    const qulonglong first = f.queue(BaseCommand::CommandExclusivity(running));
+    f.sync();
+    QVERIFY(f.isRunning(first));
+
+    const qulonglong second = f.queue(BaseCommand::CommandExclusivity(next));
+    f.sync();
+    QCOMPARE(f.isRunning(second), starts);
+    QCOMPARE(f.scheduler.getQueuedCommandIds().isEmpty(), starts);
+
+    // Once the first has finished, the waiting one is let out.
+    f.release(first);
+    QTRY_VERIFY(f.isRunning(second));
+}
+
+void TestMainNetworkThread::blockedFirstCommandBlocksTheQueue()
+{
+    SchedulerFixture f(Settings::BackgroundSync, 3);
+    const qulonglong upload = f.queue(BaseCommand::NonExclusive);
+    QTRY_VERIFY(f.isRunning(upload));
+
+    // A deletion waits for the upload, and the folder creation and the URL download
+    // behind it wait too, though either could run beside the upload.
+    const qulonglong deletion = f.queue(BaseCommand::DestroyingExclusive);
+    const qulonglong makeDir = f.queue(BaseCommand::Exclusive);
+    const qulonglong urlDownload = f.queue(BaseCommand::NonServer);
+    QTest::qWait(SeveralTicksMs);
+    QCOMPARE(f.scheduler.getQueuedCommandIds(), (QList<qulonglong>{deletion, makeDir, urlDownload}));
+
+    f.release(upload);
+    QTRY_VERIFY(f.isRunning(deletion));
+    QTest::qWait(SeveralTicksMs);
+    QCOMPARE(f.scheduler.getQueuedCommandIds(), (QList<qulonglong>{makeDir, urlDownload}));
+
+    // While the deletion runs, nothing but a NonServer command may join it; the
+    // folder creation is first in line, so both wait.
+    f.release(deletion);
+    QTRY_VERIFY(f.isRunning(makeDir));
+    // NonServer always starts, whatever runs.
+    QTRY_VERIFY(f.isRunning(urlDownload));
+}
+
+void TestMainNetworkThread::streamsLimitKeepsQueueOrder()
+{
+    SchedulerFixture f(Settings::BackgroundSync, 1);
+    const qulonglong refresh = f.queue(BaseCommand::Exclusive);
+    const qulonglong upload = f.queue(BaseCommand::NonExclusive);
+    QTRY_VERIFY(f.isRunning(refresh));
+    QTest::qWait(SeveralTicksMs);
+    QVERIFY(!f.isRunning(upload));
+    f.release(refresh);
+    QTRY_VERIFY(f.isRunning(upload));
+    QVERIFY(f.hasFinished(refresh));
+}
+
+void TestMainNetworkThread::manualPolicyStartsOnSyncAndOnEachFinish()
+{
+    SchedulerFixture f(Settings::ManualSync, 2);
+    const qulonglong a = f.queue(BaseCommand::NonExclusive);
+    const qulonglong b = f.queue(BaseCommand::NonExclusive);
+    const qulonglong c = f.queue(BaseCommand::NonExclusive);
+    QTest::qWait(SeveralTicksMs);
+    QVERIFY(f.scheduler.getRunningCommandIds().isEmpty());
+
+    f.sync();
+    QCOMPARE(f.scheduler.getRunningCommandIds(), (QList<qulonglong>{a, b}));
+
+    // A finishing command lets the next one out; no queueEmpty while c waited.
+    f.release(a);
+    QTRY_VERIFY(f.isRunning(c));
+    QCOMPARE(f.queueEmptyCount, 0);
+
+    // Nothing waits any more: queueEmpty after each finish, even with c running.
+    f.release(b);
+    QTRY_COMPARE(f.queueEmptyCount, 1);
+    QVERIFY(f.isRunning(c));
+    f.release(c);
+    QTRY_COMPARE(f.queueEmptyCount, 2);
+}
+
+void TestMainNetworkThread::switchingToManualStopsAutomaticStarts()
+{
+    SchedulerFixture f(Settings::BackgroundSync, 5);
+    const qulonglong running = f.queue(BaseCommand::NonExclusive);
+    QTRY_VERIFY(f.isRunning(running));
+
+    Settings::getInstance()->setSyncType(Settings::ManualSync);
+    const qulonglong waiting = f.queue(BaseCommand::NonExclusive);
+    QTest::qWait(SeveralTicksMs);
+    QVERIFY(!f.isRunning(waiting));
+
+    // Back to background: the check timer lets it out again, and only one
+    // connection exists however often the policy is set.
+    Settings::getInstance()->setSyncType(Settings::BackgroundSync);
+    Settings::getInstance()->setSyncType(Settings::BackgroundSync);
+    QTRY_VERIFY(f.isRunning(waiting));
+    f.release(running);
+    QTRY_VERIFY(f.hasFinished(running));
+}
+
+void TestMainNetworkThread::timedPolicyStartsOncePerEmptyQueue()
+{
+    Settings::getInstance()->setSyncTime(QTime(14, 30));
+    auto clockMutex = std::make_shared<QMutex>();
+    auto now = std::make_shared<QTime>(14, 29, 59, 900);
+    SchedulerFixture f(Settings::TimerSync, 5);
+    f.scheduler.setClock([clockMutex, now] {
+        QMutexLocker lock(clockMutex.get());
+        return *now;
+    });
+    auto setNow = [&](QTime t) {
+        QMutexLocker lock(clockMutex.get());
+        *now = t;
+    };
+
+    const qulonglong a = f.queue(BaseCommand::NonExclusive);
+    QTest::qWait(SeveralTicksMs);
+    QVERIFY(!f.isRunning(a));
+
+    setNow(QTime(14, 30, 0, 50));
+    QTRY_VERIFY(f.isRunning(a));
+    QVERIFY(f.scheduler.isTimeSyncStarted());
+
+    // Within the same minute no second timed start.
+    const qulonglong b = f.queue(BaseCommand::NonExclusive);
+    QTest::qWait(SeveralTicksMs);
+    QVERIFY(!f.isRunning(b));
+
+    // A finishing command lets the next one out under this policy too.
+    f.release(a);
+    QTRY_VERIFY(f.isRunning(b));
+    QVERIFY(f.scheduler.isTimeSyncStarted());
+
+    // The queue runs empty: the flag is cleared.
+    setNow(QTime(14, 31));
+    f.release(b);
+    QTRY_COMPARE(f.queueEmptyCount, 1);
+    QVERIFY(!f.scheduler.isTimeSyncStarted());
+}
+
+void TestMainNetworkThread::timedStartFlagOutlivesAnEmptyMinute()
+{
+    Settings::getInstance()->setSyncTime(QTime(14, 30, 45)); // seconds are ignored
+    auto clockMutex = std::make_shared<QMutex>();
+    auto now = std::make_shared<QTime>(14, 30, 1);
+    SchedulerFixture f(Settings::TimerSync, 5);
+    f.scheduler.setClock([clockMutex, now] {
+        QMutexLocker lock(clockMutex.get());
+        return *now;
+    });
+    auto setNow = [&](QTime t) {
+        QMutexLocker lock(clockMutex.get());
+        *now = t;
+    };
+
+    // Nothing queued at the sync minute: the flag is set and stays set.
+    QTRY_VERIFY(f.scheduler.isTimeSyncStarted());
+    setNow(QTime(15, 0));
+    const qulonglong a = f.queue(BaseCommand::NonExclusive);
+    setNow(QTime(14, 30, 30)); // the next day
+    QTest::qWait(SeveralTicksMs);
+    QVERIFY(!f.isRunning(a));
+
+    // "Sync" starts it; its finish empties the queue and clears the flag, so the
+    // next sync minute starts what waits.
+    f.sync();
+    QVERIFY(f.isRunning(a));
+    setNow(QTime(9, 0));
+    f.release(a);
+    QTRY_VERIFY(!f.scheduler.isTimeSyncStarted());
+    const qulonglong b = f.queue(BaseCommand::NonExclusive);
+    QTest::qWait(SeveralTicksMs);
+    QVERIFY(!f.isRunning(b));
+    setNow(QTime(14, 30));
+    QTRY_VERIFY(f.isRunning(b));
+}
+
+void TestMainNetworkThread::firstRefreshBypassesTheQueue()
+{
+    SchedulerFixture f(Settings::ManualSync, 1);
+    // A running upload fills the one stream; the first refresh runs nonetheless.
+    const qulonglong upload = f.queue(BaseCommand::NonExclusive);
+    f.sync();
+    QVERIFY(f.isRunning(upload));
+
+    QMetaObject::invokeMethod(&f.scheduler, "refreshList", Qt::BlockingQueuedConnection);
+    const qulonglong refresh = upload + 1;
+    // The server is unreachable: the refresh fails and emits no list.
+    QTRY_VERIFY(f.hasFinished(refresh));
+    const QList<Record> records = f.recordsOf(refresh);
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(records[0].state, CommandInfo::Started);
+    QCOMPARE(records[0].type, QStringLiteral("Refresh list"));
+    QCOMPARE(records[1].result, BaseCommand::InitialConnectionError);
+    QCOMPARE(records[1].percent, 100);
+    QVERIFY(f.lists.isEmpty());
+
+    // Every later refresh only queues.
+    QMetaObject::invokeMethod(&f.scheduler, "refreshList", Qt::BlockingQueuedConnection);
+    QTest::qWait(SeveralTicksMs);
+    QCOMPARE(f.scheduler.getQueuedCommandIds(), QList<qulonglong>{refresh + 1});
+    f.release(upload);
+    QTRY_VERIFY(f.hasFinished(refresh + 1));
+}
+
+void TestMainNetworkThread::backgroundRefreshWaitsForTheTimer()
+{
+    SchedulerFixture f(Settings::BackgroundSync, 1);
+    const qulonglong upload = f.queue(BaseCommand::NonExclusive);
+    QTRY_VERIFY(f.isRunning(upload));
+    QMetaObject::invokeMethod(&f.scheduler, "refreshList", Qt::BlockingQueuedConnection);
+    QTest::qWait(SeveralTicksMs);
+    QCOMPARE(f.scheduler.getQueuedCommandIds(), QList<qulonglong>{upload + 1});
+    f.release(upload);
+    QTRY_VERIFY(f.hasFinished(upload + 1));
+}
+
+void TestMainNetworkThread::finishedCommandIsDeletedOnlyAfterItsThreadEnded()
+{
+    SchedulerFixture f(Settings::ManualSync, 5);
+    std::shared_ptr<std::atomic<bool>> returned;
+    std::shared_ptr<std::atomic<bool>> destroyed;
+    const qulonglong id = f.queue(BaseCommand::NonExclusive, [&](FakeCommand *c) {
+        c->setLingerMs(3 * MainNetworkThread::ThreadEndWaitMs);
+        returned = c->executeReturned;
+        destroyed = c->destroyed;
+    });
+    f.sync();
+    f.release(id);
+    QTRY_VERIFY(f.hasFinished(id));
+    // Its thread still runs past the scheduler's short wait: it is not cut short...
+    QVERIFY(!*destroyed);
+    // ...but ends on its own and is deleted then.
+    QTRY_VERIFY(*returned);
+    QTRY_VERIFY(*destroyed);
+}
+
+QTEST_GUILESS_MAIN(TestMainNetworkThread)
+#include "tst_mainnetworkthread.moc"
