@@ -112,8 +112,12 @@ private:
     FinishedRecord lastFinished() const { return finishedRecords.last(); }
     void expectTreeMatchesServer(const RemoteFilesTreeModel *running);
 
+    // The fields of the line for `id` in the last list received.
+    QStringList listedFields(quint64 id) const;
+
     DevServerProcess server;
     MainNetworkThread *net = nullptr;
+    QString lastList;
     QList<FinishedRecord> finishedRecords;
     RemoteFilesTreeModel *model = nullptr;
 };
@@ -158,8 +162,19 @@ RemoteFilesTreeModel *TestItemCommandsDevServer::refresh()
     QMetaObject::invokeMethod(net, &MainNetworkThread::startManualSync);
     if (!lists.wait(WaitMs))
         return nullptr;
+    lastList = lists.first().first().toString();
     // Kept alive like the main window keeps every model: commands may hold its items.
-    return new RemoteFilesTreeModel(lists.first().first().toString(), this);
+    return new RemoteFilesTreeModel(lastList, this);
+}
+
+QStringList TestItemCommandsDevServer::listedFields(quint64 id) const
+{
+    for (const QString &line : lastList.split(QLatin1Char('\n'))) {
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        if (fields.size() >= 11 && fields.first() == QString::number(id))
+            return fields;
+    }
+    return {};
 }
 
 bool TestItemCommandsDevServer::runQueued(QSignalSpy &spy, int count)
@@ -252,13 +267,17 @@ void TestItemCommandsDevServer::fileParametersReachTheServer()
     QVERIFY(runQueued(done, 1));
     QVERIFY(file->isUploaded());
     expectTreeMatchesServer(model);
+    // The client does not read passwords back; this server lists whether one is set.
+    QCOMPARE(listedFields(file->getItemInnerId()).value(8), QStringLiteral("1"));
 
-    // The same item again, description cleared: an empty field, not a stale one.
+    // Description and password cleared: empty fields, not stale ones.
     file->setItemDescription(QString());
+    file->setItemPassword(QString());
     file->setUploaded(false);
     QMetaObject::invokeMethod(net, "setParams", Q_ARG(RemoteFilesTreeItem *, file));
     QVERIFY(runQueued(done, 2));
     expectTreeMatchesServer(model);
+    QCOMPARE(listedFields(file->getItemInnerId()).value(8), QStringLiteral("0"));
 }
 
 void TestItemCommandsDevServer::deletionsUnlinkItems()

@@ -7,6 +7,7 @@
 #include "movedircommand.h"
 #include "movefilecommand.h"
 #include "refreshlistcommand.h"
+#include "remotetree/remotefilestreeitem.h"
 #include "setparamscommand.h"
 
 #include <QMutexLocker>
@@ -24,6 +25,9 @@ MainNetworkThread *MainNetworkThread::getInstance()
 MainNetworkThread::MainNetworkThread(QObject *parent)
     : QThread(parent), clock([] { return QTime::currentTime(); })
 {
+    // Items travel as plain pointers through the request slots and the success
+    // signals, across threads, so their pointer type must be known by name.
+    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
 }
 
 MainNetworkThread::~MainNetworkThread()
