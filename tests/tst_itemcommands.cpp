@@ -337,6 +337,8 @@ void TestItemCommands::otherReplies()
         // Unlinked on success only; on failure it stays visible, marked deleted.
         QCOMPARE(parent->getChildItems().contains(item), !success);
         QVERIFY(item->isDeleted());
+        if (success)
+            delete item; // nobody owns an unlinked item
     } else {
         QCOMPARE(item->isUploaded(), success);
         QCOMPARE(item->parent(), parent);
