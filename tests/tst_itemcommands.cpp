@@ -356,6 +356,7 @@ void TestItemCommands::unsafeItemDataIsNeverSent_data()
     const QString none;
     QTest::newRow("makedir name with a TAB") << MakeDir << "a\tb" << none << none << false;
     QTest::newRow("makedir name with a line feed") << MakeDir << "a\nb" << none << none << false;
+    QTest::newRow("makedir name with a carriage return") << MakeDir << "a\rb" << none << none << false;
     QTest::newRow("movefile name outside Latin-1")
         << MoveFile << QStringLiteral("\u65e5\u672c.txt") << none << none << true;
     QTest::newRow("movedir name with a TAB") << MoveDir << "x\ty" << none << none << true;

@@ -1,6 +1,7 @@
 #include "itemcommand.h"
 
 #include "logging.h"
+#include "remotetree/protocoltextcheck.h"
 #include "remotetree/remotefilestreeitem.h"
 
 #include <QDeadlineTimer>
@@ -43,7 +44,7 @@ QString ItemCommand::typeStringFor(const QString &action, const QString &itemNam
 
 bool ItemCommand::appendTextField(QByteArray &request, const QString &text)
 {
-    if (!describeUnsafeProtocolText(text).isEmpty())
+    if (!ProtocolTextCheck::problem(text, QString()).isEmpty())
         return false;
     request += toProtocolBytes(text);
     return true;

@@ -52,7 +52,7 @@ protected:
 
     // The action text followed by the item's name in bold.
     static QString typeStringFor(const QString &action, const QString &itemName);
-    // A name or password as one field; false when it holds a TAB or line feed
+    // A name or password as one field; false when it holds a TAB or line break
     // (which would shift the server's fields) or a character outside Latin-1.
     static bool appendTextField(QByteArray &request, const QString &text);
     // The item's server id; false for an item the server does not know yet (id 0),

@@ -1,8 +1,7 @@
 #include "setparamscommand.h"
 
+#include "remotetree/protocoltextcheck.h"
 #include "remotetree/remotefilestreeitem.h"
-
-#include <algorithm>
 
 SetParamsCommand::SetParamsCommand(qulonglong commandId, RemoteFilesTreeItem *item, QObject *parent)
     : ItemCommand(commandId, BaseCommand::SetParamsCommand, BaseCommand::Exclusive, parent),
@@ -25,9 +24,8 @@ bool SetParamsCommand::appendRequestFields(QByteArray &request) const
     // The description travels Base64-encoded, so TABs and line breaks in it are
     // harmless; only characters that Latin-1 cannot carry are refused.
     const QString description = fileItem->getItemDescription();
-    const bool latin1 = std::all_of(description.begin(), description.end(),
-                                    [](QChar c) { return c.unicode() <= 0xFF; });
-    if (!latin1 || !appendItemId(request, fileItem))
+    if (!ProtocolTextCheck::problem(description, QString(), ProtocolTextCheck::EncodedField).isEmpty()
+            || !appendItemId(request, fileItem))
         return false;
     request += '\t' + toProtocolBytes(description).toBase64()
             + '\t' + (fileItem->isItemSearchable() ? '1' : '0') + '\t';
