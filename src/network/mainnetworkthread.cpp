@@ -1,8 +1,9 @@
 #include "mainnetworkthread.h"
 
-#include "logging.h"
 #include "deletedircommand.h"
 #include "deletefilecommand.h"
+#include "downloadurlcommand.h"
+#include "logging.h"
 #include "makedircommand.h"
 #include "movedircommand.h"
 #include "movefilecommand.h"
@@ -167,6 +168,12 @@ void MainNetworkThread::moveFile(RemoteFilesTreeItem *fileItem)
 void MainNetworkThread::setParams(RemoteFilesTreeItem *fileItem)
 {
     queueItemCommand<SetParamsCommand>(this, "set params", fileItem);
+}
+
+void MainNetworkThread::downloadUrl(QString remotePath, QString downloadPath)
+{
+    qCDebug(lcNetwork) << "request for download url threadid=" << QThread::currentThreadId();
+    queueCommand([&](qulonglong id) { return new DownloadUrlCommand(id, remotePath, downloadPath); });
 }
 
 void MainNetworkThread::startManualSync() { checkQueueForNewCommands(); }
@@ -432,6 +439,15 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
     case BaseCommand::DeleteFileCommand:
         qCDebug(lcNetwork) << "delfile command done without errors";
         Q_EMIT fileDeleted();
+        break;
+    case BaseCommand::DownloadUrlCommand:
+        qCDebug(lcNetwork) << "download url command found runned";
+        if (const auto *urlCommand = qobject_cast<DownloadUrlCommand *>(command)) {
+            const QString path = urlCommand->getDownloadPath();
+            Settings::getInstance()->removeDownloadPath(path);
+            qCDebug(lcNetwork) << "download url command done without errors";
+            Q_EMIT urlDownloaded(path);
+        }
         break;
     default:
         // Commands that announce nothing (URL upload), and kinds without a command.
