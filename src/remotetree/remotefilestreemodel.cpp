@@ -1,6 +1,7 @@
 #include "remotefilestreemodel.h"
 
 #include "logging.h"
+#include "network/mainnetworkthread.h"
 #include "remotefilestreeitem.h"
 #include "settings.h"
 
@@ -95,6 +96,12 @@ RemoteFilesTreeModel::RemoteFilesTreeModel(const QString &list, QObject *parent)
     realRootItem = new RemoteFilesTreeItem(rootInfo, rootItem);
     rootItem->appendChild(realRootItem);
     setupModelData(list, realRootItem);
+
+    // Moves and folder creations from drops go to the scheduler's thread, queued.
+    const MainNetworkThread *net = MainNetworkThread::getInstance();
+    connect(this, &RemoteFilesTreeModel::moveDirClicked, net, &MainNetworkThread::moveDir);
+    connect(this, &RemoteFilesTreeModel::moveFileClicked, net, &MainNetworkThread::moveFile);
+    connect(this, &RemoteFilesTreeModel::createNewDir, net, &MainNetworkThread::createDir);
 }
 
 RemoteFilesTreeModel::~RemoteFilesTreeModel()
