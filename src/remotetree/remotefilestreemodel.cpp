@@ -1,6 +1,7 @@
 #include "remotefilestreemodel.h"
 
 #include "logging.h"
+#include "network/mainnetworkthread.h"
 #include "remotefilestreeitem.h"
 #include "settings.h"
 
@@ -158,6 +159,12 @@ RemoteFilesTreeModel::RemoteFilesTreeModel(const QString &list, QObject *parent)
     realRootItem = new RemoteFilesTreeItem(rootInfo, rootItem);
     rootItem->appendChild(realRootItem);
     setupModelData(list, realRootItem);
+
+    // Moves and folder creations from drops go to the scheduler's thread, queued.
+    const MainNetworkThread *net = MainNetworkThread::getInstance();
+    connect(this, &RemoteFilesTreeModel::moveDirClicked, net, &MainNetworkThread::moveDir);
+    connect(this, &RemoteFilesTreeModel::moveFileClicked, net, &MainNetworkThread::moveFile);
+    connect(this, &RemoteFilesTreeModel::createNewDir, net, &MainNetworkThread::createDir);
 }
 
 RemoteFilesTreeModel::~RemoteFilesTreeModel()
@@ -491,8 +498,10 @@ void RemoteFilesTreeModel::removeFromExpandedItems(RemoteFilesTreeItem *item)
 
 void RemoteFilesTreeModel::syncExpandedItems()
 {
-    Q_EMIT collapseAllItems();
+    // Taken first: the view's collapseAll() reports every folder it closes as
+    // collapsed, which would empty the list before it is read.
     const QList<RemoteFilesTreeItem *> expanded = std::exchange(expandedItems, {});
+    Q_EMIT collapseAllItems();
     for (RemoteFilesTreeItem *item : expanded) {
         const int row = item->row();
         if (row >= 0)
