@@ -1,6 +1,7 @@
 #include "mainnetworkthread.h"
 
 #include "downloadfilecommand.h"
+#include "downloadurlcommand.h"
 #include "logging.h"
 #include "refreshlistcommand.h"
 #include "settings.h"
@@ -135,6 +136,12 @@ void MainNetworkThread::downloadFile(RemoteFilesTreeItem *fileItem, QString down
     queueCommand([fileItem, downloadPath](qulonglong id) {
         return new DownloadFileCommand(id, fileItem, downloadPath);
     });
+}
+
+void MainNetworkThread::downloadUrl(QString remotePath, QString downloadPath)
+{
+    qCDebug(lcNetwork) << "request for download url threadid=" << QThread::currentThreadId();
+    queueCommand([&](qulonglong id) { return new DownloadUrlCommand(id, remotePath, downloadPath); });
 }
 
 void MainNetworkThread::startManualSync() { checkQueueForNewCommands(); }
@@ -392,6 +399,15 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
         qCDebug(lcNetwork) << "download command emitted signal";
         break;
     }
+    case BaseCommand::DownloadUrlCommand:
+        qCDebug(lcNetwork) << "download url command found runned";
+        if (const auto *urlCommand = qobject_cast<DownloadUrlCommand *>(command)) {
+            const QString path = urlCommand->getDownloadPath();
+            Settings::getInstance()->removeDownloadPath(path);
+            qCDebug(lcNetwork) << "download url command done without errors";
+            Q_EMIT urlDownloaded(path);
+        }
+        break;
     default:
         // Commands that announce nothing (URL upload), and kinds without a command.
         break;

@@ -77,6 +77,8 @@ public Q_SLOTS:
     void downloadFile(RemoteFilesTreeItem *fileItem, QString downloadPath);
     void startManualSync();
     void syncModeChange(Settings::SettingType setting);
+    // `remotePath` is the http or ftp address to fetch, `downloadPath` the local file.
+    void downloadUrl(QString remotePath, QString downloadPath);
 
 Q_SIGNALS:
     void newRemoteListReceived(QString receivedData);
@@ -91,6 +93,8 @@ Q_SIGNALS:
     // The receiver owns the record and deletes it.
     void refreshProgress(CommandInfo *commandInfo);
     void queueEmpty();
+    // A download from an address succeeded; the local view re-reads the folder.
+    void urlDownloaded(QString downloadPath);
 
 protected:
     void run() override;
