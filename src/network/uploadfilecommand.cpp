@@ -124,12 +124,6 @@ void UploadFileCommand::execute()
     controlSocket = getControlSocket();
     if (!controlSocket)
         return;
-    // Direct connections: the sockets and the timer live on this command's thread,
-    // whichever thread the command object itself was given to.
-    connect(controlSocket, &QTcpSocket::readyRead, this, &UploadFileCommand::controlSocketReadyRead,
-            Qt::DirectConnection);
-    connect(controlSocket, &QTcpSocket::disconnected, this, &UploadFileCommand::controlSocketDisconnected,
-            Qt::DirectConnection);
     controlSocket->write(request);
     if (!controlSocket->waitForBytesWritten(getTimeouts().writeMs) && controlSocket->bytesToWrite() > 0) {
         Q_EMIT finished(commandId, ConnectionError);
@@ -138,11 +132,19 @@ void UploadFileCommand::execute()
         restartInternalTimer();
         silenceTimer = new QTimer;
         silenceTimer->setSingleShot(true);
+        // Direct connections: the sockets and the timer live on this command's thread,
+        // whichever thread the command object itself was given to.
         connect(silenceTimer, &QTimer::timeout, this, &UploadFileCommand::silenceTimedOut, Qt::DirectConnection);
+        connect(controlSocket, &QTcpSocket::readyRead, this, &UploadFileCommand::controlSocketReadyRead,
+                Qt::DirectConnection);
+        connect(controlSocket, &QTcpSocket::disconnected, this, &UploadFileCommand::controlSocketDisconnected,
+                Qt::DirectConnection);
         silenceTimer->start(silenceTimeoutMs);
-        // A reply read in while the request was written is not announced again.
+        // What happened while the request was written is not announced again.
         if (controlSocket->bytesAvailable() > 0)
             controlSocketReadyRead();
+        if (controlSocket->state() != QAbstractSocket::ConnectedState)
+            controlSocketDisconnected();
         startLocalEventLoop();
     }
 
