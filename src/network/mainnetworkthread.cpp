@@ -6,6 +6,7 @@
 #include "refreshlistcommand.h"
 #include "settings.h"
 #include "uploadfilecommand.h"
+#include "uploadurlcommand.h"
 
 #include <QMutexLocker>
 #include <QTimer>
@@ -142,6 +143,12 @@ void MainNetworkThread::downloadUrl(QString remotePath, QString downloadPath)
 {
     qCDebug(lcNetwork) << "request for download url threadid=" << QThread::currentThreadId();
     queueCommand([&](qulonglong id) { return new DownloadUrlCommand(id, remotePath, downloadPath); });
+}
+
+void MainNetworkThread::uploadUrl(RemoteFilesTreeItem *fileItem)
+{
+    qCDebug(lcNetwork) << "request for upload url threadid=" << QThread::currentThreadId();
+    queueCommand([fileItem](qulonglong id) { return new UploadUrlCommand(id, fileItem); });
 }
 
 void MainNetworkThread::startManualSync() { checkQueueForNewCommands(); }
@@ -408,8 +415,13 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
             Q_EMIT urlDownloaded(path);
         }
         break;
+    case BaseCommand::UploadUrlCommand:
+        qCDebug(lcNetwork) << "upload url command done without errors";
+        if (const auto *urlCommand = qobject_cast<UploadUrlCommand *>(command))
+            Q_EMIT urlUploaded(urlCommand->getFileItem());
+        break;
     default:
-        // Commands that announce nothing (URL upload), and kinds without a command.
+        // Kinds without a command.
         break;
     }
 }
