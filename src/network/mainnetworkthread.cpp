@@ -1,11 +1,24 @@
 #include "mainnetworkthread.h"
 
+<<<<<<< HEAD
 #include "downloadfilecommand.h"
+=======
+#include "deletedircommand.h"
+#include "deletefilecommand.h"
+>>>>>>> main
 #include "downloadurlcommand.h"
 #include "logging.h"
+#include "makedircommand.h"
+#include "movedircommand.h"
+#include "movefilecommand.h"
 #include "refreshlistcommand.h"
+<<<<<<< HEAD
 #include "settings.h"
 #include "uploadfilecommand.h"
+=======
+#include "remotetree/remotefilestreeitem.h"
+#include "setparamscommand.h"
+>>>>>>> main
 #include "uploadurlcommand.h"
 
 #include <QMutexLocker>
@@ -23,6 +36,9 @@ MainNetworkThread *MainNetworkThread::getInstance()
 MainNetworkThread::MainNetworkThread(QObject *parent)
     : QThread(parent), clock([] { return QTime::currentTime(); })
 {
+    // Items travel as plain pointers through the request slots and the success
+    // signals, across threads, so their pointer type must be known by name.
+    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
 }
 
 MainNetworkThread::~MainNetworkThread()
@@ -125,6 +141,7 @@ void MainNetworkThread::refreshList()
     firstRefreshDone = true;
 }
 
+<<<<<<< HEAD
 void MainNetworkThread::uploadFile(RemoteFilesTreeItem *fileItem)
 {
     qCDebug(lcNetwork) << "request for upload file threadid=" << QThread::currentThreadId();
@@ -137,6 +154,45 @@ void MainNetworkThread::downloadFile(RemoteFilesTreeItem *fileItem, QString down
     queueCommand([fileItem, downloadPath](qulonglong id) {
         return new DownloadFileCommand(id, fileItem, downloadPath);
     });
+=======
+namespace {
+template<class Command>
+void queueItemCommand(MainNetworkThread *scheduler, const char *word, RemoteFilesTreeItem *item)
+{
+    qCDebug(lcNetwork) << "request for" << word << "threadid=" << QThread::currentThreadId();
+    scheduler->queueCommand([item](qulonglong id) { return new Command(id, item); });
+}
+} // namespace
+
+void MainNetworkThread::createDir(RemoteFilesTreeItem *dirItem)
+{
+    queueItemCommand<MakeDirCommand>(this, "createdir", dirItem);
+}
+
+void MainNetworkThread::deleteDir(RemoteFilesTreeItem *dirItem)
+{
+    queueItemCommand<DeleteDirCommand>(this, "deldir", dirItem);
+}
+
+void MainNetworkThread::deleteFile(RemoteFilesTreeItem *fileItem)
+{
+    queueItemCommand<DeleteFileCommand>(this, "delfile", fileItem);
+}
+
+void MainNetworkThread::moveDir(RemoteFilesTreeItem *dirItem)
+{
+    queueItemCommand<MoveDirCommand>(this, "movedir", dirItem);
+}
+
+void MainNetworkThread::moveFile(RemoteFilesTreeItem *fileItem)
+{
+    queueItemCommand<MoveFileCommand>(this, "movefile", fileItem);
+}
+
+void MainNetworkThread::setParams(RemoteFilesTreeItem *fileItem)
+{
+    queueItemCommand<SetParamsCommand>(this, "set params", fileItem);
+>>>>>>> main
 }
 
 void MainNetworkThread::downloadUrl(QString remotePath, QString downloadPath)
@@ -387,6 +443,7 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
         qCDebug(lcNetwork) << "refresh command emitted signal";
         break;
     }
+<<<<<<< HEAD
     case BaseCommand::UploadFileCommand: {
         qCDebug(lcNetwork) << "upload command found runned";
         // The item was written on the command's thread; let that thread end first.
@@ -406,6 +463,36 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
         qCDebug(lcNetwork) << "download command emitted signal";
         break;
     }
+=======
+    case BaseCommand::CreateDirectoryCommand:
+        qCDebug(lcNetwork) << "makedir command done without errors";
+        if (const auto *itemCommand = qobject_cast<MakeDirCommand *>(command))
+            Q_EMIT newDirCreated(itemCommand->getDirItem());
+        break;
+    case BaseCommand::MoveDirectoryCommand:
+        qCDebug(lcNetwork) << "movedir command done without errors";
+        if (const auto *itemCommand = qobject_cast<MoveDirCommand *>(command))
+            Q_EMIT dirMoved(itemCommand->getDirItem());
+        break;
+    case BaseCommand::MoveFileCommand:
+        qCDebug(lcNetwork) << "movefile command done without errors";
+        if (const auto *itemCommand = qobject_cast<MoveFileCommand *>(command))
+            Q_EMIT fileMoved(itemCommand->getFileItem());
+        break;
+    case BaseCommand::SetParamsCommand:
+        qCDebug(lcNetwork) << "setparams command done without errors";
+        if (const auto *itemCommand = qobject_cast<SetParamsCommand *>(command))
+            Q_EMIT setParamsDone(itemCommand->getFileItem());
+        break;
+    case BaseCommand::DeleteDirectoryCommand:
+        qCDebug(lcNetwork) << "deldir command done without errors";
+        Q_EMIT dirDeleted();
+        break;
+    case BaseCommand::DeleteFileCommand:
+        qCDebug(lcNetwork) << "delfile command done without errors";
+        Q_EMIT fileDeleted();
+        break;
+>>>>>>> main
     case BaseCommand::DownloadUrlCommand:
         qCDebug(lcNetwork) << "download url command found runned";
         if (const auto *urlCommand = qobject_cast<DownloadUrlCommand *>(command)) {
