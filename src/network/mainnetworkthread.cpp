@@ -1,24 +1,18 @@
 #include "mainnetworkthread.h"
 
-<<<<<<< HEAD
-#include "downloadfilecommand.h"
-=======
 #include "deletedircommand.h"
 #include "deletefilecommand.h"
->>>>>>> main
+#include "downloadfilecommand.h"
 #include "downloadurlcommand.h"
 #include "logging.h"
 #include "makedircommand.h"
 #include "movedircommand.h"
 #include "movefilecommand.h"
 #include "refreshlistcommand.h"
-<<<<<<< HEAD
-#include "settings.h"
-#include "uploadfilecommand.h"
-=======
 #include "remotetree/remotefilestreeitem.h"
 #include "setparamscommand.h"
->>>>>>> main
+#include "settings.h"
+#include "uploadfilecommand.h"
 #include "uploadurlcommand.h"
 
 #include <QMutexLocker>
@@ -141,7 +135,6 @@ void MainNetworkThread::refreshList()
     firstRefreshDone = true;
 }
 
-<<<<<<< HEAD
 void MainNetworkThread::uploadFile(RemoteFilesTreeItem *fileItem)
 {
     qCDebug(lcNetwork) << "request for upload file threadid=" << QThread::currentThreadId();
@@ -154,7 +147,8 @@ void MainNetworkThread::downloadFile(RemoteFilesTreeItem *fileItem, QString down
     queueCommand([fileItem, downloadPath](qulonglong id) {
         return new DownloadFileCommand(id, fileItem, downloadPath);
     });
-=======
+}
+
 namespace {
 template<class Command>
 void queueItemCommand(MainNetworkThread *scheduler, const char *word, RemoteFilesTreeItem *item)
@@ -192,7 +186,6 @@ void MainNetworkThread::moveFile(RemoteFilesTreeItem *fileItem)
 void MainNetworkThread::setParams(RemoteFilesTreeItem *fileItem)
 {
     queueItemCommand<SetParamsCommand>(this, "set params", fileItem);
->>>>>>> main
 }
 
 void MainNetworkThread::downloadUrl(QString remotePath, QString downloadPath)
@@ -443,7 +436,6 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
         qCDebug(lcNetwork) << "refresh command emitted signal";
         break;
     }
-<<<<<<< HEAD
     case BaseCommand::UploadFileCommand: {
         qCDebug(lcNetwork) << "upload command found runned";
         // The item was written on the command's thread; let that thread end first.
@@ -463,7 +455,6 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
         qCDebug(lcNetwork) << "download command emitted signal";
         break;
     }
-=======
     case BaseCommand::CreateDirectoryCommand:
         qCDebug(lcNetwork) << "makedir command done without errors";
         if (const auto *itemCommand = qobject_cast<MakeDirCommand *>(command))
@@ -492,7 +483,6 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
         qCDebug(lcNetwork) << "delfile command done without errors";
         Q_EMIT fileDeleted();
         break;
->>>>>>> main
     case BaseCommand::DownloadUrlCommand:
         qCDebug(lcNetwork) << "download url command found runned";
         if (const auto *urlCommand = qobject_cast<DownloadUrlCommand *>(command)) {

@@ -73,17 +73,14 @@ public:
 
 public Q_SLOTS:
     void refreshList();
-<<<<<<< HEAD
     void uploadFile(RemoteFilesTreeItem *fileItem);
     void downloadFile(RemoteFilesTreeItem *fileItem, QString downloadPath);
-=======
     void createDir(RemoteFilesTreeItem *dirItem);
     void deleteDir(RemoteFilesTreeItem *dirItem);
     void deleteFile(RemoteFilesTreeItem *fileItem);
     void moveDir(RemoteFilesTreeItem *dirItem);
     void moveFile(RemoteFilesTreeItem *fileItem);
     void setParams(RemoteFilesTreeItem *fileItem);
->>>>>>> main
     void startManualSync();
     void syncModeChange(Settings::SettingType setting);
     // `remotePath` is the http or ftp address to fetch, `downloadPath` the local file.
