@@ -452,16 +452,22 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
     }
     case BaseCommand::UploadFileCommand: {
         qCDebug(lcNetwork) << "upload command found runned";
+        // Checked cast: a command of another class may carry this kind.
+        const auto *upload = qobject_cast<UploadFileCommand *>(command);
+        if (!upload)
+            break;
         // The item was written on the command's thread; let that thread end first.
         command->wait(CommandThreadEndWaitMs);
         qCDebug(lcNetwork) << "upload command done without errors";
-        Q_EMIT fileUploaded(static_cast<UploadFileCommand *>(command)->getFileItem());
+        Q_EMIT fileUploaded(upload->getFileItem());
         qCDebug(lcNetwork) << "upload command emitted signal";
         break;
     }
     case BaseCommand::DownloadFileCommand: {
         qCDebug(lcNetwork) << "download command found runned";
-        auto *download = static_cast<DownloadFileCommand *>(command);
+        auto *download = qobject_cast<DownloadFileCommand *>(command);
+        if (!download)
+            break;
         command->wait(CommandThreadEndWaitMs);
         Settings::getInstance()->removeDownloadPath(download->getDownloadPath());
         qCDebug(lcNetwork) << "download command done without errors";
