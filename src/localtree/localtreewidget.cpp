@@ -1,0 +1,158 @@
+#include "localtreewidget.h"
+
+#include "dialogs/addurldialog.h"
+#include "localtree/localfilestreemodel.h"
+#include "remotetree/remotetreewidget.h"
+#include "settings.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+
+LocalTreeWidget::LocalTreeWidget(QWidget *parent)
+    : QTreeView(parent),
+      localModel(new LocalFilesTreeModel(this)),
+      addUrlAction(new QAction(tr("Download from URL"), this)),
+      setDefaultDownloadDirectoryAction(new QAction(tr("Set as default"), this)),
+      contextMenu(new QMenu(this))
+{
+    setModel(localModel);
+    setSortingEnabled(true);
+    sortByColumn(0, Qt::AscendingOrder);
+    // The sync state is the model's; the pane does not show it.
+    setColumnHidden(LocalFilesTreeModel::SyncColumn, true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(true);
+    contextMenu->addAction(addUrlAction);
+    contextMenu->addSeparator();
+    contextMenu->addAction(setDefaultDownloadDirectoryAction);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    connect(this, &QTreeView::expanded, this, &LocalTreeWidget::expandedItem);
+    // The file system model reads folders in the background: a folder's names arrive
+    // after it was expanded.
+    connect(localModel, &QFileSystemModel::directoryLoaded, this,
+            [this] { resizeColumnToContents(0); });
+}
+
+LocalTreeWidget::~LocalTreeWidget() = default;
+
+void LocalTreeWidget::setRemoteTree(RemoteTreeWidget *tree)
+{
+    remoteTree = tree;
+    setRemoteModel(tree ? tree->getModelAsRemoteFileTreeModel() : nullptr);
+}
+
+void LocalTreeWidget::setRemoteModel(RemoteFilesTreeModel *model)
+{
+    localModel->setRemoteModel(model);
+}
+
+void LocalTreeWidget::refreshLocalModel(const QString &path)
+{
+    localModel->refreshPath(path);
+}
+
+void LocalTreeWidget::revealPath(const QString &path)
+{
+    const QModelIndex target = localModel->index(path);
+    if (!target.isValid())
+        return;
+    for (QModelIndex folder = target.parent(); folder.isValid(); folder = folder.parent())
+        expand(folder);
+    expand(target);
+    setCurrentIndex(target);
+    scrollTo(target, QAbstractItemView::PositionAtTop);
+}
+
+void LocalTreeWidget::expandedItem(const QModelIndex &index)
+{
+    resizeColumnToContents(index.column());
+}
+
+void LocalTreeWidget::contextMenuEvent(QContextMenuEvent *event)
+{
+    const QModelIndexList selected = selectedIndexes();
+    if (selected.isEmpty())
+        return;
+    const QFileInfo folder = localModel->fileInfo(selected.first());
+    if (!folder.isDir())
+        return;
+    QAction *chosen = contextMenu->exec(event->globalPos());
+    if (chosen == addUrlAction)
+        addUrlDialogShow(folder);
+    else if (chosen == setDefaultDownloadDirectoryAction)
+        setDefaultDownloadDirectory(folder);
+}
+
+void LocalTreeWidget::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasFormat(QStringLiteral("text/uri-list")))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void LocalTreeWidget::dropEvent(QDropEvent *event)
+{
+    // Only remote items are downloaded here; local files dropped from this pane or
+    // from other programs would otherwise be taken for downloads.
+    if (remoteTree && event->source() == remoteTree)
+        QTreeView::dropEvent(event);
+    else
+        event->ignore();
+}
+
+void LocalTreeWidget::addUrlDialogShow(const QFileInfo &folder)
+{
+    AddUrlDialog dialog;
+    dialog.clearUrl();
+    if (dialog.exec() == QDialog::Accepted)
+        addNewUrl(dialog.getUrl(), folder.absoluteFilePath());
+}
+
+void LocalTreeWidget::addNewUrl(const QString &url, const QString &folder)
+{
+    const QString name = getFileNameFromUrl(url);
+    if (!LocalFilesTreeModel::isSafeLocalName(name)) {
+        QMessageBox box(QMessageBox::Warning, tr("Download from URL"),
+                        tr("The address \"%1\" does not end in a file name that can be saved "
+                           "in a folder; nothing was downloaded.")
+                            .arg(url),
+                        QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+        return;
+    }
+    localModel->createFileFromUrl(url, LocalFilesTreeModel::joinPath(folder, name));
+    refreshLocalModel(folder);
+}
+
+void LocalTreeWidget::setDefaultDownloadDirectory(const QFileInfo &folder)
+{
+    Settings *settings = Settings::getInstance();
+    const QString previous = settings->getDefaultDownloadDirectory();
+    settings->setDefaultDownloadDirectory(folder.filePath());
+    // The default folder has an icon of its own: both folders are painted anew.
+    refreshLocalModel(previous);
+    refreshLocalModel(folder.filePath());
+}
+
+QString LocalTreeWidget::getFileNameFromUrl(const QString &url)
+{
+    QString name = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype query = name.lastIndexOf(QLatin1Char('?'));
+    if (query >= 0)
+        name.truncate(query);
+    // UTF-8 rather than Latin-1 bytes: a name typed with accents stays intact, and a
+    // percent-encoded UTF-8 name decodes the same either way.
+    name = QString::fromUtf8(QByteArray::fromPercentEncoding(name.toUtf8()));
+    return name.trimmed();
+}

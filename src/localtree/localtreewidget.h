@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QFileInfo>
+#include <QTreeView>
+
+class LocalFilesTreeModel;
+class QAction;
+class QMenu;
+class RemoteFilesTreeModel;
+class RemoteTreeWidget;
+
+// The left pane: the local file system. Remote items dragged from the remote pane and
+// dropped on a folder are downloaded into it; local files dragged to the remote pane
+// are uploaded. A folder's context menu downloads a URL into it or makes it the default
+// download folder.
+class LocalTreeWidget final : public QTreeView
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(LocalTreeWidget)
+
+public:
+    explicit LocalTreeWidget(QWidget *parent = nullptr);
+    ~LocalTreeWidget() override;
+
+    // The remote pane: the only accepted source of drops.
+    void setRemoteTree(RemoteTreeWidget *tree);
+    void setRemoteModel(RemoteFilesTreeModel *model);
+    LocalFilesTreeModel *getLocalModel() const { return localModel; }
+
+    // Re-reads the entry of `path` (after its download, or after a change of the
+    // default download folder).
+    void refreshLocalModel(const QString &path);
+    // Expands the folders down to `path`, selects it and scrolls it into view.
+    void revealPath(const QString &path);
+
+    // Downloads `url` into `folder` under the name that ends the URL.
+    void addNewUrl(const QString &url, const QString &folder);
+    void setDefaultDownloadDirectory(const QFileInfo &folder);
+
+    // The local name of a URL's file: its last segment without the query, percent
+    // escapes decoded, white space trimmed. Empty when the URL names no file.
+    static QString getFileNameFromUrl(const QString &url);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private Q_SLOTS:
+    void expandedItem(const QModelIndex &index);
+
+private:
+    void addUrlDialogShow(const QFileInfo &folder);
+
+    LocalFilesTreeModel *localModel;
+    RemoteTreeWidget *remoteTree = nullptr;
+    QAction *addUrlAction;
+    QAction *setDefaultDownloadDirectoryAction;
+    QMenu *contextMenu;
+};
