@@ -1,4 +1,5 @@
 #include "fakecommand.h"
+#include "fakeserver.h"
 #include "network/commandinfo.h"
 #include "network/mainnetworkthread.h"
 #include "settings.h"
@@ -174,6 +175,7 @@ private Q_SLOTS:
 
     void firstRefreshBypassesTheQueue();
     void backgroundRefreshWaitsForTheTimer();
+    void successfulRefreshAnnouncesTheList();
     void finishedCommandIsDeletedOnlyAfterItsThreadEnded();
 };
 
@@ -505,6 +507,22 @@ void TestMainNetworkThread::backgroundRefreshWaitsForTheTimer()
     QCOMPARE(f.scheduler.getQueuedCommandIds(), QList<qulonglong>{upload + 1});
     f.release(upload);
     QTRY_VERIFY(f.hasFinished(upload + 1));
+}
+
+void TestMainNetworkThread::successfulRefreshAnnouncesTheList()
+{
+    FakeServer server;
+    server.useForSettings();
+    const QByteArray request = "alice\npw\nrefresh\n";
+    server.addScript(FakeScript().awaitBytes(request.size()).send("filelist\n1\tx\n").close());
+    SchedulerFixture f(Settings::ManualSync, 1);
+    QMetaObject::invokeMethod(&f.scheduler, "refreshList", Qt::BlockingQueuedConnection);
+    QTRY_COMPARE(f.lists, QStringList{QStringLiteral("1\tx\n")});
+    QTRY_VERIFY(f.hasFinished(0));
+    QCOMPARE(f.recordsOf(0).size(), 2);
+    QCOMPARE(f.recordsOf(0).last().result, BaseCommand::NoError);
+    QCOMPARE(server.received(), request);
+    QCOMPARE(f.queueEmptyCount, 1);
 }
 
 void TestMainNetworkThread::finishedCommandIsDeletedOnlyAfterItsThreadEnded()

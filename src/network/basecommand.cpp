@@ -85,17 +85,33 @@ void BaseCommand::registerMetaTypes()
     qRegisterMetaType<Settings::SettingType>("Settings::SettingType");
 }
 
-QByteArray BaseCommand::toProtocolBytes(const QString &text) { return text.toLatin1(); }
+QByteArray BaseCommand::toProtocolBytes(const QString &text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.unicode() <= 0xFF) {
+            bytes.append(char(c.unicode()));
+            continue;
+        }
+        // One "?" per character, also for a character beyond the BMP (two UTF-16 units).
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        bytes.append('?');
+    }
+    return bytes;
+}
 
 QString BaseCommand::describeUnsafeProtocolText(const QString &text)
 {
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\t') || c == QLatin1Char('\n'))
+    for (const char32_t c : text.toUcs4()) {
+        if (c == U'\t' || c == U'\n')
             return tr("It must not contain a tab or a line break.");
-        if (c.unicode() > 0xFF)
+        if (c > 0xFF)
             return tr("The character \"%1\" cannot be sent to the server; only Latin-1 "
                       "characters can.")
-                .arg(c);
+                .arg(QString::fromUcs4(&c, 1));
     }
     return {};
 }

@@ -1,0 +1,67 @@
+#include "commandrunner.h"
+
+#include <QElapsedTimer>
+#include <QMutexLocker>
+#include <QTest>
+
+CommandRunner::CommandRunner(BaseCommand *command) : cmd(command)
+{
+    BaseCommand::registerMetaTypes();
+    // Direct: recorded on the command's thread, in the order emitted.
+    QObject::connect(
+        command, &BaseCommand::started, command,
+        [this](qulonglong) {
+            QMutexLocker lock(&mutex);
+            ++started;
+        },
+        Qt::DirectConnection);
+    QObject::connect(
+        command, &BaseCommand::processing, command,
+        [this](qulonglong, qulonglong current, qulonglong full, int timestamp) {
+            QMutexLocker lock(&mutex);
+            reports.append({current, full, timestamp});
+        },
+        Qt::DirectConnection);
+    QObject::connect(
+        command, &BaseCommand::finished, command,
+        [this](qulonglong, BaseCommand::CommandResult result) {
+            QMutexLocker lock(&mutex);
+            results.append(result);
+        },
+        Qt::DirectConnection);
+}
+
+CommandRunner::~CommandRunner()
+{
+    if (cmd && cmd->isRunning())
+        cmd->wait();
+}
+
+bool CommandRunner::run(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    cmd->moveToThread(cmd.get());
+    cmd->start();
+    const bool ended = QTest::qWaitFor([this] { return cmd->isFinished(); }, timeoutMs);
+    elapsed = clock.elapsed();
+    return ended && cmd->wait(timeoutMs);
+}
+
+int CommandRunner::startedCount() const
+{
+    QMutexLocker lock(&mutex);
+    return started;
+}
+
+QList<BaseCommand::CommandResult> CommandRunner::finishedResults() const
+{
+    QMutexLocker lock(&mutex);
+    return results;
+}
+
+QList<CommandRunner::Progress> CommandRunner::progress() const
+{
+    QMutexLocker lock(&mutex);
+    return reports;
+}
