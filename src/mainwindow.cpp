@@ -14,10 +14,10 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
+#include "settingsfile.h"
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -47,20 +47,6 @@ void fillToolBar(QToolBar *toolBar, const QList<QAction *> &actions)
         toolBar->addAction(action);
         toolBar->addSeparator();
     }
-}
-
-// The settings file holds the password in clear: it is created readable by its owner
-// only, before anything is written into it, and kept so.
-void restrictToOwner(const QString &fileName)
-{
-    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    if (!QFileInfo::exists(fileName)) {
-        QDir().mkpath(QFileInfo(fileName).absolutePath());
-        QFile file(fileName);
-        if (file.open(QIODevice::WriteOnly))
-            file.close();
-    }
-    QFile::setPermissions(fileName, ownerOnly);
 }
 
 } // namespace
@@ -218,40 +204,12 @@ void MainWindow::connectScheduler()
 
 void MainWindow::readSettings()
 {
-    Settings *store = Settings::getInstance();
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("MainWindow"));
-    resize(settings.value(QStringLiteral("size"), QSize(800, 500)).toSize());
-    move(settings.value(QStringLiteral("pos"), QPoint(0, 0)).toPoint());
-    restoreState(settings.value(QStringLiteral("state"), QByteArray()).toByteArray(), 0);
-    store->setWarningOnNoEmptyDirectoryDelete(
-        settings.value(QStringLiteral("warningonnoemptydirectorydelete"), true).toBool());
-    settings.endGroup();
+    const SettingsFile::WindowLayout layout = SettingsFile().load();
+    resize(layout.size);
+    move(layout.pos);
+    restoreState(layout.state, 0);
 
-    settings.beginGroup(QStringLiteral("UserOptions"));
-    settings.beginGroup(QStringLiteral("Account"));
-    store->setLogin(settings.value(QStringLiteral("login"), QString()).toString());
-    store->setPass(settings.value(QStringLiteral("pass"), QString()).toString());
-    settings.endGroup();
-    store->setDefaultDownloadDirectory(
-        settings.value(QStringLiteral("defaultdownloaddirectory"), QString()).toString());
-    settings.endGroup();
-
-    settings.beginGroup(QStringLiteral("Sync"));
-    store->setSyncType(Settings::SyncType(
-        settings.value(QStringLiteral("sync"), int(Settings::BackgroundSync)).toInt()));
-    store->setSyncTime(settings.value(QStringLiteral("synctime"), QTime(0, 0)).toTime());
-    settings.endGroup();
-
-    settings.beginGroup(QStringLiteral("Network"));
-    store->setStreamsCount(settings.value(QStringLiteral("streamscount"), 1).toInt());
-    settings.beginGroup(QStringLiteral("Server"));
-    store->setServerHost(
-        settings.value(QStringLiteral("serverhost"), QStringLiteral("127.0.0.1")).toString());
-    store->setServerPort(settings.value(QStringLiteral("serverport"), 2939).toInt());
-    settings.endGroup();
-    settings.endGroup();
-
+    const Settings *store = Settings::getInstance();
     const Settings::SyncType syncType = store->getSyncType();
     prefsDialog->setManualSyncCheck(syncType != Settings::BackgroundSync
                                     && syncType != Settings::TimerSync);
@@ -266,38 +224,11 @@ void MainWindow::readSettings()
 
 void MainWindow::writeSettings()
 {
-    const Settings *store = Settings::getInstance();
-    QSettings settings;
-    restrictToOwner(settings.fileName());
-    settings.beginGroup(QStringLiteral("MainWindow"));
-    settings.setValue(QStringLiteral("size"), size());
-    settings.setValue(QStringLiteral("pos"), pos());
-    settings.setValue(QStringLiteral("state"), saveState(0));
-    settings.setValue(QStringLiteral("warningonnoemptydirectorydelete"),
-                      store->getWarningOnNoEmptyDirectoryDelete() ? 1 : 0);
-    settings.endGroup();
-
-    settings.beginGroup(QStringLiteral("UserOptions"));
-    settings.setValue(QStringLiteral("defaultdownloaddirectory"),
-                      store->getDefaultDownloadDirectory());
-    settings.beginGroup(QStringLiteral("Account"));
-    settings.setValue(QStringLiteral("login"), store->getLogin());
-    settings.setValue(QStringLiteral("pass"), store->getPass());
-    settings.endGroup();
-    settings.endGroup();
-
-    settings.beginGroup(QStringLiteral("Sync"));
-    settings.setValue(QStringLiteral("sync"), int(store->getSyncType()));
-    settings.setValue(QStringLiteral("synctime"), store->getSyncTime());
-    settings.endGroup();
-
-    settings.beginGroup(QStringLiteral("Network"));
-    settings.setValue(QStringLiteral("streamscount"), store->getStreamsCount());
-    settings.endGroup();
-    settings.sync();
-    restrictToOwner(settings.fileName());
-    if (settings.status() != QSettings::NoError)
-        qCWarning(lcApp) << "settings could not be saved to" << settings.fileName();
+    SettingsFile file;
+    if (!file.save({size(), pos(), saveState(0)})) {
+        QMessageBox::warning(this, tr("Settings not saved"),
+                             tr("The settings could not be saved: %1").arg(file.errorString()));
+    }
 }
 
 void MainWindow::refreshClicked()
