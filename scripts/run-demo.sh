@@ -1,10 +1,40 @@
 #!/usr/bin/env bash
-# Builds the program and starts it.
+# Builds the program and the development server, starts the server with the demo
+# account (login demo, password demo) on 127.0.0.1:2939 unless one already listens
+# there, then the program. The server started here stops when the program exits.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --parallel "$(nproc)" --target pelorin-client
+cmake --build build --parallel "$(nproc)" --target pelorin-client pelorin-devserver
 
-exec build/pelorin-client "$@"
+host=127.0.0.1
+port=2939
+data="${XDG_DATA_HOME:-$HOME/.local/share}/PelorinClient/devserver"
+
+listening() { (exec 3<>"/dev/tcp/$host/$port") 2>/dev/null; }
+
+server_pid=""
+if listening; then
+    echo "A server already listens on $host:$port; using it."
+else
+    mkdir -p "$data"
+    log="$data/server.log"
+    build/server/pelorin-devserver --listen "$host:$port" --data "$data" --demo >"$log" 2>&1 &
+    server_pid=$!
+    trap 'kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null || true' EXIT
+    for _ in $(seq 50); do
+        grep -q '^listening on ' "$log" 2>/dev/null && break
+        if ! kill -0 "$server_pid" 2>/dev/null; then
+            echo "The development server did not start:" >&2
+            cat "$log" >&2
+            exit 1
+        fi
+        sleep 0.1
+    done
+    echo "Development server on $host:$port, data in $data (log: $log)."
+fi
+echo "Log in as demo with password demo (Options), then press Connect."
+
+build/pelorin-client "$@"

@@ -1,0 +1,247 @@
+#include "uploadtransfer.h"
+
+#include "httphead.h"
+#include "serveroptions.h"
+#include "storage.h"
+
+#include <QDateTime>
+#include <QTcpSocket>
+
+UploadTransfer::UploadTransfer(Storage &storage, const ServerOptions &options, const QByteArray &owner,
+                               const Announcement &announcement, const QHostAddress &address, QObject *parent)
+    : QObject(parent)
+    , storage(storage)
+    , options(options)
+    , owner(owner)
+    , announcement(announcement)
+    , address(address)
+    , file(storage.tempDir() + QStringLiteral("/upload-XXXXXX"))
+{
+    idleTimer.setSingleShot(true);
+    idleTimer.setInterval(options.dataTimeoutMs);
+    connect(&idleTimer, &QTimer::timeout, this, &UploadTransfer::giveUpWaiting);
+    connect(&listener, &QTcpServer::newConnection, this, &UploadTransfer::acceptClient);
+}
+
+QByteArray UploadTransfer::uploadDigest(const QByteArray &md5)
+{
+    QByteArray digest = md5;
+    for (char &byte : digest) {
+        if (byte == 0x0A)
+            byte = 0x0E;
+        else if (byte == 0x09)
+            byte = 0x0A;
+    }
+    return digest;
+}
+
+void UploadTransfer::start()
+{
+    if (!file.open()) {
+        fail(ProtocolError::StorageFailure);
+        return;
+    }
+    if (announcement.size == 0)
+        complete();
+    else
+        requestNextRange();
+}
+
+void UploadTransfer::requestNextRange()
+{
+    if (!listener.isListening() && !listener.listen(address, 0)) {
+        fail(ProtocolError::StorageFailure);
+        return;
+    }
+    const qint64 rangeSize = options.uploadRangeSize > 0 ? options.uploadRangeSize : announcement.size;
+    rangeEnd = qMin(announcement.size, received + rangeSize);
+    receivedBefore = received;
+    idleTimer.start();
+    Q_EMIT message("ready\n" + QByteArray::number(listener.serverPort()));
+}
+
+void UploadTransfer::acceptClient()
+{
+    QTcpSocket *socket = listener.nextPendingConnection();
+    if (client || over) {
+        // One data connection at a time; a second dial is a stray.
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    client = socket;
+    client->setParent(this);
+    listener.close();
+    headBytes.clear();
+    headRead = false;
+    bodyLeft = -1;
+    connect(client, &QTcpSocket::readyRead, this, &UploadTransfer::readResponse);
+    connect(client, &QTcpSocket::disconnected, this, &UploadTransfer::connectionEnded);
+    idleTimer.start();
+    client->write("GET file HTTP/1.1\r\nHost: " + address.toString().toLatin1() + "\r\nContent-Range: "
+                  + QByteArray::number(received) + '-' + QByteArray::number(rangeEnd - 1) + "\r\n\r\n");
+}
+
+void UploadTransfer::readResponse()
+{
+    if (!client || over)
+        return;
+    idleTimer.start();
+    QByteArray data = client->readAll();
+    if (!headRead) {
+        headBytes += data;
+        HttpHead head;
+        bool tooLong = false;
+        if (!head.take(headBytes, &tooLong)) {
+            if (tooLong)
+                client->abort();
+            return;
+        }
+        headRead = true;
+        data = headBytes;
+        headBytes.clear();
+
+        const QList<QByteArray> status = head.firstLine().split(' ');
+        if (status.size() < 2 || !status[0].startsWith("HTTP/1.") || (status[1] != "200" && status[1] != "206")) {
+            client->abort();
+            return;
+        }
+        const QByteArray length = head.header("Content-Length");
+        bool ok = true;
+        if (!length.isNull()) {
+            bodyLeft = length.toLongLong(&ok);
+            if (!ok || bodyLeft < 0) {
+                client->abort();
+                return;
+            }
+        }
+        // The response says where its bytes start; anything but the first missing
+        // byte would put them at the wrong place.
+        bodyPosition = 0;
+        const QByteArray range = head.header("Content-Range");
+        if (!range.isNull()) {
+            QByteArray first = range.left(range.indexOf('-'));
+            if (first.startsWith("bytes "))
+                first = first.mid(6);
+            bodyPosition = first.trimmed().toLongLong(&ok);
+            if (!ok) {
+                client->abort();
+                return;
+            }
+        }
+        if (bodyPosition != received) {
+            client->abort();
+            return;
+        }
+    }
+    if (bodyLeft >= 0) {
+        data.truncate(int(qMin<qint64>(data.size(), bodyLeft)));
+        bodyLeft -= data.size();
+    }
+    // Keep only what lies in the range asked for; a client may send more.
+    const qint64 dataStart = bodyPosition;
+    bodyPosition += data.size();
+    if (dataStart <= received && bodyPosition > received) {
+        const qint64 keep = qMin(bodyPosition, rangeEnd) - received;
+        if (keep > 0) {
+            const QByteArray kept = data.mid(int(received - dataStart), int(keep));
+            if (file.write(kept) != kept.size()) {
+                fail(ProtocolError::StorageFailure);
+                return;
+            }
+            md5.addData(kept);
+            received += keep;
+        }
+    }
+}
+
+void UploadTransfer::connectionEnded()
+{
+    if (!client || over)
+        return;
+    readResponse();
+    client->disconnect(this);
+    client->deleteLater();
+    client = nullptr;
+    idleTimer.stop();
+    fruitlessAttempts = received > receivedBefore ? 0 : fruitlessAttempts + 1;
+    if (received == announcement.size)
+        complete();
+    else if (fruitlessAttempts >= options.uploadAttempts)
+        fail(ProtocolError::UploadFailed);
+    else
+        requestNextRange();
+}
+
+void UploadTransfer::giveUpWaiting()
+{
+    if (client) {
+        client->abort();
+        connectionEnded();
+        return;
+    }
+    // Nobody dialled the port in time.
+    fruitlessAttempts += 1;
+    if (fruitlessAttempts >= options.uploadAttempts)
+        fail(ProtocolError::UploadFailed);
+    else
+        requestNextRange();
+}
+
+void UploadTransfer::complete()
+{
+    listener.close();
+    if (!file.flush()) {
+        fail(ProtocolError::StorageFailure);
+        return;
+    }
+    if (uploadDigest(md5.result()).toHex() != announcement.digest.toLower()) {
+        fail(ProtocolError::UploadFailed);
+        return;
+    }
+    // The folder may have gone or the name been taken while the bytes travelled.
+    if (!storage.isFolder(owner, announcement.parent)) {
+        fail(ProtocolError::NoSuchItem);
+        return;
+    }
+    if (storage.nameTaken(owner, announcement.parent, announcement.name)) {
+        fail(ProtocolError::NameTaken);
+        return;
+    }
+    Storage::Item item;
+    item.name = announcement.name;
+    item.parent = announcement.parent;
+    item.size = announcement.size;
+    item.date = QDateTime::currentSecsSinceEpoch();
+    item.description = announcement.description;
+    item.searchable = announcement.searchable;
+    item.password = announcement.password;
+    item.fsName = Storage::newFsName();
+    const QString contentPath = storage.contentPath(item.fsName);
+    if (!file.rename(contentPath)) {
+        fail(ProtocolError::StorageFailure);
+        return;
+    }
+    file.setAutoRemove(false);
+    const qint64 id = storage.insertItem(owner, item);
+    if (id == 0) {
+        QFile::remove(contentPath);
+        fail(ProtocolError::StorageFailure);
+        return;
+    }
+    over = true;
+    Q_EMIT finished("done\n" + QByteArray::number(id) + '\t' + item.fsName);
+}
+
+void UploadTransfer::fail(ProtocolError error)
+{
+    if (over)
+        return;
+    over = true;
+    idleTimer.stop();
+    listener.close();
+    if (client)
+        client->abort();
+    file.remove();
+    Q_EMIT finished("error\n" + QByteArray::number(int(error)));
+}
