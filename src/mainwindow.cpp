@@ -107,6 +107,9 @@ QString MainWindow::getStatusText() const
 void MainWindow::registerCustomTypes()
 {
     BaseCommand::registerMetaTypes();
+    // The scheduler's signals carry these pointers across threads.
+    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
+    qRegisterMetaType<CommandInfo *>("CommandInfo*");
 }
 
 QAction *MainWindow::makeAction(const char *icon, const QString &text, void (MainWindow::*slot)())

@@ -62,6 +62,8 @@ private:
 
 LocalFilesTreeModel::LocalFilesTreeModel(QObject *parent) : QFileSystemModel(parent)
 {
+    // Items travel to the scheduler's thread by pointer.
+    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
     setIconProvider(sharedIconProvider());
     // Nothing is fetched before a root path is set.
     setRootPath(QDir::rootPath());

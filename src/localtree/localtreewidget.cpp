@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
@@ -38,8 +39,12 @@ LocalTreeWidget::LocalTreeWidget(QWidget *parent)
     connect(this, &QTreeView::expanded, this, &LocalTreeWidget::expandedItem);
     // The file system model reads folders in the background: a folder's names arrive
     // after it was expanded.
-    connect(localModel, &QFileSystemModel::directoryLoaded, this,
-            [this] { resizeColumnToContents(0); });
+    connect(localModel, &QFileSystemModel::directoryLoaded, this, [this](const QString &folder) {
+        applyReveal();
+        if (folder == pendingReveal)
+            pendingReveal.clear();
+        resizeColumnToContents(0);
+    });
 }
 
 LocalTreeWidget::~LocalTreeWidget() = default;
@@ -62,7 +67,16 @@ void LocalTreeWidget::refreshLocalModel(const QString &path)
 
 void LocalTreeWidget::revealPath(const QString &path)
 {
-    const QModelIndex target = localModel->index(path);
+    // The model names folders by their clean absolute path.
+    pendingReveal = path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    applyReveal();
+}
+
+void LocalTreeWidget::applyReveal()
+{
+    if (pendingReveal.isEmpty())
+        return;
+    const QModelIndex target = localModel->index(pendingReveal);
     if (!target.isValid())
         return;
     for (QModelIndex folder = target.parent(); folder.isValid(); folder = folder.parent())

@@ -30,7 +30,8 @@ public:
     // Re-reads the entry of `path` (after its download, or after a change of the
     // default download folder).
     void refreshLocalModel(const QString &path);
-    // Expands the folders down to `path`, selects it and scrolls it into view.
+    // Expands the folders down to `path`, selects it and scrolls it into view, also
+    // once the folders on the way have been read.
     void revealPath(const QString &path);
 
     // Downloads `url` into `folder` under the name that ends the URL.
@@ -51,10 +52,13 @@ private Q_SLOTS:
 
 private:
     void addUrlDialogShow(const QFileInfo &folder);
+    void applyReveal();
 
     LocalFilesTreeModel *localModel;
     RemoteTreeWidget *remoteTree = nullptr;
     QAction *addUrlAction;
     QAction *setDefaultDownloadDirectoryAction;
     QMenu *contextMenu;
+    // The folder revealPath() still waits for.
+    QString pendingReveal;
 };
