@@ -7,6 +7,8 @@
 
 #include <optional>
 
+class QSqlQuery;
+
 // Accounts and items in an SQLite database in the data folder; file contents as
 // files beside it (files/<file-system name>), uploads in progress under tmp/.
 // Used from the server's one thread only. Folder id 0 is each account's root: it
@@ -66,7 +68,7 @@ public:
     static bool isValidName(const QByteArray &name);
 
 private:
-    Item readItem(const class QSqlQuery &query) const;
+    Item readItem(const QSqlQuery &query) const;
 
     QString dataDir;
     QString connectionName;

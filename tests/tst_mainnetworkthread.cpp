@@ -531,7 +531,7 @@ void TestMainNetworkThread::finishedCommandIsDeletedOnlyAfterItsThreadEnded()
     std::shared_ptr<std::atomic<bool>> returned;
     std::shared_ptr<std::atomic<bool>> destroyed;
     const qulonglong id = f.queue(BaseCommand::NonExclusive, [&](FakeCommand *c) {
-        c->setLingerMs(3 * MainNetworkThread::ThreadEndWaitMs);
+        c->setLingerMs(15 * MainNetworkThread::ThreadEndWaitMs);
         returned = c->executeReturned;
         destroyed = c->destroyed;
     });

@@ -7,7 +7,7 @@
 
 namespace {
 constexpr int ReplyTimeoutMs = 300;
-constexpr int SilenceMs = 150;
+constexpr int SilenceMs = 400;
 const QByteArray aliceRefresh = "alice\nx\nrefresh\n";
 
 void setAccount(const QString &login, const QString &pass)

@@ -1,5 +1,6 @@
 #include "mainnetworkthread.h"
 
+#include "downloadurlcommand.h"
 #include "logging.h"
 #include "refreshlistcommand.h"
 
@@ -118,6 +119,12 @@ void MainNetworkThread::refreshList()
     // the queue and the admission rule, so "Connect" shows the list straight away.
     admitCommand(command);
     firstRefreshDone = true;
+}
+
+void MainNetworkThread::downloadUrl(QString remotePath, QString downloadPath)
+{
+    qCDebug(lcNetwork) << "request for download url threadid=" << QThread::currentThreadId();
+    queueCommand([&](qulonglong id) { return new DownloadUrlCommand(id, remotePath, downloadPath); });
 }
 
 void MainNetworkThread::startManualSync() { checkQueueForNewCommands(); }
@@ -356,6 +363,15 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
         qCDebug(lcNetwork) << "refresh command emitted signal";
         break;
     }
+    case BaseCommand::DownloadUrlCommand:
+        qCDebug(lcNetwork) << "download url command found runned";
+        if (const auto *urlCommand = qobject_cast<DownloadUrlCommand *>(command)) {
+            const QString path = urlCommand->getDownloadPath();
+            Settings::getInstance()->removeDownloadPath(path);
+            qCDebug(lcNetwork) << "download url command done without errors";
+            Q_EMIT urlDownloaded(path);
+        }
+        break;
     default:
         // Commands that announce nothing (URL upload), and kinds without a command.
         break;

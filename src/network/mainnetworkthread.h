@@ -73,6 +73,8 @@ public Q_SLOTS:
     void refreshList();
     void startManualSync();
     void syncModeChange(Settings::SettingType setting);
+    // `remotePath` is the http or ftp address to fetch, `downloadPath` the local file.
+    void downloadUrl(QString remotePath, QString downloadPath);
 
 Q_SIGNALS:
     void newRemoteListReceived(QString receivedData);
@@ -87,6 +89,8 @@ Q_SIGNALS:
     // The receiver owns the record and deletes it.
     void refreshProgress(CommandInfo *commandInfo);
     void queueEmpty();
+    // A download from an address succeeded; the local view re-reads the folder.
+    void urlDownloaded(QString downloadPath);
 
 protected:
     void run() override;

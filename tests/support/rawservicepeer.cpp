@@ -49,7 +49,12 @@ RawServicePeer::RawServicePeer(quint16 port, const QByteArray &login, const QByt
 
 QByteArray RawServicePeer::uploadDigestHex(const QByteArray &content)
 {
-    QByteArray digest = QCryptographicHash::hash(content, QCryptographicHash::Md5);
+    return uploadDigestHexFromMd5(QCryptographicHash::hash(content, QCryptographicHash::Md5));
+}
+
+QByteArray RawServicePeer::uploadDigestHexFromMd5(const QByteArray &md5)
+{
+    QByteArray digest = md5;
     for (char &byte : digest) {
         if (byte == 0x0A)
             byte = 0x0E;

@@ -15,6 +15,8 @@ public:
     RawServicePeer(quint16 port, const QByteArray &login, const QByteArray &password);
 
     static QByteArray uploadDigestHex(const QByteArray &content);
+    // The same from a file's MD5: 0x0A becomes 0x0E, then 0x09 becomes 0x0A.
+    static QByteArray uploadDigestHexFromMd5(const QByteArray &md5);
 
     // Sends one request (prefix, word, fields) and returns every byte until the
     // server closes the connection or `timeoutMs` passes.

@@ -1,0 +1,84 @@
+#include "ftpserverprocess.h"
+
+#include "testpaths.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+FtpServerProcess::~FtpServerProcess() { stop(); }
+
+QString FtpServerProcess::pythonPath()
+{
+    // The system's interpreter is the one Debian's pyftpdlib belongs to, whatever
+    // other python3 comes first on PATH.
+    const QString system = QStringLiteral("/usr/bin/python3");
+    if (QFileInfo(system).isExecutable())
+        return system;
+    return QStandardPaths::findExecutable(QStringLiteral("python3"));
+}
+
+bool FtpServerProcess::start(const QString &root, const QStringList &users, quint16 port,
+                             int timeoutMs)
+{
+    stop();
+    error.clear();
+    log.clear();
+    QStringList arguments{QStringLiteral(PELORIN_SOURCE_DIR "/tests/support/ftpserver.py"), root,
+                          QStringLiteral("--port"), QString::number(port)};
+    for (const QString &user : users)
+        arguments << QStringLiteral("--user") << user;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(pythonPath(), arguments);
+    if (!process.waitForStarted(timeoutMs)) {
+        error = QStringLiteral("cannot start the FTP server: %1").arg(process.errorString());
+        return false;
+    }
+    static const QRegularExpression line(QStringLiteral("^listening on 127\\.0\\.0\\.1:(\\d+)\\s*$"));
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired() && process.state() == QProcess::Running) {
+        if (!process.canReadLine()) {
+            process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+            continue;
+        }
+        const auto match = line.match(QString::fromUtf8(process.readLine()));
+        if (match.hasMatch()) {
+            listenPort = quint16(match.captured(1).toUInt());
+            return true;
+        }
+    }
+    error = QStringLiteral("the FTP server did not start: %1")
+                .arg(QString::fromLocal8Bit(process.readAllStandardError()));
+    stop();
+    return false;
+}
+
+void FtpServerProcess::stop()
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+QStringList FtpServerProcess::commands()
+{
+    log += process.readAllStandardError();
+    QStringList sent;
+    for (const QByteArray &line : log.split('\n')) {
+        const qsizetype arrow = line.indexOf("] <- ");
+        if (arrow >= 0)
+            sent.append(QString::fromUtf8(line.mid(arrow + 5)).trimmed());
+    }
+    return sent;
+}
+
+void FtpServerProcess::clearLog()
+{
+    process.readAllStandardError();
+    log.clear();
+}
