@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSet>
 #include <QSettings>
 #include <QToolBar>
@@ -211,6 +212,10 @@ void MainWindow::readSettings()
     resize(layout.size);
     move(layout.pos);
     restoreState(layout.state, 0);
+    // The first run's default size is too small for the toolbars with their texts:
+    // the window grows to show every button, as far as the screen allows.
+    if (layout.size == QSize(SettingsFile::DefaultWidth, SettingsFile::DefaultHeight) && screen())
+        resize(size().expandedTo(sizeHint()).boundedTo(screen()->availableGeometry().size()));
 
     const Settings *store = Settings::getInstance();
     const Settings::SyncType syncType = store->getSyncType();

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QTimer>
 
 LocalTreeWidget::LocalTreeWidget(QWidget *parent)
     : QTreeView(parent),
@@ -39,12 +40,22 @@ LocalTreeWidget::LocalTreeWidget(QWidget *parent)
     connect(this, &QTreeView::expanded, this, &LocalTreeWidget::expandedItem);
     // The file system model reads folders in the background: a folder's names arrive
     // after it was expanded.
-    connect(localModel, &QFileSystemModel::directoryLoaded, this, [this](const QString &folder) {
-        applyReveal();
-        if (folder == pendingReveal)
-            pendingReveal.clear();
-        resizeColumnToContents(0);
-    });
+    connect(localModel, &QFileSystemModel::directoryLoaded, this,
+            [this] { resizeColumnToContents(0); });
+    // Folders are read and sorted in the background: while the folders on the way to a
+    // revealed entry come in, rows above it move, so it is scrolled to again.
+    revealRetry.setSingleShot(true);
+    revealRetry.setInterval(RevealRetryMs);
+    connect(&revealRetry, &QTimer::timeout, this, &LocalTreeWidget::applyReveal);
+    const auto followReveal = [this] {
+        if (!pendingReveal.isEmpty() && revealTimer.isValid()
+            && revealTimer.elapsed() < RevealSettleMs) {
+            revealRetry.start();
+        }
+    };
+    connect(localModel, &QFileSystemModel::directoryLoaded, this, followReveal);
+    connect(localModel, &QAbstractItemModel::rowsInserted, this, followReveal);
+    connect(localModel, &QAbstractItemModel::layoutChanged, this, followReveal);
 }
 
 LocalTreeWidget::~LocalTreeWidget() = default;
@@ -69,6 +80,7 @@ void LocalTreeWidget::revealPath(const QString &path)
 {
     // The model names folders by their clean absolute path.
     pendingReveal = path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    revealTimer.start();
     applyReveal();
 }
 
@@ -83,7 +95,7 @@ void LocalTreeWidget::applyReveal()
         expand(folder);
     expand(target);
     setCurrentIndex(target);
-    scrollTo(target, QAbstractItemView::PositionAtTop);
+    scrollTo(target, QAbstractItemView::PositionAtCenter);
 }
 
 void LocalTreeWidget::expandedItem(const QModelIndex &index)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTimer>
 #include <QTreeView>
 
 class LocalFilesTreeModel;
@@ -19,6 +21,10 @@ class LocalTreeWidget final : public QTreeView
     Q_DISABLE_COPY_MOVE(LocalTreeWidget)
 
 public:
+    // How long after revealPath() the view follows the folders being read.
+    static constexpr int RevealSettleMs = 3000;
+    static constexpr int RevealRetryMs = 50;
+
     explicit LocalTreeWidget(QWidget *parent = nullptr);
     ~LocalTreeWidget() override;
 
@@ -59,6 +65,8 @@ private:
     QAction *addUrlAction;
     QAction *setDefaultDownloadDirectoryAction;
     QMenu *contextMenu;
-    // The folder revealPath() still waits for.
+    // The entry revealPath() keeps in view while the folders on its way are read.
     QString pendingReveal;
+    QElapsedTimer revealTimer;
+    QTimer revealRetry;
 };
