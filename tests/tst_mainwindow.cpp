@@ -5,6 +5,7 @@
 #include "localtree/localtreewidget.h"
 #include "mainwindow.h"
 #include "modalanswers.h"
+#include "network/commandinfo.h"
 #include "network/mainnetworkthread.h"
 #include "remotelistfixture.h"
 #include "remotetree/remotefilestreeitem.h"
@@ -18,6 +19,7 @@
 #include <QDirIterator>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QSettings>
 #include <QSystemTrayIcon>
@@ -63,6 +65,7 @@ private Q_SLOTS:
     void startUpWarning();
     void connectBuildsTree();
     void wrongPasswordIsReported();
+    void feedbackRowsAndStatus();
     void syncButtonFollowsPolicy();
     void titleBarCloseWithoutTray();
     void titleBarCloseWithTray();
@@ -256,6 +259,38 @@ void TestMainWindow::wrongPasswordIsReported()
     // No list arrived; the view comes back once the queue is empty.
     QVERIFY(!window.getRemoteTree()->getModelAsRemoteFileTreeModel()->getRootItem());
     QTRY_VERIFY(window.getRemoteTree()->isEnabled());
+}
+
+void TestMainWindow::feedbackRowsAndStatus()
+{
+    MainWindow window;
+    window.show();
+    TransferInfoDialog *transfers = window.getTransferInfoDialog();
+    const auto rowText = [transfers](const char *label) {
+        const QList<QLabel *> labels = transfers->findChildren<QLabel *>(QLatin1String(label));
+        return labels.size() == 1 ? labels.first()->text() : QStringLiteral("%1 rows").arg(labels.size());
+    };
+    ModalAnswers noBox({});
+    window.refreshingProgress(new CommandInfo(901, CommandInfo::Started, QStringLiteral("Download"),
+                                              BaseCommand::NoError, 0, 0, 0.0));
+    QCOMPARE(window.getStatusText(), QStringLiteral("Download started."));
+    QCOMPARE(rowText("messageLabel"), QStringLiteral("Download started."));
+    // Progress reports fill the row and leave the status line alone.
+    window.refreshingProgress(new CommandInfo(901, CommandInfo::Processing,
+                                              QStringLiteral("Download"), BaseCommand::NoError,
+                                              40, 3725, 12.5));
+    QCOMPARE(window.getStatusText(), QStringLiteral("Download started."));
+    QCOMPARE(rowText("messageLabel"), QStringLiteral("Download in process."));
+    QCOMPARE(rowText("timeLabel"), QStringLiteral("Time estimated: 01h 02m 05s"));
+    QCOMPARE(rowText("speedLabel"), QStringLiteral(" 12.50Kb/s"));
+    QCOMPARE(transfers->findChild<QProgressBar *>()->value(), 40);
+    window.refreshingProgress(new CommandInfo(901, CommandInfo::Finished,
+                                              QStringLiteral("Download"), BaseCommand::NoError,
+                                              100, 0, 0.0));
+    QCOMPARE(window.getStatusText(), QStringLiteral("Download finished."));
+    QCOMPARE(rowText("messageLabel"), QStringLiteral("Download finished."));
+    QCOMPARE(rowText("timeLabel"), QString());
+    QVERIFY(noBox.seen().isEmpty());
 }
 
 void TestMainWindow::syncButtonFollowsPolicy()
