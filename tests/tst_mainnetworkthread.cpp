@@ -6,7 +6,6 @@
 
 #include <QMutex>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTest>
 
 #include <climits>
@@ -137,15 +136,31 @@ private:
     QMap<qulonglong, Entry> commands;
 };
 
-// A loopback port on which nothing listens.
-quint16 closedPort()
+// The time of day the timed policy reads, set by the test; read on the scheduler's thread.
+class FakeClock final
 {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost);
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
-}
+public:
+    explicit FakeClock(QTime start) : state(std::make_shared<State>()) { state->now = start; }
+    void set(QTime t)
+    {
+        QMutexLocker lock(&state->mutex);
+        state->now = t;
+    }
+    std::function<QTime()> function() const
+    {
+        return [state = state] {
+            QMutexLocker lock(&state->mutex);
+            return state->now;
+        };
+    }
+
+private:
+    struct State {
+        QMutex mutex;
+        QTime now;
+    };
+    std::shared_ptr<State> state;
+};
 
 // Lets the check timer tick several times.
 constexpr int SeveralTicksMs = 120;
@@ -184,7 +199,7 @@ void TestMainNetworkThread::init()
     BaseCommand::registerMetaTypes();
     Settings *settings = Settings::getInstance();
     settings->setServerHost(QStringLiteral("127.0.0.1"));
-    settings->setServerPort(closedPort());
+    settings->setServerPort(FakeServer::closedPort());
     settings->setLogin(QStringLiteral("alice"));
     settings->setPass(QStringLiteral("pw"));
 }
@@ -395,17 +410,10 @@ void TestMainNetworkThread::switchingToManualStopsAutomaticStarts()
 void TestMainNetworkThread::timedPolicyStartsOncePerEmptyQueue()
 {
     Settings::getInstance()->setSyncTime(QTime(14, 30));
-    auto clockMutex = std::make_shared<QMutex>();
-    auto now = std::make_shared<QTime>(14, 29, 59, 900);
+    FakeClock clock(QTime(14, 29, 59, 900));
     SchedulerFixture f(Settings::TimerSync, 5);
-    f.scheduler.setClock([clockMutex, now] {
-        QMutexLocker lock(clockMutex.get());
-        return *now;
-    });
-    auto setNow = [&](QTime t) {
-        QMutexLocker lock(clockMutex.get());
-        *now = t;
-    };
+    f.scheduler.setClock(clock.function());
+    auto setNow = [&](QTime t) { clock.set(t); };
 
     const qulonglong a = f.queue(BaseCommand::NonExclusive);
     QTest::qWait(SeveralTicksMs);
@@ -435,17 +443,10 @@ void TestMainNetworkThread::timedPolicyStartsOncePerEmptyQueue()
 void TestMainNetworkThread::timedStartFlagOutlivesAnEmptyMinute()
 {
     Settings::getInstance()->setSyncTime(QTime(14, 30, 45)); // seconds are ignored
-    auto clockMutex = std::make_shared<QMutex>();
-    auto now = std::make_shared<QTime>(14, 30, 1);
+    FakeClock clock(QTime(14, 30, 1));
     SchedulerFixture f(Settings::TimerSync, 5);
-    f.scheduler.setClock([clockMutex, now] {
-        QMutexLocker lock(clockMutex.get());
-        return *now;
-    });
-    auto setNow = [&](QTime t) {
-        QMutexLocker lock(clockMutex.get());
-        *now = t;
-    };
+    f.scheduler.setClock(clock.function());
+    auto setNow = [&](QTime t) { clock.set(t); };
 
     // Nothing queued at the sync minute: the flag is set and stays set.
     QTRY_VERIFY(f.scheduler.isTimeSyncStarted());

@@ -32,8 +32,6 @@ private Q_SLOTS:
     void errorReplyKeepsPreviousList();
     void connectionRefused();
     void silentServer();
-    void unsafeProtocolText_data();
-    void unsafeProtocolText();
 };
 
 void TestRefreshListCommand::initTestCase()
@@ -204,30 +202,6 @@ void TestRefreshListCommand::silentServer()
     QVERIFY(runner.elapsedMs() >= ReplyTimeoutMs);
     QCOMPARE(server.received(), aliceRefresh);
     QVERIFY(server.waitForClosedByClient());
-}
-
-void TestRefreshListCommand::unsafeProtocolText_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("safe");
-    QTest::newRow("plain") << "alice" << true;
-    QTest::newRow("empty") << "" << true;
-    QTest::newRow("Latin-1") << QStringLiteral("Jos\u00e9\u00ff") << true;
-    QTest::newRow("tab") << "a\tb" << false;
-    QTest::newRow("line feed") << "a\nb" << false;
-    QTest::newRow("euro sign") << QStringLiteral("\u20ac") << false;
-    QTest::newRow("beyond the BMP") << QStringLiteral("\U0001F600") << false;
-}
-
-void TestRefreshListCommand::unsafeProtocolText()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, safe);
-    const QString problem = BaseCommand::describeUnsafeProtocolText(text);
-    QCOMPARE(problem.isEmpty(), safe);
-    // The message names the character the user typed, whole.
-    if (text.startsWith(QStringLiteral("\U0001F600")))
-        QVERIFY(problem.contains(QStringLiteral("\U0001F600")));
 }
 
 QTEST_GUILESS_MAIN(TestRefreshListCommand)

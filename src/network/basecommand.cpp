@@ -103,19 +103,6 @@ QByteArray BaseCommand::toProtocolBytes(const QString &text)
     return bytes;
 }
 
-QString BaseCommand::describeUnsafeProtocolText(const QString &text)
-{
-    for (const char32_t c : text.toUcs4()) {
-        if (c == U'\t' || c == U'\n')
-            return tr("It must not contain a tab or a line break.");
-        if (c > 0xFF)
-            return tr("The character \"%1\" cannot be sent to the server; only Latin-1 "
-                      "characters can.")
-                .arg(QString::fromUcs4(&c, 1));
-    }
-    return {};
-}
-
 void BaseCommand::run()
 {
     timer.start();

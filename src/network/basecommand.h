@@ -91,10 +91,6 @@ public:
 
     // Latin-1 bytes of protocol text; a character outside Latin-1 becomes "?".
     static QByteArray toProtocolBytes(const QString &text);
-    // Empty when `text` can travel as one protocol field unchanged; otherwise a
-    // sentence for the user (a TAB or line feed would shift the server's fields, and
-    // characters outside Latin-1 would arrive as "?").
-    static QString describeUnsafeProtocolText(const QString &text);
 
 public Q_SLOTS:
     virtual void execute() = 0;

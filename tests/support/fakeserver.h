@@ -97,7 +97,8 @@ public:
     // Points the settings store's server host and port at this server.
     void useForSettings() const;
 
-    // The script for the next control connection. Connections beyond the scripts
+    // The script for the next control connection; give it before the client connects
+    // (a connection takes its script when accepted). Connections beyond the scripts
     // given are recorded and kept open in silence.
     void addScript(const FakeScript &script);
     // Opens another listener that plays `scripts` on its connections, in order.

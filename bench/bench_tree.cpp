@@ -1,0 +1,133 @@
+// Building the remote tree from the server's list, against merely splitting the same
+// text into lines and fields, at 10^5 and 10^6 lines; and the heap taken per item.
+//
+//   tree.build_over_split      build time / split time, 10^6 lines
+//   tree.growth_1e5_to_1e6     build time at 10^6 lines / build time at 10^5 lines
+//   tree.bytes_per_item        heap growth while building 10^6 lines, per item
+#include "remotetree/remotefilestreemodel.h"
+#include "settings.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QStringList>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// Mixed depth: folders nest up to seven levels, files are spread over them, one folder
+// holds `bigFolderFiles` files, and a fifth of the lines come before their parent's.
+QString makeList(int lines, int bigFolderFiles)
+{
+    QRandomGenerator random(lines);
+    QStringList out;
+    out.reserve(lines);
+    QList<quint64> folders{0};
+    QList<int> depth{0};
+    quint64 nextId = 1;
+    const int folderCount = lines / 12;
+    const auto line = [&](quint64 id, bool isDir, const QString &name, quint64 parent) {
+        const bool described = !isDir && random.bounded(10) == 0;
+        return QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\t%7\t1\t\t%8\t%9")
+            .arg(id)
+            .arg(isDir ? 1 : 0)
+            .arg(name)
+            .arg(parent)
+            .arg(isDir ? 0 : random.bounded(1 << 30))
+            .arg(1262304000u + random.bounded(300000000u))
+            .arg(described ? QStringLiteral("SG9saWRheSBwaG90b3M=") : QString())
+            .arg(isDir ? QString() : QString::number(random.generate64(), 16))
+            .arg(random.bounded(50) ? 1 : 0);
+    };
+    for (int i = 0; i < folderCount; ++i) {
+        int at = int(random.bounded(qsizetype(folders.size())));
+        while (depth[at] >= 7)
+            at = int(random.bounded(qsizetype(folders.size())));
+        const quint64 id = nextId++;
+        out.append(line(id, true, QStringLiteral("folder %1").arg(id), folders[at]));
+        folders.append(id);
+        depth.append(depth[at] + 1);
+    }
+    const quint64 big = nextId++;
+    out.append(line(big, true, QStringLiteral("camera uploads"), 0));
+    for (int i = 0; i < bigFolderFiles; ++i) {
+        const quint64 id = nextId++;
+        out.append(line(id, false, QStringLiteral("IMG_%1.jpg").arg(id), big));
+    }
+    while (out.size() < lines) {
+        const quint64 id = nextId++;
+        const quint64 parent = folders[int(random.bounded(qsizetype(folders.size())))];
+        out.append(line(id, false, QStringLiteral("document %1.pdf").arg(id), parent));
+    }
+    for (int i = 0; i < lines / 5; ++i)
+        out.swapItemsAt(int(random.bounded(qsizetype(lines))), int(random.bounded(qsizetype(lines))));
+    return out.join(QLatin1Char('\n'));
+}
+
+template<typename Work>
+double bestSeconds(int runs, Work work)
+{
+    double best = 1e100;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
+    }
+    return best;
+}
+
+qsizetype splitCount(const QString &list)
+{
+    qsizetype fields = 0;
+    for (const QString &line : list.split(QLatin1Char('\n')))
+        fields += line.split(QLatin1Char('\t')).size();
+    return fields;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    Settings::getInstance()->setLogin(QStringLiteral("bench"));
+
+    const QString small = makeList(100000, 50000);
+    const QString large = makeList(1000000, 100000);
+
+    volatile qsizetype sink = 0;
+    const double splitLarge = bestSeconds(3, [&] { sink = sink + splitCount(large); });
+
+    // Build times include nothing but the constructor.
+    const auto timeBuild = [](const QString &list, int runs) {
+        double best = 1e100;
+        for (int i = 0; i < runs; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            auto model = std::make_unique<RemoteFilesTreeModel>(list);
+            best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
+        }
+        return best;
+    };
+    const double buildSmall = timeBuild(small, 5);
+    const double buildLarge = timeBuild(large, 3);
+
+    malloc_trim(0);
+    const size_t before = mallinfo2().uordblks;
+    auto model = std::make_unique<RemoteFilesTreeModel>(large);
+    const size_t after = mallinfo2().uordblks;
+    const double bytesPerItem = double(after - before) / (1000000 + 2);
+
+    std::printf("tree.split_1e6_ms: %.1f\n", splitLarge * 1000);
+    std::printf("tree.build_1e5_ms: %.1f\n", buildSmall * 1000);
+    std::printf("tree.build_1e6_ms: %.1f\n", buildLarge * 1000);
+    std::printf("tree.build_over_split: %.2f\n", buildLarge / splitLarge);
+    std::printf("tree.growth_1e5_to_1e6: %.2f\n", buildLarge / buildSmall);
+    std::printf("tree.bytes_per_item: %.0f\n", bytesPerItem);
+    return 0;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QStringView>
+
+#include <cstddef>
+
+// Hash of a file name that agrees with QString::localeAwareCompare equality: names that
+// compare equal always get the same hash, so a folder can find a name's possible twins
+// in a hash table instead of comparing against every child. Different names may share a
+// hash too; callers confirm a hit with localeAwareCompare.
+//
+// Under the C locale the comparison is by code point, so the name itself is hashed.
+// Otherwise the hash covers the name's primary collation key (base letters only, with
+// punctuation and ignorable characters shifted away) in the same locale: strings the
+// full comparison finds equal are equal at that coarser level too.
+class NameCollationKey final
+{
+public:
+    // Not thread-safe: callers serialise (the tree's lock).
+    static size_t hash(QStringView name);
+
+private:
+    NameCollationKey() = delete;
+};

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "remotefileinfo.h"
+
+#include <QHash>
+#include <QList>
+#include <QMultiHash>
+#include <QRecursiveMutex>
+#include <QString>
+#include <QVariant>
+
+// One node of the remote tree: a record, its children (owned) and a process-unique
+// self id by which drag payloads name it.
+//
+// Locking: items are built and linked on the GUI thread, while command threads set
+// single fields (uploaded, id, size, download address, availability) and unlink
+// children, and the GUI thread paints. One process-wide recursive lock guards every
+// record, every child list and the self-id registry; each public method holds it for
+// its own duration only, so getters return consistent copies and no reader sees a
+// half-written string or a list in the middle of a change.
+class RemoteFilesTreeItem final
+{
+public:
+    using LessThan = bool (*)(const RemoteFilesTreeItem *, const RemoteFilesTreeItem *);
+
+    // A hidden top item: a folder record named "root".
+    explicit RemoteFilesTreeItem(RemoteFilesTreeItem *parent = nullptr);
+    // parent is recorded but not told; the caller appends the item.
+    RemoteFilesTreeItem(const RemoteFileInfo &info, RemoteFilesTreeItem *parent);
+    ~RemoteFilesTreeItem();
+    Q_DISABLE_COPY_MOVE(RemoteFilesTreeItem)
+
+    // Refuses a child whose name a child of this folder already has (locale-aware),
+    // and a child that is this folder or one of its ancestors. A file hands the child
+    // to its folder. Answers whether the child was added.
+    bool appendChild(RemoteFilesTreeItem *child);
+    // The same without the ancestry check, which costs the depth of the tree: only for
+    // building from a list whose parent links are known to be free of loops.
+    bool appendListedChild(RemoteFilesTreeItem *child);
+    void removeChild(RemoteFilesTreeItem *child);
+    bool containsChild(const RemoteFilesTreeItem *child) const;
+    bool ancestorFor(const RemoteFilesTreeItem *item) const;
+
+    RemoteFilesTreeItem *child(int row) const;
+    int childCount() const;
+    // A snapshot of the children, in display order.
+    QList<RemoteFilesTreeItem *> getChildItems() const;
+    void sortChildItems(LessThan lessThan);
+    int row() const;
+    int columnCount() const { return 5; }
+    RemoteFilesTreeItem *parent() const;
+    void moveToParent(RemoteFilesTreeItem *item);
+
+    bool operator==(const RemoteFilesTreeItem &other) const;
+    bool operator<(const RemoteFilesTreeItem &other) const;
+
+    quint64 getItemInnerId() const;
+    void setItemInnerId(quint64 value);
+    quint64 getItemInnerParentId() const;
+    QString getItemInnerName() const;
+    void setItemInnerName(const QString &value);
+    quint64 getItemInnerSize() const;
+    void setItemInnerSize(quint64 value);
+    QDateTime getItemDate() const;
+    qint64 getItemDateMSecs() const;
+    bool isDir() const;
+    bool isUploaded() const;
+    void setUploaded(bool value);
+    bool isDeleted() const;
+    void setItemDeleted(bool value);
+    bool isFileAvailable() const;
+    void setFileAvailable(bool value);
+    bool isUrl() const;
+    QString getItemUrl() const;
+    void setItemUrl(const QString &value);
+    QString getItemExternalDownloadUrl() const;
+    void setItemExternalDownloadUrl(const QString &value);
+    QString getItemDescription() const;
+    void setItemDescription(const QString &value);
+    bool isItemSearchable() const;
+    void setItemSearchable(bool value);
+    QString getItemPassword() const;
+    void setItemPassword(const QString &value);
+    bool isItemPasswordModify() const;
+    void setItemPasswordModify();
+    bool isRootRecord() const;
+    // A consistent copy of the whole record.
+    RemoteFileInfo getItemInfo() const;
+    QVariant data(int column) const;
+
+    QString getLocalPathForUpload() const;
+    void setLocalPathForUpload(const QString &value);
+    quint64 getItemSelfId() const { return selfId; }
+
+    // The live item registered under selfId, or null.
+    static RemoteFilesTreeItem *getItemBySelfId(quint64 selfId);
+
+    // Folders with more children than this keep a name index for the duplicate check.
+    static constexpr int NameIndexThreshold = 8;
+
+private:
+    void setItemSelfId();
+    bool appendChecked(RemoteFilesTreeItem *child, bool checkAncestry);
+    RemoteFilesTreeItem *containedTwin(const QString &name) const;
+    void indexChild(RemoteFilesTreeItem *child);
+
+    QList<RemoteFilesTreeItem *> childItems;
+    // Held by value: one allocation less per item in lists of a million lines.
+    RemoteFileInfo itemData;
+    QString localPathForUpload;
+    RemoteFilesTreeItem *parentItem;
+    quint64 selfId = 0;
+    // Hash of each child's name (NameCollationKey) to the child; only for large folders.
+    QMultiHash<size_t, RemoteFilesTreeItem *> *childNameIndex = nullptr;
+
+    static inline QRecursiveMutex treeMutex;
+    static inline quint64 itemSelfIdCount = 0;
+    static inline QHash<quint64, RemoteFilesTreeItem *> itemSelfIdMap;
+};

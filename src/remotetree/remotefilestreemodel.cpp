@@ -1,0 +1,661 @@
+#include "remotefilestreemodel.h"
+
+#include "logging.h"
+#include "remotefilestreeitem.h"
+#include "settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QIcon>
+#include <QMimeData>
+#include <QSet>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace {
+
+const QString UriListType = QStringLiteral("text/uri-list");
+
+QIcon resourceIcon(const QString &name)
+{
+    // Painting asks for these on every row; load each image once (GUI thread only).
+    static QHash<QString, QIcon> cache;
+    auto it = cache.constFind(name);
+    if (it == cache.cend())
+        it = cache.insert(name, QIcon(QStringLiteral(":/icons/") + name));
+    return *it;
+}
+
+// Folders go before files in both orders; equal keys end up in no particular order.
+bool nameAscending(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
+{
+    if (a->isDir() != b->isDir())
+        return a->isDir();
+    return QString::localeAwareCompare(a->getItemInnerName(), b->getItemInnerName()) < 0;
+}
+
+bool nameDescending(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
+{
+    if (a->isDir() != b->isDir())
+        return a->isDir();
+    return QString::localeAwareCompare(a->getItemInnerName(), b->getItemInnerName()) > 0;
+}
+
+bool sizeAscending(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
+{
+    if (a->isDir() != b->isDir())
+        return a->isDir();
+    return a->getItemInnerSize() < b->getItemInnerSize();
+}
+
+bool sizeDescending(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
+{
+    if (a->isDir() != b->isDir())
+        return a->isDir();
+    return a->getItemInnerSize() > b->getItemInnerSize();
+}
+
+bool dateAscending(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
+{
+    if (a->isDir() != b->isDir())
+        return a->isDir();
+    return a->getItemDateMSecs() < b->getItemDateMSecs();
+}
+
+bool dateDescending(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
+{
+    if (a->isDir() != b->isDir())
+        return a->isDir();
+    return a->getItemDateMSecs() > b->getItemDateMSecs();
+}
+
+RemoteFilesTreeItem *folderOf(RemoteFilesTreeItem *item)
+{
+    while (item && !item->isDir())
+        item = item->parent();
+    return item;
+}
+
+} // namespace
+
+RemoteFilesTreeModel::RemoteFilesTreeModel(QObject *parent)
+    : QAbstractItemModel(parent), rootItem(new RemoteFilesTreeItem())
+{
+}
+
+RemoteFilesTreeModel::RemoteFilesTreeModel(const QString &list, QObject *parent)
+    : QAbstractItemModel(parent), rootItem(new RemoteFilesTreeItem())
+{
+    const RemoteFileInfo rootInfo(0, 0, true,
+                                  tr("%1's My Kelvarhold").arg(Settings::getInstance()->getLogin()),
+                                  0, QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch()),
+                                  true);
+    realRootItem = new RemoteFilesTreeItem(rootInfo, rootItem);
+    rootItem->appendChild(realRootItem);
+    setupModelData(list, realRootItem);
+}
+
+RemoteFilesTreeModel::~RemoteFilesTreeModel()
+{
+    // A refused item may have been moved into a tree since; then that tree owns it.
+    QList<RemoteFilesTreeItem *> loose;
+    for (RemoteFilesTreeItem *item : std::as_const(unlinkedItems)) {
+        if (item->row() < 0)
+            loose.append(item);
+    }
+    qDeleteAll(loose);
+    delete rootItem;
+}
+
+QString RemoteFilesTreeModel::downloadAddress(QStringView segment, const QString &name)
+{
+    const QByteArray encodedName = name.toLatin1().toPercentEncoding();
+    QString address;
+    address.reserve(int(sizeof DownloadHost) + 12 + segment.size() + encodedName.size());
+    address += QLatin1String("http://");
+    address += QLatin1String(DownloadHost);
+    address += QLatin1String("/dl/");
+    address += segment;
+    address += QLatin1Char('/');
+    address += QLatin1String(encodedName);
+    return address;
+}
+
+void RemoteFilesTreeModel::setupModelData(QStringView list, RemoteFilesTreeItem *top)
+{
+    QHash<quint64, RemoteFilesTreeItem *> folders;
+    QHash<quint64, QList<RemoteFilesTreeItem *>> groups;
+
+    for (QStringView line : list.tokenize(u'\n')) {
+        qCDebug(lcRemoteTree) << "Parsing item " << line;
+        QStringView fields[FieldCount];
+        int count = 0;
+        for (QStringView field : line.tokenize(u'\t')) {
+            fields[count++] = field;
+            if (count == FieldCount)
+                break;
+        }
+        if (count < FieldCount)
+            continue;
+
+        const bool isDir = fields[1].toInt() != 0;
+        RemoteFileInfo info(fields[0].toULongLong(), fields[3].toULongLong(), isDir,
+                            fields[2].toString(), fields[4].toULongLong(), fields[5].toUInt(),
+                            true);
+        if (isDir) {
+            info.setFileAvailable(true);
+        } else {
+            info.setExternalDownloadUrl(downloadAddress(fields[9], info.getName()));
+            info.setFileAvailable(fields[10].toInt() != 0);
+        }
+        if (!fields[6].isEmpty())
+            info.setDescription(QString::fromLatin1(QByteArray::fromBase64(fields[6].toLatin1())));
+        info.setSearchable(fields[7].toInt() != 0);
+
+        auto *item = new RemoteFilesTreeItem(info, top);
+        qCDebug(lcRemoteTree) << "url1 setted as " << info.getExternalDownloadUrl();
+        qCDebug(lcRemoteTree) << "url2 setted as " << item->getItemExternalDownloadUrl();
+        // Id 0 is what an unreadable id reads as; such a folder must not collect the
+        // top level (and itself) and so hide the whole tree.
+        if (isDir && info.getId() != 0)
+            folders.insert(info.getId(), item);
+        groups[info.getParentId()].append(item);
+    }
+
+    // A folder reaches the top when following parent ids from it ends at an id that is
+    // no folder of the list. Folders on a loop of parent ids, and whatever hangs below
+    // them, never do: they are not shown. Deciding that up front, once per folder, keeps
+    // hostile lists (loops, chains of a million nested folders) linear.
+    QHash<RemoteFilesTreeItem *, bool> reachesTop;
+    reachesTop.reserve(folders.size());
+    for (RemoteFilesTreeItem *start : std::as_const(folders)) {
+        QList<RemoteFilesTreeItem *> path;
+        QSet<RemoteFilesTreeItem *> onPath;
+        bool reaches = true;
+        for (RemoteFilesTreeItem *folder = start; folder;
+             folder = folders.value(folder->getItemInfo().getParentId(), nullptr)) {
+            const auto known = reachesTop.constFind(folder);
+            if (known != reachesTop.cend()) {
+                reaches = *known;
+                break;
+            }
+            if (onPath.contains(folder)) {
+                reaches = false;
+                break;
+            }
+            path.append(folder);
+            onPath.insert(folder);
+        }
+        for (RemoteFilesTreeItem *folder : std::as_const(path))
+            reachesTop.insert(folder, reaches);
+    }
+
+    // Items refused by their folder (a name already taken) are reachable from nowhere and
+    // are destroyed with whatever hangs below them; so are the items that never reach the
+    // top, which were never appended and hold no children.
+    QList<RemoteFilesTreeItem *> unreachable;
+    QList<quint64> folderIds = folders.keys();
+    std::sort(folderIds.begin(), folderIds.end());
+    for (quint64 id : std::as_const(folderIds)) {
+        RemoteFilesTreeItem *folder = folders.value(id);
+        const QList<RemoteFilesTreeItem *> group = groups.take(id);
+        const bool shown = reachesTop.value(folder);
+        for (RemoteFilesTreeItem *item : group) {
+            qCDebug(lcRemoteTree) << "adding item " << item->getItemInnerName() << "to parent "
+                                  << folder->getItemInnerName();
+            if (!shown || !folder->appendListedChild(item))
+                unreachable.append(item);
+        }
+    }
+    QList<quint64> orphanParentIds = groups.keys();
+    std::sort(orphanParentIds.begin(), orphanParentIds.end());
+    for (quint64 parentId : std::as_const(orphanParentIds)) {
+        for (RemoteFilesTreeItem *item : std::as_const(groups[parentId])) {
+            if (!top->appendListedChild(item))
+                unreachable.append(item);
+        }
+    }
+    qDeleteAll(unreachable);
+
+    checkDirOnAvailable(top);
+}
+
+void RemoteFilesTreeModel::checkDirOnAvailable(RemoteFilesTreeItem *top)
+{
+    // Folders in pre-order; walked backwards, every folder comes after its sub-folders.
+    QList<RemoteFilesTreeItem *> foldersInOrder;
+    QList<RemoteFilesTreeItem *> pending{top};
+    while (!pending.isEmpty()) {
+        RemoteFilesTreeItem *folder = pending.takeLast();
+        foldersInOrder.append(folder);
+        for (RemoteFilesTreeItem *child : folder->getChildItems()) {
+            if (child->isDir())
+                pending.append(child);
+        }
+    }
+    for (auto it = foldersInOrder.crbegin(); it != foldersInOrder.crend(); ++it) {
+        const QList<RemoteFilesTreeItem *> children = (*it)->getChildItems();
+        const bool missing = std::any_of(children.cbegin(), children.cend(),
+                                         [](const RemoteFilesTreeItem *child) {
+                                             return !child->isFileAvailable();
+                                         });
+        if (missing)
+            (*it)->setFileAvailable(false);
+    }
+}
+
+RemoteFilesTreeItem *RemoteFilesTreeModel::itemFromIndex(const QModelIndex &index) const
+{
+    return index.isValid() ? static_cast<RemoteFilesTreeItem *>(index.internalPointer()) : nullptr;
+}
+
+QModelIndex RemoteFilesTreeModel::index(int row, int column, const QModelIndex &parent) const
+{
+    if (!hasIndex(row, column, parent))
+        return QModelIndex();
+    RemoteFilesTreeItem *parentItem = parent.isValid() ? itemFromIndex(parent) : rootItem;
+    RemoteFilesTreeItem *child = parentItem->child(row);
+    return child ? createIndex(row, column, child) : QModelIndex();
+}
+
+QModelIndex RemoteFilesTreeModel::parent(const QModelIndex &index) const
+{
+    RemoteFilesTreeItem *item = itemFromIndex(index);
+    if (!item)
+        return QModelIndex();
+    RemoteFilesTreeItem *parentItem = item->parent();
+    if (!parentItem || parentItem == rootItem)
+        return QModelIndex();
+    return createIndex(parentItem->row(), 0, parentItem);
+}
+
+int RemoteFilesTreeModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.column() > 0)
+        return 0;
+    RemoteFilesTreeItem *item = parent.isValid() ? itemFromIndex(parent) : rootItem;
+    return item->childCount();
+}
+
+int RemoteFilesTreeModel::columnCount(const QModelIndex &) const
+{
+    return 5;
+}
+
+QVariant RemoteFilesTreeModel::data(const QModelIndex &index, int role) const
+{
+    RemoteFilesTreeItem *item = itemFromIndex(index);
+    if (!item)
+        return QVariant();
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        return item->data(column);
+    case Qt::DecorationRole:
+        if (column == 0) {
+            if (item == realRootItem)
+                return resourceIcon(QStringLiteral("aboutIcon"));
+            if (item->isDeleted())
+                return resourceIcon(item->isDir() ? QStringLiteral("deletedDirIcon")
+                                                  : QStringLiteral("deletedFileIcon"));
+            return iconProvider.icon(item->isDir() ? QFileIconProvider::Folder
+                                                   : QFileIconProvider::File);
+        }
+        if (column == 3 && item != realRootItem) {
+            if (!item->isFileAvailable())
+                return resourceIcon(QStringLiteral("notAvailableIcon"));
+            return resourceIcon(item->isUploaded() ? QStringLiteral("uploadedIcon")
+                                                   : QStringLiteral("notUploadedIcon"));
+        }
+        return QVariant();
+    case Qt::ToolTipRole:
+        if (column == 3 && !item->isFileAvailable())
+            return item->isDir() ? tr("Directory partially not available.")
+                                 : tr("File not available.");
+        return QVariant();
+    case Qt::TextAlignmentRole:
+        return column == 1 ? int(Qt::AlignRight) : int(Qt::AlignLeft);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant RemoteFilesTreeModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return QAbstractItemModel::headerData(section, orientation, role);
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    switch (section) {
+    case 0:
+        return tr("Name");
+    case 1:
+        return tr("Size");
+    case 2:
+        return tr("Type", "All other platforms");
+    case 3:
+        return tr("Sync");
+    case 4:
+        return tr("Date Modified");
+    default:
+        return QVariant();
+    }
+}
+
+Qt::ItemFlags RemoteFilesTreeModel::flags(const QModelIndex &index) const
+{
+    // The empty space below the rows drops into the user's root folder. An invalid index
+    // is no item, so it takes only the drop flag (item views reject anything more); a
+    // model without a list has nothing to drop into.
+    if (!index.isValid())
+        return realRootItem ? Qt::ItemIsDropEnabled : Qt::NoItemFlags;
+    const Qt::ItemFlags common = Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsEnabled;
+    return itemFromIndex(index)->isDir() ? common | Qt::ItemIsDropEnabled : common;
+}
+
+void RemoteFilesTreeModel::sort(int column, Qt::SortOrder order)
+{
+    Q_EMIT layoutAboutToBeChanged();
+    sortByColumn(column, realRootItem, order);
+    finishLayoutChange();
+    // After the layout change, so the view expands indexes that are already valid.
+    syncExpandedItems();
+}
+
+void RemoteFilesTreeModel::sortByColumn(int column, RemoteFilesTreeItem *item, Qt::SortOrder order)
+{
+    const bool ascending = order == Qt::AscendingOrder;
+    RemoteFilesTreeItem::LessThan lessThan = nullptr;
+    if (column == 0)
+        lessThan = ascending ? nameAscending : nameDescending;
+    else if (column == 1)
+        lessThan = ascending ? sizeAscending : sizeDescending;
+    else if (column == 4)
+        lessThan = ascending ? dateAscending : dateDescending;
+
+    QList<RemoteFilesTreeItem *> pending;
+    if (item && item->isDir())
+        pending.append(item);
+    while (!pending.isEmpty()) {
+        RemoteFilesTreeItem *folder = pending.takeLast();
+        if (lessThan)
+            folder->sortChildItems(lessThan);
+        for (RemoteFilesTreeItem *child : folder->getChildItems()) {
+            if (child->isDir())
+                pending.append(child);
+        }
+    }
+}
+
+void RemoteFilesTreeModel::addToExpandedItems(RemoteFilesTreeItem *item)
+{
+    expandedItems.append(item);
+}
+
+void RemoteFilesTreeModel::removeFromExpandedItems(RemoteFilesTreeItem *item)
+{
+    expandedItems.removeOne(item);
+}
+
+void RemoteFilesTreeModel::syncExpandedItems()
+{
+    Q_EMIT collapseAllItems();
+    const QList<RemoteFilesTreeItem *> expanded = std::exchange(expandedItems, {});
+    for (RemoteFilesTreeItem *item : expanded) {
+        const int row = item->row();
+        if (row >= 0)
+            Q_EMIT expandItem(createIndex(row, 0, item));
+    }
+}
+
+void RemoteFilesTreeModel::refreshModel()
+{
+    Q_EMIT layoutAboutToBeChanged();
+    finishLayoutChange();
+}
+
+void RemoteFilesTreeModel::finishLayoutChange()
+{
+    // Rows may have moved or vanished behind the view's back (drops, sorting, command
+    // threads unlinking deleted items): re-point persistent indexes at their items.
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex &index : from) {
+        const QModelIndex now = indexForLinkedItem(itemFromIndex(index));
+        to.append(now.isValid() ? createIndex(now.row(), index.column(), now.internalPointer())
+                                : QModelIndex());
+    }
+    changePersistentIndexList(from, to);
+    Q_EMIT layoutChanged();
+}
+
+void RemoteFilesTreeModel::refreshModelData(const QModelIndex &topLeft, const QModelIndex &bottomRight)
+{
+    Q_EMIT dataChanged(topLeft, bottomRight);
+}
+
+RemoteFilesTreeItem *RemoteFilesTreeModel::getItemByInnerId(quint64 id, bool isDir,
+                                                            RemoteFilesTreeItem *start) const
+{
+    if (!start)
+        start = realRootItem;
+    QList<RemoteFilesTreeItem *> pending;
+    if (start)
+        pending.append(start);
+    while (!pending.isEmpty()) {
+        RemoteFilesTreeItem *item = pending.takeLast();
+        if (item->getItemInnerId() == id && item->isDir() == isDir)
+            return item;
+        const QList<RemoteFilesTreeItem *> children = item->getChildItems();
+        for (auto it = children.crbegin(); it != children.crend(); ++it) {
+            if (!isDir || (*it)->isDir())
+                pending.append(*it);
+        }
+    }
+    return nullptr;
+}
+
+RemoteFilesTreeItem *RemoteFilesTreeModel::getItemBySelfId(quint64 selfId) const
+{
+    return RemoteFilesTreeItem::getItemBySelfId(selfId);
+}
+
+QModelIndex RemoteFilesTreeModel::getIndexByItem(RemoteFilesTreeItem *item,
+                                                 const QModelIndex &rootIndex) const
+{
+    QList<RemoteFilesTreeItem *> chain;
+    for (RemoteFilesTreeItem *up = item; up && up->parent(); up = up->parent())
+        chain.append(up);
+    QModelIndex result = rootIndex;
+    for (auto it = chain.crbegin(); it != chain.crend(); ++it)
+        result = index((*it)->row(), 0, result);
+    return result;
+}
+
+QModelIndex RemoteFilesTreeModel::indexForLinkedItem(RemoteFilesTreeItem *item) const
+{
+    QList<RemoteFilesTreeItem *> chain;
+    RemoteFilesTreeItem *up = item;
+    for (; up && up != rootItem; up = up->parent()) {
+        if (!up->parent() || up->row() < 0)
+            return QModelIndex();
+        chain.append(up);
+    }
+    if (up != rootItem)
+        return QModelIndex();
+    QModelIndex result;
+    for (auto it = chain.crbegin(); it != chain.crend(); ++it)
+        result = index((*it)->row(), 0, result);
+    return result;
+}
+
+RemoteFilesTreeItem *RemoteFilesTreeModel::getItem(int row, const QModelIndex &parent) const
+{
+    RemoteFilesTreeItem *item = parent.isValid() ? itemFromIndex(parent) : realRootItem;
+    return item ? item->child(row) : nullptr;
+}
+
+void RemoteFilesTreeModel::addItem(const QModelIndex &index, RemoteFilesTreeItem *item)
+{
+    if (RemoteFilesTreeItem *target = itemFromIndex(index))
+        target->appendChild(item);
+}
+
+QStringList RemoteFilesTreeModel::mimeTypes() const
+{
+    return {UriListType};
+}
+
+QMimeData *RemoteFilesTreeModel::mimeData(const QModelIndexList &indexes) const
+{
+    QList<QUrl> urls;
+    for (const QModelIndex &index : indexes) {
+        RemoteFilesTreeItem *item = itemFromIndex(index);
+        if (!item || index.column() != 0)
+            continue;
+        urls.append(QUrl(QStringLiteral("/%1/%2/%3")
+                             .arg(item->isDir() ? QLatin1String("getdir") : QLatin1String("getfile"))
+                             .arg(item->getItemInnerId())
+                             .arg(item->getItemSelfId())));
+    }
+    auto *data = new QMimeData();
+    data->setUrls(urls);
+    return data;
+}
+
+Qt::DropActions RemoteFilesTreeModel::supportedDropActions() const
+{
+    return Qt::CopyAction | Qt::MoveAction;
+}
+
+Qt::DropActions RemoteFilesTreeModel::supportedDragActions() const
+{
+    return Qt::CopyAction | Qt::MoveAction;
+}
+
+bool RemoteFilesTreeModel::dropMimeData(const QMimeData *data, Qt::DropAction action, int row,
+                                        int column, const QModelIndex &parent)
+{
+    if (action == Qt::IgnoreAction)
+        return true;
+    if (!data || !data->hasFormat(UriListType) || column > 0)
+        return false;
+
+    RemoteFilesTreeItem *target = parent.isValid() ? itemFromIndex(parent) : realRootItem;
+    if (target && row >= 0 && row < target->childCount())
+        target = target->child(row);
+    target = folderOf(target);
+    // No list yet (no user's root folder), or a folder waiting for deletion.
+    if (!target || target->isDeleted())
+        return false;
+
+    Q_EMIT layoutAboutToBeChanged();
+    for (const QUrl &url : data->urls()) {
+        const QStringList parts = url.toString().split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        if (parts.size() < 2) {
+            qCDebug(lcRemoteTree) << "drop: skipping" << url;
+            continue;
+        }
+        if (parts[0] == QLatin1String("getfile") || parts[0] == QLatin1String("getdir")) {
+            const quint64 selfId = parts.size() > 2 ? parts[2].toULongLong() : 0;
+            RemoteFilesTreeItem *item = selfId ? getItemBySelfId(selfId) : nullptr;
+            // The hidden top item and a user's root folder cannot be moved anywhere.
+            if (!item || !item->parent() || !item->parent()->parent()) {
+                qCDebug(lcRemoteTree) << "drop: no movable item for" << url;
+                continue;
+            }
+            if (item != target && !target->containsChild(item) && !item->ancestorFor(target)) {
+                RemoteFilesTreeItem *oldParent = item->parent();
+                target->appendChild(item);
+                oldParent->removeChild(item);
+                item->setUploaded(false);
+            }
+            if (item->isDir())
+                Q_EMIT moveDirClicked(item);
+            else
+                Q_EMIT moveFileClicked(item);
+            continue;
+        }
+        // Anything else must name a local file; web addresses and the like are skipped.
+        if (!url.isLocalFile()) {
+            qCDebug(lcRemoteTree) << "drop: not a local file, skipping" << url;
+            continue;
+        }
+        const QFileInfo fileInfo(url.toLocalFile());
+        qCDebug(lcRemoteTree) << "first path" << fileInfo.filePath() << " path" << fileInfo.path()
+                              << " isSymLink" << fileInfo.isSymLink();
+        addNewItemToModel(fileInfo, target);
+    }
+    finishLayoutChange();
+    return true;
+}
+
+RemoteFilesTreeItem *RemoteFilesTreeModel::makeLocalItem(const QFileInfo &fileInfo,
+                                                         RemoteFilesTreeItem *parent,
+                                                         const QDateTime &now)
+{
+    const RemoteFileInfo info(0, parent->getItemInnerId(), fileInfo.isDir(), fileInfo.fileName(),
+                              fileInfo.isDir() ? 0 : quint64(fileInfo.size()), now, false);
+    auto *item = new RemoteFilesTreeItem(info, parent);
+    item->setLocalPathForUpload(fileInfo.absoluteFilePath());
+    // A name already taken keeps the item out of the tree; its command still uses it.
+    if (!parent->appendChild(item))
+        unlinkedItems.append(item);
+    return item;
+}
+
+void RemoteFilesTreeModel::addNewItemToModel(const QFileInfo &givenInfo, RemoteFilesTreeItem *parent)
+{
+    // "dir/" would have no name, and would look through a symbolic link named dir.
+    const QFileInfo fileInfo(QDir::cleanPath(givenInfo.absoluteFilePath()));
+    if (fileInfo.isRoot() || fileInfo.isSymLink())
+        return;
+    if (!fileInfo.exists()) {
+        qCDebug(lcRemoteTree) << "no such local file, skipping" << fileInfo.filePath();
+        return;
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    parent = folderOf(parent ? parent : realRootItem);
+    if (!parent)
+        return;
+
+    RemoteFilesTreeItem *item = makeLocalItem(fileInfo, parent, now);
+    if (!fileInfo.isDir()) {
+        Q_EMIT uploadFile(item);
+        return;
+    }
+    Q_EMIT createNewDir(item);
+    QList<RemoteFilesTreeItem *> folders;
+    QList<RemoteFilesTreeItem *> files;
+    addContentsOfDir(fileInfo.absoluteFilePath(), item, folders, files);
+    for (RemoteFilesTreeItem *folder : std::as_const(folders))
+        Q_EMIT createNewDir(folder);
+    for (RemoteFilesTreeItem *file : std::as_const(files))
+        Q_EMIT uploadFile(file);
+}
+
+void RemoteFilesTreeModel::addContentsOfDir(const QString &path, RemoteFilesTreeItem *parent,
+                                            QList<RemoteFilesTreeItem *> &folders,
+                                            QList<RemoteFilesTreeItem *> &files)
+{
+    const QFileInfoList entries = QDir(path).entryInfoList(
+        QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const QFileInfo &entry : entries) {
+        if (entry.isSymLink()) {
+            qCDebug(lcRemoteTree) << "Symlink detected! Skipping it." << entry.filePath();
+            continue;
+        }
+        const QFileInfo full(path + QDir::separator() + entry.fileName());
+        RemoteFilesTreeItem *item = makeLocalItem(full, parent, now);
+        if (full.isDir()) {
+            folders.append(item);
+            addContentsOfDir(full.absoluteFilePath(), item, folders, files);
+        } else {
+            files.append(item);
+        }
+    }
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QFileIconProvider>
+#include <QList>
+#include <QStringView>
+
+class QFileInfo;
+class RemoteFilesTreeItem;
+
+// The remote pane's model, built in one go from the server's file list. The hidden top
+// item is the model's invisible root; its only child, the user's root folder, is the
+// single top-level row. Drags carry "text/uri-list" payloads naming items by server id
+// and self id; drops move remote items or queue local files and folders for upload.
+//
+// List format: one item per "\n"-separated line, at least 11 "\t"-separated fields:
+//   id  isDir  name  parentId  size  date(s since epoch, UTC)  base64(description)
+//   searchable  (unused)  downloadSegment  available
+class RemoteFilesTreeModel final : public QAbstractItemModel
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(RemoteFilesTreeModel)
+
+public:
+    // Host of the service's public download addresses.
+    static constexpr char DownloadHost[] = "dl.kelvarhold.net";
+    static constexpr int FieldCount = 11;
+
+    // A model without a list: only the hidden top item, no user's root folder.
+    explicit RemoteFilesTreeModel(QObject *parent = nullptr);
+    explicit RemoteFilesTreeModel(const QString &list, QObject *parent = nullptr);
+    ~RemoteFilesTreeModel() override;
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex &index) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    bool dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                      const QModelIndex &parent) override;
+    Qt::DropActions supportedDropActions() const override;
+    Qt::DropActions supportedDragActions() const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+    RemoteFilesTreeItem *getItemByInnerId(quint64 id, bool isDir,
+                                          RemoteFilesTreeItem *start = nullptr) const;
+    RemoteFilesTreeItem *getItemBySelfId(quint64 selfId) const;
+    QModelIndex getIndexByItem(RemoteFilesTreeItem *item, const QModelIndex &rootIndex) const;
+    RemoteFilesTreeItem *getItem(int row, const QModelIndex &parent) const;
+    RemoteFilesTreeItem *getRootItem() const { return realRootItem; }
+    void addItem(const QModelIndex &index, RemoteFilesTreeItem *item);
+    void refreshModel();
+    void refreshModelData(const QModelIndex &topLeft, const QModelIndex &bottomRight);
+
+    void addNewItemToModel(const QFileInfo &fileInfo, RemoteFilesTreeItem *parent);
+
+    void addToExpandedItems(RemoteFilesTreeItem *item);
+    void removeFromExpandedItems(RemoteFilesTreeItem *item);
+    void syncExpandedItems();
+
+    // The public download address of a file: the segment from the server, then the
+    // name, byte by byte in Latin-1, percent-encoded.
+    static QString downloadAddress(QStringView segment, const QString &name);
+
+Q_SIGNALS:
+    void moveDirClicked(RemoteFilesTreeItem *item);
+    void moveFileClicked(RemoteFilesTreeItem *item);
+    void createNewDir(RemoteFilesTreeItem *item);
+    void uploadFile(RemoteFilesTreeItem *item);
+    void expandItem(const QModelIndex &index);
+    void collapseAllItems();
+
+private:
+    void setupModelData(QStringView list, RemoteFilesTreeItem *top);
+    void checkDirOnAvailable(RemoteFilesTreeItem *top);
+    void sortByColumn(int column, RemoteFilesTreeItem *item, Qt::SortOrder order);
+    void addContentsOfDir(const QString &path, RemoteFilesTreeItem *parent,
+                          QList<RemoteFilesTreeItem *> &folders,
+                          QList<RemoteFilesTreeItem *> &files);
+    RemoteFilesTreeItem *makeLocalItem(const QFileInfo &fileInfo, RemoteFilesTreeItem *parent,
+                                       const QDateTime &now);
+    RemoteFilesTreeItem *itemFromIndex(const QModelIndex &index) const;
+    // The index of an item that is still linked into this model's tree; else invalid.
+    QModelIndex indexForLinkedItem(RemoteFilesTreeItem *item) const;
+    // Second half of a layout change whose layoutAboutToBeChanged() was emitted.
+    void finishLayoutChange();
+
+    QFileIconProvider iconProvider;
+    RemoteFilesTreeItem *rootItem;
+    RemoteFilesTreeItem *realRootItem = nullptr;
+    QList<RemoteFilesTreeItem *> expandedItems;
+    // Items this model made that were refused by their folder (a name already taken):
+    // queued uploads may still use them, so they live as long as the model.
+    QList<RemoteFilesTreeItem *> unlinkedItems;
+};

@@ -1,0 +1,402 @@
+#include "remotetree/remotefileinfo.h"
+#include "remotetree/remotefilestreeitem.h"
+
+#include <QLocale>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
+using Item = RemoteFilesTreeItem;
+
+namespace {
+
+RemoteFileInfo fileInfo(const QString &name, quint64 id = 1, quint64 size = 0)
+{
+    return RemoteFileInfo(id, 0, false, name, size, quint32(0), true);
+}
+
+RemoteFileInfo dirInfo(const QString &name, quint64 id = 1)
+{
+    return RemoteFileInfo(id, 0, true, name, 0, quint32(0), true);
+}
+
+QStringList childNames(const Item &folder)
+{
+    QStringList names;
+    for (const Item *child : folder.getChildItems())
+        names.append(child->getItemInnerName());
+    return names;
+}
+
+} // namespace
+
+class TestRemoteTreeItem : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstItemOfTheProcessHasSelfIdOne();
+    void selfIdsAreRegisteredWhileTheItemLives();
+    void sizeText_data();
+    void sizeText();
+    void folderHasNoSize();
+    void displayValues_data();
+    void displayValues();
+    void epochDateIsTheSameInstant();
+    void appendRefusesTakenNames_data();
+    void appendRefusesTakenNames();
+    void appendSameItemTwiceAddsItOnce();
+    void appendToFileGoesToItsFolder();
+    void appendNeverMakesALoop();
+    void removeChildNeedsThePointer();
+    void renameKeepsLargeFolderIndexInStep();
+    void parentIdComesFromTheParentLink();
+    void ancestorFor();
+    void operators();
+    void concurrentWritesAndReads();
+    void cleanup();
+};
+
+void TestRemoteTreeItem::cleanup()
+{
+    QLocale::setDefault(QLocale::c());
+}
+
+void TestRemoteTreeItem::firstItemOfTheProcessHasSelfIdOne()
+{
+    Item first;
+    Item second(dirInfo(QStringLiteral("x")), &first);
+    QCOMPARE(first.getItemSelfId(), quint64(1));
+    QCOMPARE(second.getItemSelfId(), quint64(2));
+    QCOMPARE(first.getItemInnerName(), QStringLiteral("root"));
+    QVERIFY(first.isDir());
+    QVERIFY(first.isRootRecord());
+}
+
+void TestRemoteTreeItem::selfIdsAreRegisteredWhileTheItemLives()
+{
+    auto top = std::make_unique<Item>();
+    auto *child = new Item(fileInfo(QStringLiteral("f")), top.get());
+    QVERIFY(top->appendChild(child));
+    const quint64 topId = top->getItemSelfId();
+    const quint64 childId = child->getItemSelfId();
+    QVERIFY(childId > topId);
+    QCOMPARE(Item::getItemBySelfId(childId), child);
+    QCOMPARE(Item::getItemBySelfId(topId), top.get());
+    top.reset(); // destroys the child too
+    QCOMPARE(Item::getItemBySelfId(childId), nullptr);
+    QCOMPARE(Item::getItemBySelfId(topId), nullptr);
+    QCOMPARE(Item::getItemBySelfId(0), nullptr);
+    // Ids are never reused.
+    Item next;
+    QVERIFY(next.getItemSelfId() > childId);
+}
+
+void TestRemoteTreeItem::sizeText_data()
+{
+    QTest::addColumn<quint64>("bytes");
+    QTest::addColumn<quint64>("number");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("zero") << Q_UINT64_C(0) << Q_UINT64_C(0) << " bytes";
+    QTest::newRow("1023") << Q_UINT64_C(1023) << Q_UINT64_C(1023) << " bytes";
+    QTest::newRow("1024") << Q_UINT64_C(1024) << Q_UINT64_C(1) << " KB";
+    QTest::newRow("1536") << Q_UINT64_C(1536) << Q_UINT64_C(1) << " KB";
+    QTest::newRow("1048575") << Q_UINT64_C(1048575) << Q_UINT64_C(1023) << " KB";
+    QTest::newRow("1048576") << Q_UINT64_C(1048576) << Q_UINT64_C(1) << " MB";
+    QTest::newRow("1073741824") << Q_UINT64_C(1073741824) << Q_UINT64_C(1) << " GB";
+    QTest::newRow("4 GiB + 1") << Q_UINT64_C(4294967297) << Q_UINT64_C(4) << " GB";
+    QTest::newRow("1099511627775") << Q_UINT64_C(1099511627775) << Q_UINT64_C(1023) << " GB";
+    QTest::newRow("1099511627776") << Q_UINT64_C(1099511627776) << Q_UINT64_C(1) << " TB";
+    QTest::newRow("max") << ~Q_UINT64_C(0) << Q_UINT64_C(16777215) << " TB";
+}
+
+void TestRemoteTreeItem::sizeText()
+{
+    QFETCH(quint64, bytes);
+    QFETCH(quint64, number);
+    QFETCH(QString, suffix);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); // groups thousands
+    const RemoteFileInfo info = fileInfo(QStringLiteral("f"), 1, bytes);
+    QCOMPARE(info.size(), QLocale().toString(number) + suffix);
+    QCOMPARE(info.value(1).toString(), info.size());
+    QCOMPARE(info.getSize(), bytes);
+}
+
+void TestRemoteTreeItem::folderHasNoSize()
+{
+    RemoteFileInfo info = dirInfo(QStringLiteral("d"));
+    info.setSize(4096);
+    QCOMPARE(info.getSize(), quint64(0));
+    QVERIFY(info.size().isEmpty());
+    QVERIFY(info.value(1).isNull());
+    QVERIFY(info.value(4).isNull());
+}
+
+void TestRemoteTreeItem::displayValues_data()
+{
+    QTest::addColumn<quint64>("id");
+    QTest::addColumn<bool>("isDir");
+    QTest::addColumn<bool>("uploaded");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("sync");
+    QTest::addColumn<bool>("hasDate");
+    QTest::newRow("root record") << Q_UINT64_C(0) << true << true << "" << "" << false;
+    QTest::newRow("new local folder") << Q_UINT64_C(0) << true << false << "Dir" << "No" << false;
+    QTest::newRow("new local file") << Q_UINT64_C(0) << false << false << "File" << "No" << true;
+    QTest::newRow("listed folder") << Q_UINT64_C(5) << true << true << "Dir" << "Yes" << false;
+    QTest::newRow("listed file") << Q_UINT64_C(5) << false << true << "File" << "Yes" << true;
+}
+
+void TestRemoteTreeItem::displayValues()
+{
+    QFETCH(quint64, id);
+    QFETCH(bool, isDir);
+    QFETCH(bool, uploaded);
+    QFETCH(QString, type);
+    QFETCH(QString, sync);
+    QFETCH(bool, hasDate);
+    const RemoteFileInfo info(id, 0, isDir, QStringLiteral("n"), 10, quint32(1262304000), uploaded);
+    QCOMPARE(info.value(0).toString(), QStringLiteral("n"));
+    QCOMPARE(info.value(2).toString(), type);
+    QCOMPARE(info.value(3).toString(), sync);
+    QCOMPARE(info.value(4).isNull(), !hasDate);
+    if (hasDate)
+        QCOMPARE(info.value(4).toString(), info.getFormattedDate());
+    QVERIFY(info.value(5).isNull());
+    QVERIFY(info.value(-1).isNull());
+}
+
+void TestRemoteTreeItem::epochDateIsTheSameInstant()
+{
+    const RemoteFileInfo info(1, 0, false, QStringLiteral("f"), 0, quint32(1262390400), true);
+    QCOMPARE(info.getDate().toUTC(), QDateTime(QDate(2010, 1, 2), QTime(0, 0), Qt::UTC));
+    QCOMPARE(info.getDate().timeSpec(), Qt::LocalTime);
+    const RemoteFileInfo last(1, 0, false, QStringLiteral("f"), 0, quint32(0xffffffffu), true);
+    QCOMPARE(last.getDate().toSecsSinceEpoch(), qint64(0xffffffffu));
+}
+
+void TestRemoteTreeItem::appendRefusesTakenNames_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("existing");
+    QTest::addColumn<QString>("candidate");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("C: same") << "C" << "a.txt" << "a.txt" << true;
+    QTest::newRow("C: case differs") << "C" << "a.txt" << "A.txt" << false;
+    QTest::newRow("C: composed vs decomposed") << "C" << "\u00e9" << "e\u0301" << false;
+    QTest::newRow("C: empty names") << "C" << "" << "" << true;
+    QTest::newRow("de: composed vs decomposed") << "de_DE" << "\u00e9.txt" << "e\u0301.txt" << true;
+    QTest::newRow("de: ignorable control") << "de_DE" << "a.txt" << "a\u0001.txt" << true;
+    QTest::newRow("de: zero width space") << "de_DE" << "ab" << "a\u200bb" << true;
+    QTest::newRow("de: case differs") << "de_DE" << "a.txt" << "A.txt" << false;
+    QTest::newRow("de: accent differs") << "de_DE" << "e.txt" << "\u00e9.txt" << false;
+    QTest::newRow("de: punctuation differs") << "de_DE" << "a-b" << "ab" << false;
+    QTest::newRow("de: empty vs ignorable") << "de_DE" << "" << "\u0001" << false;
+    QTest::newRow("sv: same") << "sv_SE" << "\u00e4" << "a\u0308" << true;
+}
+
+// Small folders scan their children, large ones use a name index: both must refuse
+// exactly the names the locale-aware comparison finds equal.
+void TestRemoteTreeItem::appendRefusesTakenNames()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, existing);
+    QFETCH(QString, candidate);
+    QFETCH(bool, refused);
+    QLocale::setDefault(QLocale(locale));
+    QCOMPARE(QString::localeAwareCompare(existing, candidate) == 0, refused);
+
+    for (int fill : {0, Item::NameIndexThreshold * 4}) {
+        Item top;
+        auto *folder = new Item(dirInfo(QStringLiteral("folder")), &top);
+        QVERIFY(top.appendChild(folder));
+        for (int i = 0; i < fill; ++i)
+            QVERIFY(folder->appendChild(new Item(fileInfo(QStringLiteral("filler %1").arg(i)), folder)));
+        auto *first = new Item(fileInfo(existing, 10), folder);
+        QVERIFY(folder->appendChild(first));
+        auto *second = new Item(fileInfo(candidate, 11), &top);
+        const bool added = folder->appendChild(second);
+        QCOMPARE(added, !refused);
+        QCOMPARE(folder->childCount(), fill + (refused ? 1 : 2));
+        QCOMPARE(folder->containsChild(second), true);
+        if (refused) {
+            QCOMPARE(second->parent(), &top); // left as it was
+            delete second;
+        } else {
+            QCOMPARE(second->parent(), folder);
+        }
+    }
+}
+
+void TestRemoteTreeItem::appendSameItemTwiceAddsItOnce()
+{
+    Item top;
+    auto *file = new Item(fileInfo(QStringLiteral("f")), &top);
+    QVERIFY(top.appendChild(file));
+    QVERIFY(!top.appendChild(file));
+    QCOMPARE(top.childCount(), 1);
+    QCOMPARE(file->row(), 0);
+    QVERIFY(!top.appendChild(nullptr));
+}
+
+void TestRemoteTreeItem::appendToFileGoesToItsFolder()
+{
+    Item top;
+    auto *file = new Item(fileInfo(QStringLiteral("f")), &top);
+    QVERIFY(top.appendChild(file));
+    auto *other = new Item(fileInfo(QStringLiteral("g")), nullptr);
+    QVERIFY(file->appendChild(other));
+    QCOMPARE(childNames(top), QStringList({"f", "g"}));
+    QCOMPARE(other->parent(), &top);
+    QCOMPARE(file->childCount(), 0);
+
+    Item lonelyFile(fileInfo(QStringLiteral("alone")), nullptr);
+    Item orphan(fileInfo(QStringLiteral("o")), nullptr);
+    QVERIFY(!lonelyFile.appendChild(&orphan));
+    QCOMPARE(orphan.parent(), nullptr);
+    QCOMPARE(lonelyFile.childCount(), 0);
+}
+
+void TestRemoteTreeItem::appendNeverMakesALoop()
+{
+    Item top;
+    auto *a = new Item(dirInfo(QStringLiteral("a")), &top);
+    QVERIFY(top.appendChild(a));
+    auto *b = new Item(dirInfo(QStringLiteral("b")), a);
+    QVERIFY(a->appendChild(b));
+    QVERIFY(!a->appendChild(a));
+    QVERIFY(!b->appendChild(a));
+    QVERIFY(!b->appendChild(&top));
+    QCOMPARE(a->parent(), &top);
+    QCOMPARE(b->childCount(), 0);
+    QCOMPARE(a->childCount(), 1);
+}
+
+void TestRemoteTreeItem::removeChildNeedsThePointer()
+{
+    Item top;
+    auto *a = new Item(fileInfo(QStringLiteral("a")), &top);
+    QVERIFY(top.appendChild(a));
+    Item twin(fileInfo(QStringLiteral("a")), &top);
+    top.removeChild(&twin);
+    QCOMPARE(top.childCount(), 1);
+    top.removeChild(a);
+    QCOMPARE(top.childCount(), 0);
+    QCOMPARE(a->parent(), &top); // not changed, not destroyed
+    delete a;
+}
+
+void TestRemoteTreeItem::renameKeepsLargeFolderIndexInStep()
+{
+    Item top;
+    QList<Item *> files;
+    for (int i = 0; i < Item::NameIndexThreshold * 3; ++i) {
+        files.append(new Item(fileInfo(QStringLiteral("f%1").arg(i)), &top));
+        QVERIFY(top.appendChild(files.last()));
+    }
+    files[5]->setItemInnerName(QStringLiteral("renamed"));
+    Item oldName(fileInfo(QStringLiteral("f5")), nullptr);
+    Item newName(fileInfo(QStringLiteral("renamed")), nullptr);
+    QVERIFY(top.containsChild(&newName));
+    QVERIFY(!top.containsChild(&oldName));
+
+    top.removeChild(files[7]);
+    Item removedName(fileInfo(QStringLiteral("f7")), nullptr);
+    QVERIFY(!top.containsChild(&removedName));
+    delete files[7];
+}
+
+void TestRemoteTreeItem::parentIdComesFromTheParentLink()
+{
+    Item top;
+    auto *folder = new Item(dirInfo(QStringLiteral("nine"), 9), &top);
+    QVERIFY(top.appendChild(folder));
+    auto *file = new Item(RemoteFileInfo(3, 7, false, QStringLiteral("f"), 0, quint32(0), true), &top);
+    QVERIFY(folder->appendChild(file));
+    QCOMPARE(file->getItemInfo().getParentId(), quint64(7));
+    QCOMPARE(file->getItemInnerParentId(), quint64(9));
+    QCOMPARE(top.getItemInnerParentId(), quint64(0));
+}
+
+void TestRemoteTreeItem::ancestorFor()
+{
+    Item top;
+    auto *a = new Item(dirInfo(QStringLiteral("a")), &top);
+    auto *b = new Item(dirInfo(QStringLiteral("b")), a);
+    auto *c = new Item(dirInfo(QStringLiteral("c")), &top);
+    QVERIFY(top.appendChild(a) && a->appendChild(b) && top.appendChild(c));
+    QVERIFY(top.ancestorFor(b));
+    QVERIFY(a->ancestorFor(b));
+    QVERIFY(!b->ancestorFor(b));
+    QVERIFY(!b->ancestorFor(a));
+    QVERIFY(!c->ancestorFor(b));
+    QVERIFY(!a->ancestorFor(nullptr));
+}
+
+void TestRemoteTreeItem::operators()
+{
+    Item dir(dirInfo(QStringLiteral("zzz")), nullptr);
+    Item file(fileInfo(QStringLiteral("aaa")), nullptr);
+    Item sameName(dirInfo(QStringLiteral("aaa")), nullptr);
+    QVERIFY(dir < file);
+    QVERIFY(!(file < dir));
+    QVERIFY(sameName == file); // names only
+    QVERIFY(!(dir == file));
+    Item b(fileInfo(QStringLiteral("bbb")), nullptr);
+    QVERIFY(file < b);
+    QVERIFY(!(b < file));
+}
+
+// Command threads set fields and unlink children while the GUI thread reads them.
+void TestRemoteTreeItem::concurrentWritesAndReads()
+{
+    Item top;
+    auto *file = new Item(fileInfo(QStringLiteral("f")), &top);
+    QVERIFY(top.appendChild(file));
+    QList<Item *> doomed;
+    for (int i = 0; i < 2000; ++i) {
+        doomed.append(new Item(fileInfo(QStringLiteral("d%1").arg(i)), &top));
+        QVERIFY(top.appendChild(doomed.last()));
+    }
+    const QString shortUrl = QStringLiteral("http://h/dl/a/f");
+    const QString longUrl = QStringLiteral("http://h/dl/") + QString(300, QLatin1Char('x'));
+    file->setItemExternalDownloadUrl(shortUrl);
+    std::atomic<bool> started{false};
+    std::atomic<bool> done{false};
+    QThread *writer = QThread::create([&] {
+        while (!started) {
+        }
+        for (int i = 0; i < 1000000; ++i) {
+            // A fresh buffer each time, so the previous one is freed at once.
+            const QString &url = i % 2 ? shortUrl : longUrl;
+            file->setItemExternalDownloadUrl(QString(url.constData(), url.size()));
+            file->setItemInnerSize(quint64(i));
+            if (i % 50 == 0 && i / 50 < doomed.size())
+                top.removeChild(doomed[i / 50]);
+        }
+        done = true;
+    });
+    writer->start();
+    started = true;
+    int reads = 0;
+    while (!done || reads == 0) {
+        const QString url = file->getItemExternalDownloadUrl();
+        QVERIFY(url == shortUrl || url == longUrl);
+        const int count = top.childCount();
+        QVERIFY(count >= 1 && count <= 2001);
+        if (reads % 64 == 0) {
+            for (const Item *child : top.getChildItems())
+                QVERIFY(child->getItemInnerName().size() > 1 || child == file);
+        }
+        ++reads;
+    }
+    QVERIFY(writer->wait(10000));
+    delete writer;
+    QCOMPARE(top.childCount(), 1);
+    qDeleteAll(doomed);
+}
+
+QTEST_GUILESS_MAIN(TestRemoteTreeItem)
+#include "tst_remotetreeitem.moc"
