@@ -3,6 +3,7 @@
 #include "downloadurlcommand.h"
 #include "logging.h"
 #include "refreshlistcommand.h"
+#include "uploadurlcommand.h"
 
 #include <QMutexLocker>
 #include <QTimer>
@@ -125,6 +126,12 @@ void MainNetworkThread::downloadUrl(QString remotePath, QString downloadPath)
 {
     qCDebug(lcNetwork) << "request for download url threadid=" << QThread::currentThreadId();
     queueCommand([&](qulonglong id) { return new DownloadUrlCommand(id, remotePath, downloadPath); });
+}
+
+void MainNetworkThread::uploadUrl(RemoteFilesTreeItem *fileItem)
+{
+    qCDebug(lcNetwork) << "request for upload url threadid=" << QThread::currentThreadId();
+    queueCommand([fileItem](qulonglong id) { return new UploadUrlCommand(id, fileItem); });
 }
 
 void MainNetworkThread::startManualSync() { checkQueueForNewCommands(); }
@@ -372,8 +379,13 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
             Q_EMIT urlDownloaded(path);
         }
         break;
+    case BaseCommand::UploadUrlCommand:
+        qCDebug(lcNetwork) << "upload url command done without errors";
+        if (const auto *urlCommand = qobject_cast<UploadUrlCommand *>(command))
+            Q_EMIT urlUploaded(urlCommand->getFileItem());
+        break;
     default:
-        // Commands that announce nothing (URL upload), and kinds without a command.
+        // Kinds without a command.
         break;
     }
 }

@@ -75,6 +75,8 @@ public Q_SLOTS:
     void syncModeChange(Settings::SettingType setting);
     // `remotePath` is the http or ftp address to fetch, `downloadPath` the local file.
     void downloadUrl(QString remotePath, QString downloadPath);
+    // The service fetches the item's address into the item's folder.
+    void uploadUrl(RemoteFilesTreeItem *fileItem);
 
 Q_SIGNALS:
     void newRemoteListReceived(QString receivedData);
@@ -91,6 +93,8 @@ Q_SIGNALS:
     void queueEmpty();
     // A download from an address succeeded; the local view re-reads the folder.
     void urlDownloaded(QString downloadPath);
+    // A URL upload succeeded; the item now has its id, size and download address.
+    void urlUploaded(RemoteFilesTreeItem *item);
 
 protected:
     void run() override;

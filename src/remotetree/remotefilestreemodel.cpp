@@ -401,8 +401,10 @@ void RemoteFilesTreeModel::removeFromExpandedItems(RemoteFilesTreeItem *item)
 
 void RemoteFilesTreeModel::syncExpandedItems()
 {
-    Q_EMIT collapseAllItems();
+    // Taken first: the view's collapseAll() reports every folder it closes as
+    // collapsed, which would empty the list before it is read.
     const QList<RemoteFilesTreeItem *> expanded = std::exchange(expandedItems, {});
+    Q_EMIT collapseAllItems();
     for (RemoteFilesTreeItem *item : expanded) {
         const int row = item->row();
         if (row >= 0)

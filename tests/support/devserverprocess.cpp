@@ -43,9 +43,19 @@ bool DevServerProcess::start(const QStringList &extraArguments, int timeoutMs)
         error = QStringLiteral("cannot start %1: %2").arg(program, process.errorString());
         return false;
     }
+    if (waitForListeningLine(process, timeoutMs, listenHost, listenPort))
+        return true;
+    error = QStringLiteral("server did not report its port; stderr: %1")
+                .arg(QString::fromLocal8Bit(process.readAllStandardError()));
+    stop();
+    return false;
+}
+
+bool DevServerProcess::waitForListeningLine(QProcess &process, int timeoutMs, QString &host,
+                                            quint16 &port)
+{
     static const QRegularExpression line(QStringLiteral("^listening on (.+):(\\d+)\\s*$"));
     QDeadlineTimer deadline(timeoutMs);
-    QByteArray out;
     while (!deadline.hasExpired()) {
         if (!process.canReadLine() && !process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
             if (process.state() != QProcess::Running)
@@ -53,18 +63,14 @@ bool DevServerProcess::start(const QStringList &extraArguments, int timeoutMs)
             continue;
         }
         while (process.canReadLine()) {
-            out = process.readLine();
-            const auto match = line.match(QString::fromUtf8(out));
+            const auto match = line.match(QString::fromUtf8(process.readLine()));
             if (match.hasMatch()) {
-                listenHost = match.captured(1);
-                listenPort = quint16(match.captured(2).toUInt());
+                host = match.captured(1);
+                port = quint16(match.captured(2).toUInt());
                 return true;
             }
         }
     }
-    error = QStringLiteral("server did not report its port; stderr: %1")
-                .arg(QString::fromLocal8Bit(process.readAllStandardError()));
-    stop();
     return false;
 }
 

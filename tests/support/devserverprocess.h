@@ -35,6 +35,9 @@ public:
     QByteArray standardError() const;
 
     static QString executablePath();
+    // Reads `process`'s standard output until a line "listening on HOST:PORT", which
+    // local servers print once they accept connections.
+    static bool waitForListeningLine(QProcess &process, int timeoutMs, QString &host, quint16 &port);
 
 private:
     QTemporaryDir data;

@@ -1,10 +1,9 @@
 #include "ftpserverprocess.h"
 
+#include "devserverprocess.h"
 #include "testpaths.h"
 
-#include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStandardPaths>
 
 FtpServerProcess::~FtpServerProcess() { stop(); }
@@ -35,19 +34,9 @@ bool FtpServerProcess::start(const QString &root, const QStringList &users, quin
         error = QStringLiteral("cannot start the FTP server: %1").arg(process.errorString());
         return false;
     }
-    static const QRegularExpression line(QStringLiteral("^listening on 127\\.0\\.0\\.1:(\\d+)\\s*$"));
-    QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired() && process.state() == QProcess::Running) {
-        if (!process.canReadLine()) {
-            process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-            continue;
-        }
-        const auto match = line.match(QString::fromUtf8(process.readLine()));
-        if (match.hasMatch()) {
-            listenPort = quint16(match.captured(1).toUInt());
-            return true;
-        }
-    }
+    QString host;
+    if (DevServerProcess::waitForListeningLine(process, timeoutMs, host, listenPort))
+        return true;
     error = QStringLiteral("the FTP server did not start: %1")
                 .arg(QString::fromLocal8Bit(process.readAllStandardError()));
     stop();

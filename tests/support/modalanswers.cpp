@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -18,7 +19,9 @@ ModalAnswers::ModalAnswers(QList<Answer> answers, QObject *parent)
 
 void ModalAnswers::poll()
 {
-    QWidget *modal = QApplication::activeModalWidget();
+    QWidget *modal = QApplication::activePopupWidget();
+    if (!modal)
+        modal = QApplication::activeModalWidget();
     if (!modal || modal == lastAnswered)
         return;
     lastAnswered = modal;
@@ -49,6 +52,34 @@ ModalAnswers::Answer ModalAnswers::click(QDialogButtonBox::StandardButton button
         QTest::qFail("the modal window has no such button", __FILE__, __LINE__);
         if (auto *dialog = qobject_cast<QDialog *>(window))
             dialog->reject();
+    };
+}
+
+ModalAnswers::Answer ModalAnswers::chooseMenuEntry(const QString &text, QStringList *shown)
+{
+    return [text, shown](QWidget *window) {
+        auto *menu = qobject_cast<QMenu *>(window);
+        if (!menu) {
+            QTest::qFail("the popup is not a menu", __FILE__, __LINE__);
+            window->close();
+            return;
+        }
+        QAction *chosen = nullptr;
+        for (QAction *action : menu->actions()) {
+            if (!action->isVisible() || action->isSeparator())
+                continue;
+            if (shown)
+                shown->append(action->text());
+            if (action->text() == text)
+                chosen = action;
+        }
+        if (chosen) {
+            // As a user does it: highlight the entry and press Return.
+            menu->setActiveAction(chosen);
+            QTest::keyClick(menu, Qt::Key_Return);
+        } else {
+            QTest::keyClick(menu, Qt::Key_Escape);
+        }
     };
 }
 

@@ -10,9 +10,9 @@
 
 class QWidget;
 
-// Answers the modal windows that the code under test opens with exec(), in order:
-// a timer watches for the active modal widget and hands each new one to the next
-// answer. A modal window that opens when no answer is left is rejected, so the
+// Answers the modal windows and popup menus that the code under test opens with
+// exec(), in order: a timer watches for the active popup or modal widget and hands
+// each new one to the next answer. A modal window that opens when no answer is left is rejected, so the
 // test fails on it instead of hanging. Keep the object alive until the code under
 // test has returned.
 class ModalAnswers final : public QObject
@@ -32,6 +32,9 @@ public:
 
     // Clicks a standard button of a message box or of a dialog's button box.
     static Answer click(QDialogButtonBox::StandardButton button);
+    // Picks the visible entry of a popup menu with this text (none: closes the menu
+    // with Escape); the texts of all visible entries go to `shown` when given.
+    static Answer chooseMenuEntry(const QString &text, QStringList *shown = nullptr);
     // Runs `prepare` on the window first (to fill in fields), then clicks.
     static Answer fillAndClick(std::function<void(QWidget *)> prepare,
                                QDialogButtonBox::StandardButton button);

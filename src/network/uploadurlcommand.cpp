@@ -1,0 +1,133 @@
+#include "uploadurlcommand.h"
+
+#include "logging.h"
+#include "remotetree/protocoltextcheck.h"
+#include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotefilestreemodel.h"
+#include "uploadurlmessage.h"
+
+#include <QTcpSocket>
+
+#include <initializer_list>
+
+std::atomic<int> UploadUrlCommand::messageWaitMs{DefaultMessageWaitMs};
+
+namespace {
+
+// Where the next message starts inside a read that began with a progress message: two
+// messages sent close together can arrive in one read, and the final one must not be
+// lost behind a progress report. -1 when the read holds one message only.
+qsizetype nextMessageStart(const QByteArray &read)
+{
+    qsizetype next = -1;
+    for (const char *word : {"progress\n", "done\n", "error\n"}) {
+        const qsizetype at = read.indexOf(word, 9);
+        if (at >= 0 && (next < 0 || at < next))
+            next = at;
+    }
+    return next;
+}
+
+} // namespace
+
+void UploadUrlCommand::setMessageWaitMs(int ms) { messageWaitMs = ms; }
+
+UploadUrlCommand::UploadUrlCommand(qulonglong commandId, RemoteFilesTreeItem *fileItem,
+                                   QObject *parent)
+    : BaseCommand(commandId, BaseCommand::UploadUrlCommand, NonExclusive, parent),
+      fileItem(fileItem)
+{
+}
+
+QString UploadUrlCommand::getCommandTypeString() const
+{
+    return tr("upload file") + QLatin1String(" <b>") + fileItem->getItemInnerName().toHtmlEscaped()
+        + QLatin1String("</b>");
+}
+
+QString UploadUrlCommand::getCommandName() const { return QStringLiteral("uploadurl"); }
+
+void UploadUrlCommand::execute()
+{
+    Q_EMIT started(commandId);
+
+    const QString name = fileItem->getItemInnerName();
+    const QString address = fileItem->getItemUrl();
+    // A tab or line break would shift the server's fields, and a character outside
+    // Latin-1 would arrive as "?": such a request is never sent.
+    const QString problem = ProtocolTextCheck::problem(name, tr("The name"));
+    const QString addressProblem = ProtocolTextCheck::problem(address, tr("The address"));
+    if (!problem.isEmpty() || !addressProblem.isEmpty()) {
+        qCDebug(lcNetwork) << "upload url: not sent:" << problem << addressProblem;
+        Q_EMIT finished(commandId, InitialDataFormatError);
+        return;
+    }
+
+    QByteArray request;
+    prepareByteArrayForRequest(request);
+    request += QByteArray::number(fileItem->getItemInnerParentId()) + '\t' + toProtocolBytes(name)
+        + '\t' + toProtocolBytes(address);
+
+    QTcpSocket *socket = getControlSocket();
+    if (!socket)
+        return;
+    socket->write(request);
+    CommandResult result = ConnectionError;
+    if (socket->waitForBytesWritten(getTimeouts().writeMs) || socket->bytesToWrite() == 0)
+        result = readMessages(socket);
+    else
+        qCDebug(lcNetwork) << "upload url: request not written";
+    socket->disconnectFromHost();
+    Q_EMIT finished(commandId, result);
+    delete socket;
+}
+
+BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
+{
+    QByteArray read;
+    for (;;) {
+        if (read.isEmpty()) {
+            if (socket->bytesAvailable() == 0 && !socket->waitForReadyRead(messageWaitMs)) {
+                // Silence for too long, or the server hung up before a final message.
+                qCDebug(lcNetwork) << "upload url: no message:" << socket->errorString();
+                return ConnectionError;
+            }
+            read = socket->readAll();
+        }
+        if (UploadUrlMessage::isDone(read))
+            return applyDone(read);
+        if (!UploadUrlMessage::isProgress(read)) {
+            qCDebug(lcNetwork) << "upload url: server refused:" << read.left(64);
+            return getErrorType(read);
+        }
+        const qsizetype next = nextMessageStart(read);
+        const QByteArray message = next < 0 ? read : read.left(next);
+        read = next < 0 ? QByteArray() : read.mid(next);
+        quint64 curr = 0;
+        quint64 total = 0;
+        // A message that does not parse is ignored; the server goes on.
+        if (UploadUrlMessage::parseProgress(message, curr, total))
+            Q_EMIT processing(commandId, curr, total, getElapsedMs());
+        else
+            qCDebug(lcNetwork) << "upload url: progress ignored:" << message;
+    }
+}
+
+BaseCommand::CommandResult UploadUrlCommand::applyDone(const QByteArray &message)
+{
+    quint64 id = 0;
+    quint64 size = 0;
+    QByteArray filesystemName;
+    if (!UploadUrlMessage::parseDone(message, id, size, filesystemName)) {
+        qCDebug(lcNetwork) << "upload url: unreadable done:" << message.left(64);
+        return ReceivedDataFormatError;
+    }
+    fileItem->setItemInnerId(id);
+    fileItem->setItemInnerSize(size);
+    fileItem->setUploaded(true);
+    fileItem->setItemExternalDownloadUrl(RemoteFilesTreeModel::downloadAddress(
+        QString::fromLatin1(filesystemName), fileItem->getItemInnerName()));
+    fileItem->setFileAvailable(true);
+    qCDebug(lcNetwork) << "upload url: done, id" << id << "size" << size;
+    return NoError;
+}

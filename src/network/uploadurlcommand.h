@@ -1,0 +1,53 @@
+#pragma once
+
+// The service fetches an address into the user's storage; no file bytes pass through
+// the client, which keeps the control connection open while the server works.
+//
+//   client -> <login>\n<password>\nuploadurl\n<folder id>\t<name>\t<address>
+//   server -> progress\n<bytes so far>\t<total>[\t]     any number, at most ten
+//                                                      minutes apart
+//   server -> done\n<id>\t<size>\t<filesystemName>      the item gets its id, size,
+//                                                      download address, "uploaded"
+//          or error\n<code>
+
+#include "basecommand.h"
+
+#include <QByteArray>
+
+#include <atomic>
+
+class QTcpSocket;
+class RemoteFilesTreeItem;
+
+class UploadUrlCommand final : public BaseCommand
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(UploadUrlCommand)
+
+public:
+    // Longest silence between two messages of the server: the fetch may be slow.
+    static constexpr int DefaultMessageWaitMs = 600000;
+    // Tests shorten it.
+    static void setMessageWaitMs(int ms);
+
+    UploadUrlCommand(qulonglong commandId, RemoteFilesTreeItem *fileItem,
+                     QObject *parent = nullptr);
+
+    QString getCommandTypeString() const override;
+    RemoteFilesTreeItem *getFileItem() const { return fileItem; }
+
+public Q_SLOTS:
+    void execute() override;
+
+protected:
+    QString getCommandName() const override;
+
+private:
+    // Reads messages until the final one; the result to report.
+    CommandResult readMessages(QTcpSocket *socket);
+    CommandResult applyDone(const QByteArray &message);
+
+    RemoteFilesTreeItem *const fileItem;
+
+    static std::atomic<int> messageWaitMs;
+};

@@ -1,0 +1,445 @@
+#include "remotetreewidget.h"
+
+#include "dialogs/addurldialog.h"
+#include "dialogs/descriptiondialog.h"
+#include "dialogs/newremotefolderdialog.h"
+#include "dialogs/passworddialog.h"
+#include "dialogs/renameitemdialog.h"
+#include "dialogs/warningonnoemptydirectorydeletedialog.h"
+#include "logging.h"
+#include "network/mainnetworkthread.h"
+#include "remotetree/protocoltextcheck.h"
+#include "remotetree/remotefileinfo.h"
+#include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotefilestreemodel.h"
+#include "settings.h"
+
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSet>
+#include <QUrl>
+
+RemoteTreeWidget::RemoteTreeWidget(QWidget *parent)
+    : QTreeView(parent)
+{
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    // Names from A to Z until the user clicks a header (Qt's default is descending).
+    header()->setSortIndicator(0, Qt::AscendingOrder);
+    setSortingEnabled(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+
+    // Until the first list arrives the view shows a model without items.
+    auto *initialModel = new RemoteFilesTreeModel(this);
+    setModel(initialModel);
+
+    createActions();
+    connectToScheduler();
+    connect(this, &QTreeView::doubleClicked, this, &RemoteTreeWidget::renameItemShowDialog);
+    connect(this, &QTreeView::expanded, this, &RemoteTreeWidget::expandedItem);
+    connect(this, &QTreeView::collapsed, this, &RemoteTreeWidget::collapsedItem);
+    connect(initialModel, &RemoteFilesTreeModel::expandItem, this, &QTreeView::expand);
+    connect(initialModel, &RemoteFilesTreeModel::collapseAllItems, this, &QTreeView::collapseAll);
+}
+
+RemoteTreeWidget::~RemoteTreeWidget() = default;
+
+void RemoteTreeWidget::createActions()
+{
+    contextMenu = new QMenu(this);
+    const auto makeAction = [this](const char *icon, const QString &text) {
+        return new QAction(QIcon(QStringLiteral(":/icons/") + QLatin1String(icon)), text, this);
+    };
+    searchableAction = makeAction("toogleSearchableIcon", tr("Searchable"));
+    searchableAction->setCheckable(true);
+    descriptionAction = makeAction("editDescriptionIcon", tr("Description"));
+    passwordAction = makeAction("setPasswordIcon", tr("Password"));
+    newFolderAction = makeAction("newFolderIcon", tr("New Folder"));
+    removeAction = makeAction("removeIcon", tr("Remove"));
+    renameAction = makeAction("renameIcon", tr("Rename"));
+    addUrlAction = makeAction("externalUploadIcon", tr("Upload from URL"));
+    viewPropertiesAction = makeAction("propertiesIcon", tr("Properties"));
+
+    contextMenu->addAction(removeAction);
+    contextMenu->addAction(renameAction);
+    contextMenu->addAction(newFolderAction);
+    contextMenu->addSeparator();
+    contextMenu->addAction(searchableAction);
+    contextMenu->addAction(descriptionAction);
+    contextMenu->addAction(passwordAction);
+    contextMenu->addAction(addUrlAction);
+    contextMenu->addSeparator();
+    contextMenu->addAction(viewPropertiesAction);
+}
+
+void RemoteTreeWidget::connectToScheduler()
+{
+    // Each item command brings its own request slot to the scheduler. A signal is
+    // connected once the scheduler has the slot; until then it is only reported.
+    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
+    const struct
+    {
+        const char *signal;
+        const char *slot;
+    } requests[] = {
+        {SIGNAL(deleteDirClicked(RemoteFilesTreeItem *)), SLOT(deleteDir(RemoteFilesTreeItem *))},
+        {SIGNAL(deleteFileClicked(RemoteFilesTreeItem *)), SLOT(deleteFile(RemoteFilesTreeItem *))},
+        {SIGNAL(makeDirClicked(RemoteFilesTreeItem *)), SLOT(createDir(RemoteFilesTreeItem *))},
+        {SIGNAL(moveDirClicked(RemoteFilesTreeItem *)), SLOT(moveDir(RemoteFilesTreeItem *))},
+        {SIGNAL(moveFileClicked(RemoteFilesTreeItem *)), SLOT(moveFile(RemoteFilesTreeItem *))},
+        {SIGNAL(setParamsClicked(RemoteFilesTreeItem *)), SLOT(setParams(RemoteFilesTreeItem *))},
+        {SIGNAL(addUrlClicked(RemoteFilesTreeItem *)), SLOT(uploadUrl(RemoteFilesTreeItem *))},
+    };
+    for (const auto &request : requests) {
+        // SIGNAL() and SLOT() put a code digit before the signature.
+        const QByteArray slot = QMetaObject::normalizedSignature(request.slot + 1);
+        if (scheduler->metaObject()->indexOfSlot(slot.constData()) < 0) {
+            qCWarning(lcRemoteTree) << "the scheduler has no request slot" << slot;
+            continue;
+        }
+        connect(this, request.signal, scheduler, request.slot);
+    }
+}
+
+void RemoteTreeWidget::setLocalTree(LocalTreeWidget *tree)
+{
+    localTree = tree;
+}
+
+RemoteFilesTreeModel *RemoteTreeWidget::getModelAsRemoteFileTreeModel() const
+{
+    return qobject_cast<RemoteFilesTreeModel *>(model());
+}
+
+RemoteFilesTreeItem *RemoteTreeWidget::getRootItem() const
+{
+    RemoteFilesTreeModel *remoteModel = getModelAsRemoteFileTreeModel();
+    return remoteModel ? remoteModel->getRootItem() : nullptr;
+}
+
+void RemoteTreeWidget::refreshModelData(const QModelIndex &topLeft, const QModelIndex &bottomRight)
+{
+    getModelAsRemoteFileTreeModel()->refreshModelData(topLeft, bottomRight);
+}
+
+void RemoteTreeWidget::refreshModelLayout()
+{
+    getModelAsRemoteFileTreeModel()->refreshModel();
+}
+
+QModelIndex RemoteTreeWidget::firstSelectedIndex() const
+{
+    const QModelIndexList selected = selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
+    return selected.isEmpty() ? QModelIndex() : selected.first();
+}
+
+RemoteFilesTreeItem *RemoteTreeWidget::itemAt(const QModelIndex &index) const
+{
+    return index.isValid() ? static_cast<RemoteFilesTreeItem *>(index.internalPointer()) : nullptr;
+}
+
+void RemoteTreeWidget::contextMenuEvent(QContextMenuEvent *event)
+{
+    RemoteFilesTreeItem *item = itemAt(firstSelectedIndex());
+    if (!item || item->isDeleted())
+        return;
+    itemForAction = item;
+
+    const bool isRoot = item == getRootItem();
+    const bool isFile = !item->isDir();
+    searchableAction->setChecked(item->isItemSearchable());
+    removeAction->setVisible(!isRoot);
+    renameAction->setVisible(!isRoot);
+    newFolderAction->setVisible(!isFile);
+    searchableAction->setVisible(isFile);
+    descriptionAction->setVisible(isFile);
+    passwordAction->setVisible(isFile);
+    addUrlAction->setVisible(!isFile);
+    viewPropertiesAction->setVisible(!isRoot);
+
+    QAction *chosen = contextMenu->exec(event->globalPos());
+    if (!chosen)
+        return;
+    if (!isRoot) {
+        if (chosen == searchableAction)
+            toggleSearchable();
+        else if (chosen == descriptionAction)
+            editDescription();
+        else if (chosen == passwordAction)
+            editPassword();
+        else if (chosen == removeAction)
+            removeSelectedItems();
+        else if (chosen == renameAction)
+            renameItemShowDialog(currentIndex());
+        else if (chosen == viewPropertiesAction)
+            showProperties();
+    }
+    if (chosen == newFolderAction)
+        showNewFolderDialog();
+    else if (chosen == addUrlAction)
+        showAddUrlDialog();
+}
+
+void RemoteTreeWidget::dropEvent(QDropEvent *event)
+{
+    QAbstractItemView::dropEvent(event);
+}
+
+bool RemoteTreeWidget::refuse(const QString &problem)
+{
+    if (problem.isEmpty())
+        return false;
+    QMessageBox::warning(this, tr("Cannot send"), problem);
+    return true;
+}
+
+void RemoteTreeWidget::toggleSearchable()
+{
+    itemForAction->setItemSearchable(searchableAction->isChecked());
+    itemForAction->setUploaded(false);
+    Q_EMIT setParamsClicked(itemForAction);
+    viewport()->update();
+}
+
+void RemoteTreeWidget::editDescription()
+{
+    DescriptionDialog dialog;
+    dialog.setDescription(itemForAction->getItemDescription());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString description = dialog.getNewDescription();
+    // The description travels Base64-encoded, so only its characters matter.
+    if (refuse(ProtocolTextCheck::problem(description, tr("description"), ProtocolTextCheck::EncodedField)))
+        return;
+    itemForAction->setItemDescription(description);
+    itemForAction->setUploaded(false);
+    Q_EMIT setParamsClicked(itemForAction);
+    viewport()->update();
+}
+
+void RemoteTreeWidget::editPassword()
+{
+    PasswordDialog dialog;
+    dialog.cleanPassword();
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString password = dialog.getNewPassword();
+    if (refuse(ProtocolTextCheck::problem(password, tr("password"))))
+        return;
+    itemForAction->setItemPassword(password);
+    itemForAction->setUploaded(false);
+    itemForAction->setItemPasswordModify();
+    Q_EMIT setParamsClicked(itemForAction);
+    viewport()->update();
+}
+
+void RemoteTreeWidget::removeSelectedItems()
+{
+    if (QMessageBox::warning(this, tr("Delete many files"), tr("Are you shure?"),
+                             QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+
+    // The selection holds one index per column of every selected row.
+    QList<RemoteFilesTreeItem *> dirs;
+    QList<RemoteFilesTreeItem *> files;
+    for (const QModelIndex &index : selectionModel()->selectedIndexes()) {
+        if (RemoteFilesTreeItem *item = itemAt(index))
+            (item->isDir() ? dirs : files).append(item);
+    }
+
+    RemoteFilesTreeItem *root = getRootItem();
+    QSet<RemoteFilesTreeItem *> handled;
+    for (RemoteFilesTreeItem *item : files + dirs) {
+        if (item == root || handled.contains(item))
+            continue;
+        handled.insert(item);
+        // Already on its way out, perhaps inside a folder removed a moment ago in
+        // this pass: a second request would only fail on the server.
+        if (item->isDeleted())
+            continue;
+        itemForAction = item;
+        removeItem();
+    }
+}
+
+void RemoteTreeWidget::removeItem()
+{
+    RemoteFilesTreeItem *item = itemForAction;
+    Settings *settings = Settings::getInstance();
+    if (item->isDir() && item->childCount() > 0 && settings->getWarningOnNoEmptyDirectoryDelete()) {
+        WarningOnNoEmptyDirectoryDeleteDialog dialog;
+        dialog.clearFlag();
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        if (dialog.getFlag())
+            settings->setWarningOnNoEmptyDirectoryDelete(false);
+    }
+    removeRecursive(item);
+    if (item->isDir())
+        Q_EMIT deleteDirClicked(item);
+    else
+        Q_EMIT deleteFileClicked(item);
+    refreshModelLayout();
+}
+
+void RemoteTreeWidget::removeRecursive(RemoteFilesTreeItem *item)
+{
+    item->setItemDeleted(true);
+    item->setUploaded(false);
+    if (!item->isDir())
+        return;
+    for (int row = 0; row < item->childCount(); ++row)
+        removeRecursive(item->child(row));
+}
+
+void RemoteTreeWidget::renameItemShowDialog(const QModelIndex &)
+{
+    RemoteFilesTreeItem *item = itemAt(firstSelectedIndex());
+    if (!item || item == getRootItem() || item->isDeleted())
+        return;
+    RenameItemDialog dialog;
+    dialog.setItemName(item->getItemInnerName());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString name = dialog.getItemName();
+    if (refuse(nameProblem(name, item->parent(), item)))
+        return;
+    item->setItemInnerName(name);
+    item->setUploaded(false);
+    if (item->isDir())
+        Q_EMIT moveDirClicked(item);
+    else
+        Q_EMIT moveFileClicked(item);
+    refreshModelLayout();
+}
+
+void RemoteTreeWidget::showNewFolderDialog()
+{
+    NewRemoteFolderDialog dialog;
+    dialog.cleanFolderName();
+    if (dialog.exec() == QDialog::Accepted)
+        addNewDir(dialog.getNewFolderName());
+}
+
+void RemoteTreeWidget::showAddUrlDialog()
+{
+    AddUrlDialog dialog;
+    dialog.clearUrl();
+    if (dialog.exec() == QDialog::Accepted)
+        addNewUrl(dialog.getUrl());
+}
+
+void RemoteTreeWidget::addNewDir(const QString &name)
+{
+    const QModelIndex index = firstSelectedIndex();
+    RemoteFilesTreeItem *parent = itemAt(index);
+    if (!parent)
+        return;
+    if (refuse(nameProblem(name, folderFor(parent), nullptr)))
+        return;
+
+    const RemoteFileInfo info(0, parent->getItemInnerId(), true, name, 0, QDateTime::currentDateTime(), false);
+    auto *item = new RemoteFilesTreeItem(info, parent);
+    getModelAsRemoteFileTreeModel()->addItem(index, item);
+    Q_EMIT makeDirClicked(item);
+    refreshModelLayout();
+}
+
+void RemoteTreeWidget::addNewUrl(const QString &url)
+{
+    const QModelIndex index = firstSelectedIndex();
+    RemoteFilesTreeItem *parent = itemAt(index);
+    if (!parent)
+        return;
+    const QString name = fileNameFromUrl(url);
+    if (name.isEmpty()) {
+        if (!url.trimmed().isEmpty())
+            refuse(tr("The address %1 does not end in a file name, so the new file could not be named.")
+                       .arg(url));
+        return;
+    }
+    if (refuse(ProtocolTextCheck::problem(url, tr("address"))) || refuse(nameProblem(name, folderFor(parent), nullptr)))
+        return;
+
+    const RemoteFileInfo info(0, parent->getItemInnerId(), false, name, 0, QDateTime::currentDateTime(), false);
+    auto *item = new RemoteFilesTreeItem(info, parent);
+    item->setItemUrl(url);
+    getModelAsRemoteFileTreeModel()->addItem(index, item);
+    Q_EMIT addUrlClicked(item);
+    refreshModelLayout();
+}
+
+QString RemoteTreeWidget::fileNameFromUrl(const QString &url)
+{
+    QString name = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
+    const int query = name.lastIndexOf(QLatin1Char('?'));
+    if (query >= 0)
+        name.truncate(query);
+    // UTF-8 keeps characters typed as such intact; escapes are decoded as UTF-8 too.
+    return QUrl::fromPercentEncoding(name.toUtf8()).trimmed();
+}
+
+QString RemoteTreeWidget::nameProblem(const QString &name, RemoteFilesTreeItem *folder,
+                                      RemoteFilesTreeItem *self) const
+{
+    if (name.trimmed().isEmpty())
+        return tr("A name cannot be empty.");
+    const QString problem = ProtocolTextCheck::problem(name, tr("name"));
+    if (!problem.isEmpty())
+        return problem;
+    // The tree keeps one item per name in a folder (compared as the user's locale
+    // compares text); a second one would vanish from view yet still be sent.
+    if (folder) {
+        for (int row = 0; row < folder->childCount(); ++row) {
+            RemoteFilesTreeItem *sibling = folder->child(row);
+            if (sibling != self && QString::localeAwareCompare(sibling->getItemInnerName(), name) == 0)
+                return tr("There is already an item named \"%1\" in \"%2\".")
+                    .arg(sibling->getItemInnerName(), folder->getItemInnerName());
+        }
+    }
+    return QString();
+}
+
+RemoteFilesTreeItem *RemoteTreeWidget::folderFor(RemoteFilesTreeItem *item)
+{
+    return item->isDir() ? item : item->parent();
+}
+
+void RemoteTreeWidget::showProperties()
+{
+    RemoteFilesTreeItem *item = itemForAction;
+    const bool isDir = item->isDir();
+    // Names come from the server and the user: escaped so they show as typed.
+    QString text = QStringLiteral("<b>Type:</b>") + (isDir ? tr("Directory<br>\n") : tr("File<br>\n"));
+    text += QStringLiteral("<b>Name:</b>") + item->getItemInnerName().toHtmlEscaped() + QStringLiteral("<br>\n");
+    if (!isDir)
+        text += QStringLiteral("<b>Size:</b>") + QString::number(item->getItemInnerSize())
+            + QStringLiteral(" byte <br>\n");
+    text += QStringLiteral("<b>Date:</b>") + item->getItemDate().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+        + QStringLiteral("<br>\n");
+    if (!isDir)
+        text += QStringLiteral("<b>Download url:</b><br> <i>") + item->getItemExternalDownloadUrl().toHtmlEscaped()
+            + QStringLiteral("</i>");
+
+    QMessageBox box(QMessageBox::Information, tr("Properties"), text, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::RichText);
+    box.exec();
+}
+
+void RemoteTreeWidget::expandedItem(const QModelIndex &index)
+{
+    resizeColumnToContents(index.column());
+    if (RemoteFilesTreeItem *item = itemAt(index))
+        getModelAsRemoteFileTreeModel()->addToExpandedItems(item);
+}
+
+void RemoteTreeWidget::collapsedItem(const QModelIndex &index)
+{
+    if (RemoteFilesTreeItem *item = itemAt(index))
+        getModelAsRemoteFileTreeModel()->removeFromExpandedItems(item);
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QTreeView>
+
+class LocalTreeWidget;
+class QAction;
+class QMenu;
+class RemoteFilesTreeItem;
+class RemoteFilesTreeModel;
+
+// The right-hand pane: the user's storage on the service as a tree. Its context
+// menu changes items (remove, rename, new folder, searchable flag, description,
+// password, upload from an address, properties) through the item dialogs, applies
+// the change to the item at once, marks it not uploaded, and asks the scheduler to
+// carry it to the server with one signal per change. Drags and drops are the
+// model's.
+class RemoteTreeWidget final : public QTreeView
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(RemoteTreeWidget)
+
+public:
+    explicit RemoteTreeWidget(QWidget *parent = nullptr);
+    ~RemoteTreeWidget() override;
+
+    void setLocalTree(LocalTreeWidget *tree);
+    RemoteFilesTreeModel *getModelAsRemoteFileTreeModel() const;
+    // The user's root folder of the current model; null before the first list.
+    RemoteFilesTreeItem *getRootItem() const;
+
+    // Create a new folder, or a file the service fetches from `url`, under the
+    // first selected item. Input the server cannot take is refused with a message.
+    void addNewDir(const QString &name);
+    void addNewUrl(const QString &url);
+
+    void refreshModelData(const QModelIndex &topLeft, const QModelIndex &bottomRight);
+    void refreshModelLayout();
+
+    // The file name an upload from `url` gets: the last path segment without its
+    // query, percent-decoded as UTF-8, trimmed. Empty when there is none.
+    static QString fileNameFromUrl(const QString &url);
+
+Q_SIGNALS:
+    void deleteDirClicked(RemoteFilesTreeItem *item);
+    void deleteFileClicked(RemoteFilesTreeItem *item);
+    void makeDirClicked(RemoteFilesTreeItem *item);
+    void moveDirClicked(RemoteFilesTreeItem *item);
+    void moveFileClicked(RemoteFilesTreeItem *item);
+    void setParamsClicked(RemoteFilesTreeItem *item);
+    void addUrlClicked(RemoteFilesTreeItem *item);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private Q_SLOTS:
+    void renameItemShowDialog(const QModelIndex &index);
+    void expandedItem(const QModelIndex &index);
+    void collapsedItem(const QModelIndex &index);
+
+private:
+    void createActions();
+    void connectToScheduler();
+    QModelIndex firstSelectedIndex() const;
+    RemoteFilesTreeItem *itemAt(const QModelIndex &index) const;
+
+    void toggleSearchable();
+    void editDescription();
+    void editPassword();
+    void removeSelectedItems();
+    void removeItem();
+    void showNewFolderDialog();
+    void showAddUrlDialog();
+    void showProperties();
+
+    // Shows `problem` to the user when there is one; true when the input is refused.
+    bool refuse(const QString &problem);
+    // Why `name` cannot become the name of an item in `folder` (`self` is the item
+    // being renamed, or null); empty when it can.
+    QString nameProblem(const QString &name, RemoteFilesTreeItem *folder, RemoteFilesTreeItem *self) const;
+    // The folder a new item under `item` goes to: a file hands it to its folder.
+    static RemoteFilesTreeItem *folderFor(RemoteFilesTreeItem *item);
+    static void removeRecursive(RemoteFilesTreeItem *item);
+
+    LocalTreeWidget *localTree = nullptr;
+    QMenu *contextMenu = nullptr;
+    QAction *searchableAction = nullptr;
+    QAction *descriptionAction = nullptr;
+    QAction *passwordAction = nullptr;
+    QAction *newFolderAction = nullptr;
+    QAction *removeAction = nullptr;
+    QAction *renameAction = nullptr;
+    QAction *addUrlAction = nullptr;
+    QAction *viewPropertiesAction = nullptr;
+    RemoteFilesTreeItem *itemForAction = nullptr;
+};

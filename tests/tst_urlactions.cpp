@@ -1,0 +1,88 @@
+#include "devserverprocess.h"
+#include "fakeserver.h"
+#include "network/mainnetworkthread.h"
+#include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotefilestreemodel.h"
+#include "remotetree/remotetreewidget.h"
+#include "settings.h"
+
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <curl/curl.h>
+
+// The address actions of the running program, offscreen, through the views, the
+// program's one scheduler and local servers: "Upload from URL" on a remote folder
+// (the development server fetches from a local HTTP server).
+class TestUrlActions : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void uploadFromUrlOnARemoteFolder();
+
+private:
+    DevServerProcess devServer;
+};
+
+void TestUrlActions::initTestCase()
+{
+    curl_global_init(CURL_GLOBAL_ALL);
+    BaseCommand::registerMetaTypes();
+    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
+    QVERIFY2(devServer.start({QStringLiteral("--user"), QStringLiteral("alice:x"),
+                              QStringLiteral("--progress-interval-ms"), QStringLiteral("20"),
+                              QStringLiteral("--message-gap-ms"), QStringLiteral("20")}),
+             qPrintable(devServer.errorText()));
+    Settings *settings = Settings::getInstance();
+    settings->setLogin(QStringLiteral("alice"));
+    settings->setPass(QStringLiteral("x"));
+    settings->setServerHost(devServer.host());
+    settings->setServerPort(devServer.port());
+    settings->setSyncType(Settings::BackgroundSync);
+    settings->setStreamsCount(3);
+    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
+    scheduler->moveToThread(scheduler);
+    scheduler->start();
+}
+
+void TestUrlActions::uploadFromUrlOnARemoteFolder()
+{
+    const QByteArray body(70000, 'u');
+    FakeServer web;
+    const quint16 webPort = web.openDataPort(FakeScript()
+                                                 .awaitText("\r\n\r\n")
+                                                 .send("HTTP/1.1 200 OK\r\nContent-Length: "
+                                                       + QByteArray::number(body.size()) + "\r\n\r\n" + body)
+                                                 .close());
+    RemoteFilesTreeModel model{QString()};
+    RemoteTreeWidget view;
+    view.setModel(&model);
+    view.resize(600, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QModelIndex root = model.index(0, 0);
+    QVERIFY(root.isValid());
+    view.selectionModel()->select(root, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+
+    QSignalSpy uploaded(MainNetworkThread::getInstance(), &MainNetworkThread::urlUploaded);
+    view.addNewUrl(QStringLiteral("http://127.0.0.1:%1/pics/Holiday%20photo.jpg?size=big").arg(webPort));
+    QCOMPARE(model.rowCount(root), 1);
+    const QModelIndex row = model.index(0, 0, root);
+    QCOMPARE(row.data().toString(), QStringLiteral("Holiday photo.jpg"));
+    QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("No"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(uploaded.size(), 1, 15000);
+    auto *item = uploaded.first().first().value<RemoteFilesTreeItem *>();
+    QCOMPARE(item->getItemInnerName(), QStringLiteral("Holiday photo.jpg"));
+    QCOMPARE(item->getItemInnerSize(), quint64(body.size()));
+    QVERIFY(item->getItemInnerId() > 0);
+    QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("Yes"));
+    QCOMPARE(model.index(0, 1, root).data().toString(), QLocale().toString(body.size() / 1024) + " KB");
+    QVERIFY(web.received(0, webPort).startsWith("GET /pics/Holiday%20photo.jpg?size=big HTTP/1.1\r\n"));
+}
+
+QTEST_MAIN(TestUrlActions)
+#include "tst_urlactions.moc"
