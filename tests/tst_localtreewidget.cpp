@@ -18,8 +18,6 @@ class TestLocalTreeWidget final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void fileNameFromUrl_data();
-    void fileNameFromUrl();
     void urlDownloadStaysInFolder_data();
     void urlDownloadStaysInFolder();
     void contextMenuOnlyForFolders_data();
@@ -27,30 +25,6 @@ private Q_SLOTS:
     void setAsDefault();
     void dropsFromElsewhereAreIgnored();
 };
-
-void TestLocalTreeWidget::fileNameFromUrl_data()
-{
-    QTest::addColumn<QString>("url");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("query") << "http://h/dir/My%20File.zip?x=1" << "My File.zip";
-    QTest::newRow("only a query") << "http://h/get?id=5" << "get";
-    QTest::newRow("segment is a query") << "http://h/dir/?id=5" << "";
-    QTest::newRow("file and query") << "ftp://h/pub/file.bin?id=5" << "file.bin";
-    QTest::newRow("utf-8 escapes") << "http://h/%C3%A9.txt" << QStringLiteral("\u00e9.txt");
-    QTest::newRow("typed accent") << QStringLiteral("http://h/\u00e9.txt") << QStringLiteral("\u00e9.txt");
-    QTest::newRow("ends in slash") << "http://h/dir/" << "";
-    QTest::newRow("no slash") << "file.bin" << "file.bin";
-    QTest::newRow("blanks") << "http://h/%20a.txt%20" << "a.txt";
-    QTest::newRow("escaped dots") << "http://h/%2E%2E" << "..";
-    QTest::newRow("escaped slash") << "http://h/a%2Fb" << "a/b";
-}
-
-void TestLocalTreeWidget::fileNameFromUrl()
-{
-    QFETCH(QString, url);
-    QFETCH(QString, name);
-    QCOMPARE(LocalTreeWidget::getFileNameFromUrl(url), name);
-}
 
 void TestLocalTreeWidget::urlDownloadStaysInFolder_data()
 {

@@ -146,7 +146,7 @@ void LocalTreeWidget::addUrlDialogShow(const QFileInfo &folder)
 
 void LocalTreeWidget::addNewUrl(const QString &url, const QString &folder)
 {
-    const QString name = getFileNameFromUrl(url);
+    const QString name = RemoteTreeWidget::fileNameFromUrl(url);
     if (!LocalFilesTreeModel::isSafeLocalName(name)) {
         QMessageBox box(QMessageBox::Warning, tr("Download from URL"),
                         tr("The address \"%1\" does not end in a file name that can be saved "
@@ -169,16 +169,4 @@ void LocalTreeWidget::setDefaultDownloadDirectory(const QFileInfo &folder)
     // The default folder has an icon of its own: both folders are painted anew.
     refreshLocalModel(previous);
     refreshLocalModel(folder.filePath());
-}
-
-QString LocalTreeWidget::getFileNameFromUrl(const QString &url)
-{
-    QString name = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
-    const qsizetype query = name.lastIndexOf(QLatin1Char('?'));
-    if (query >= 0)
-        name.truncate(query);
-    // UTF-8 rather than Latin-1 bytes: a name typed with accents stays intact, and a
-    // percent-encoded UTF-8 name decodes the same either way.
-    name = QString::fromUtf8(QByteArray::fromPercentEncoding(name.toUtf8()));
-    return name.trimmed();
 }

@@ -44,10 +44,6 @@ public:
     void addNewUrl(const QString &url, const QString &folder);
     void setDefaultDownloadDirectory(const QFileInfo &folder);
 
-    // The local name of a URL's file: its last segment without the query, percent
-    // escapes decoded, white space trimmed. Empty when the URL names no file.
-    static QString getFileNameFromUrl(const QString &url);
-
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
