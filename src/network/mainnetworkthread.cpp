@@ -1,8 +1,15 @@
 #include "mainnetworkthread.h"
 
+#include "deletedircommand.h"
+#include "deletefilecommand.h"
 #include "downloadurlcommand.h"
 #include "logging.h"
+#include "makedircommand.h"
+#include "movedircommand.h"
+#include "movefilecommand.h"
 #include "refreshlistcommand.h"
+#include "remotetree/remotefilestreeitem.h"
+#include "setparamscommand.h"
 #include "uploadurlcommand.h"
 
 #include <QMutexLocker>
@@ -20,6 +27,9 @@ MainNetworkThread *MainNetworkThread::getInstance()
 MainNetworkThread::MainNetworkThread(QObject *parent)
     : QThread(parent), clock([] { return QTime::currentTime(); })
 {
+    // Items travel as plain pointers through the request slots and the success
+    // signals, across threads, so their pointer type must be known by name.
+    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
 }
 
 MainNetworkThread::~MainNetworkThread()
@@ -120,6 +130,45 @@ void MainNetworkThread::refreshList()
     // the queue and the admission rule, so "Connect" shows the list straight away.
     admitCommand(command);
     firstRefreshDone = true;
+}
+
+namespace {
+template<class Command>
+void queueItemCommand(MainNetworkThread *scheduler, const char *word, RemoteFilesTreeItem *item)
+{
+    qCDebug(lcNetwork) << "request for" << word << "threadid=" << QThread::currentThreadId();
+    scheduler->queueCommand([item](qulonglong id) { return new Command(id, item); });
+}
+} // namespace
+
+void MainNetworkThread::createDir(RemoteFilesTreeItem *dirItem)
+{
+    queueItemCommand<MakeDirCommand>(this, "createdir", dirItem);
+}
+
+void MainNetworkThread::deleteDir(RemoteFilesTreeItem *dirItem)
+{
+    queueItemCommand<DeleteDirCommand>(this, "deldir", dirItem);
+}
+
+void MainNetworkThread::deleteFile(RemoteFilesTreeItem *fileItem)
+{
+    queueItemCommand<DeleteFileCommand>(this, "delfile", fileItem);
+}
+
+void MainNetworkThread::moveDir(RemoteFilesTreeItem *dirItem)
+{
+    queueItemCommand<MoveDirCommand>(this, "movedir", dirItem);
+}
+
+void MainNetworkThread::moveFile(RemoteFilesTreeItem *fileItem)
+{
+    queueItemCommand<MoveFileCommand>(this, "movefile", fileItem);
+}
+
+void MainNetworkThread::setParams(RemoteFilesTreeItem *fileItem)
+{
+    queueItemCommand<SetParamsCommand>(this, "set params", fileItem);
 }
 
 void MainNetworkThread::downloadUrl(QString remotePath, QString downloadPath)
@@ -370,6 +419,34 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
         qCDebug(lcNetwork) << "refresh command emitted signal";
         break;
     }
+    case BaseCommand::CreateDirectoryCommand:
+        qCDebug(lcNetwork) << "makedir command done without errors";
+        if (const auto *itemCommand = qobject_cast<MakeDirCommand *>(command))
+            Q_EMIT newDirCreated(itemCommand->getDirItem());
+        break;
+    case BaseCommand::MoveDirectoryCommand:
+        qCDebug(lcNetwork) << "movedir command done without errors";
+        if (const auto *itemCommand = qobject_cast<MoveDirCommand *>(command))
+            Q_EMIT dirMoved(itemCommand->getDirItem());
+        break;
+    case BaseCommand::MoveFileCommand:
+        qCDebug(lcNetwork) << "movefile command done without errors";
+        if (const auto *itemCommand = qobject_cast<MoveFileCommand *>(command))
+            Q_EMIT fileMoved(itemCommand->getFileItem());
+        break;
+    case BaseCommand::SetParamsCommand:
+        qCDebug(lcNetwork) << "setparams command done without errors";
+        if (const auto *itemCommand = qobject_cast<SetParamsCommand *>(command))
+            Q_EMIT setParamsDone(itemCommand->getFileItem());
+        break;
+    case BaseCommand::DeleteDirectoryCommand:
+        qCDebug(lcNetwork) << "deldir command done without errors";
+        Q_EMIT dirDeleted();
+        break;
+    case BaseCommand::DeleteFileCommand:
+        qCDebug(lcNetwork) << "delfile command done without errors";
+        Q_EMIT fileDeleted();
+        break;
     case BaseCommand::DownloadUrlCommand:
         qCDebug(lcNetwork) << "download url command found runned";
         if (const auto *urlCommand = qobject_cast<DownloadUrlCommand *>(command)) {

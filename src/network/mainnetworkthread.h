@@ -71,6 +71,12 @@ public:
 
 public Q_SLOTS:
     void refreshList();
+    void createDir(RemoteFilesTreeItem *dirItem);
+    void deleteDir(RemoteFilesTreeItem *dirItem);
+    void deleteFile(RemoteFilesTreeItem *fileItem);
+    void moveDir(RemoteFilesTreeItem *dirItem);
+    void moveFile(RemoteFilesTreeItem *fileItem);
+    void setParams(RemoteFilesTreeItem *fileItem);
     void startManualSync();
     void syncModeChange(Settings::SettingType setting);
     // `remotePath` is the http or ftp address to fetch, `downloadPath` the local file.

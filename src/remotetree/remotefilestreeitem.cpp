@@ -52,12 +52,17 @@ RemoteFilesTreeItem *RemoteFilesTreeItem::getItemBySelfId(quint64 selfId)
     return itemSelfIdMap.value(selfId, nullptr);
 }
 
-RemoteFilesTreeItem *RemoteFilesTreeItem::containedTwin(const QString &name) const
+void RemoteFilesTreeItem::reserveItems(qsizetype count)
+{
+    Locker locker(&treeMutex);
+    itemSelfIdMap.reserve(itemSelfIdMap.size() + count);
+}
+
+RemoteFilesTreeItem *RemoteFilesTreeItem::containedTwin(const QString &name, size_t nameKey) const
 {
     if (childNameIndex) {
-        const size_t key = NameCollationKey::hash(name);
-        for (auto it = childNameIndex->constFind(key);
-             it != childNameIndex->cend() && it.key() == key; ++it) {
+        for (auto it = childNameIndex->constFind(nameKey);
+             it != childNameIndex->cend() && it.key() == nameKey; ++it) {
             if (QString::localeAwareCompare(it.value()->itemData.getName(), name) == 0)
                 return it.value();
         }
@@ -70,10 +75,10 @@ RemoteFilesTreeItem *RemoteFilesTreeItem::containedTwin(const QString &name) con
     return nullptr;
 }
 
-void RemoteFilesTreeItem::indexChild(RemoteFilesTreeItem *child)
+void RemoteFilesTreeItem::indexChild(RemoteFilesTreeItem *child, size_t nameKey)
 {
     if (childNameIndex) {
-        childNameIndex->insert(NameCollationKey::hash(child->itemData.getName()), child);
+        childNameIndex->insert(nameKey, child);
     } else if (childItems.size() > NameIndexThreshold) {
         childNameIndex = new QMultiHash<size_t, RemoteFilesTreeItem *>();
         childNameIndex->reserve(childItems.size() * 2);
@@ -100,10 +105,13 @@ bool RemoteFilesTreeItem::appendChecked(RemoteFilesTreeItem *child, bool checkAn
         folder = folder->parentItem;
     if (!folder || !child || child == folder || (checkAncestry && child->ancestorFor(folder)))
         return false;
-    if (folder->containedTwin(child->itemData.getName()))
+    // The collation key is the costly part of the check: made once, used twice.
+    const QString name = child->itemData.getName();
+    const size_t nameKey = folder->childNameIndex ? NameCollationKey::hash(name) : 0;
+    if (folder->containedTwin(name, nameKey))
         return false;
     folder->childItems.append(child);
-    folder->indexChild(child);
+    folder->indexChild(child, nameKey);
     child->parentItem = folder;
     return true;
 }
@@ -124,7 +132,10 @@ void RemoteFilesTreeItem::removeChild(RemoteFilesTreeItem *child)
 bool RemoteFilesTreeItem::containsChild(const RemoteFilesTreeItem *child) const
 {
     Locker locker(&treeMutex);
-    return child && containedTwin(child->itemData.getName()) != nullptr;
+    if (!child)
+        return false;
+    const QString name = child->itemData.getName();
+    return containedTwin(name, childNameIndex ? NameCollationKey::hash(name) : 0) != nullptr;
 }
 
 bool RemoteFilesTreeItem::ancestorFor(const RemoteFilesTreeItem *item) const

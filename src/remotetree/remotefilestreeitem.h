@@ -94,6 +94,12 @@ public:
 
     // The live item registered under selfId, or null.
     static RemoteFilesTreeItem *getItemBySelfId(quint64 selfId);
+    // Makes room in the self-id registry for count more items, so building a large
+    // tree does not grow it step by step.
+    static void reserveItems(qsizetype count);
+    // The lock described above. A builder linking many items holds it throughout, so
+    // the per-call locking inside is only a cheap re-entry by the owning thread.
+    static QRecursiveMutex &treeLock() { return treeMutex; }
 
     // Folders with more children than this keep a name index for the duplicate check.
     static constexpr int NameIndexThreshold = 8;
@@ -101,8 +107,9 @@ public:
 private:
     void setItemSelfId();
     bool appendChecked(RemoteFilesTreeItem *child, bool checkAncestry);
-    RemoteFilesTreeItem *containedTwin(const QString &name) const;
-    void indexChild(RemoteFilesTreeItem *child);
+    // nameKey: NameCollationKey::hash(name), or 0 when this folder has no name index.
+    RemoteFilesTreeItem *containedTwin(const QString &name, size_t nameKey) const;
+    void indexChild(RemoteFilesTreeItem *child, size_t nameKey);
 
     QList<RemoteFilesTreeItem *> childItems;
     // Held by value: one allocation less per item in lists of a million lines.

@@ -1,6 +1,7 @@
 #include "remotefilestreemodel.h"
 
 #include "logging.h"
+#include "network/mainnetworkthread.h"
 #include "remotefilestreeitem.h"
 #include "settings.h"
 
@@ -9,10 +10,12 @@
 #include <QHash>
 #include <QIcon>
 #include <QMimeData>
+#include <QMutexLocker>
 #include <QSet>
 #include <QUrl>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -71,6 +74,67 @@ bool dateDescending(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
     return a->getItemDateMSecs() > b->getItemDateMSecs();
 }
 
+// The list's numbers are plain decimal digits; read those directly, as the library's
+// general conversion (signs, spaces, range checks through the C locale) costs several
+// times the rest of a line. Anything else goes to that conversion, so every field reads
+// as it always did (0 when unreadable or out of range). Up to 19 digits fit in 64 bits.
+constexpr qsizetype PlainDigitsMax = 19;
+
+bool plainDigits(QStringView field)
+{
+    if (field.isEmpty() || field.size() > PlainDigitsMax)
+        return false;
+    return std::all_of(field.begin(), field.end(),
+                       [](QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; });
+}
+
+quint64 digitsValue(QStringView field)
+{
+    quint64 value = 0;
+    for (QChar c : field)
+        value = value * 10 + (c.unicode() - u'0');
+    return value;
+}
+
+quint64 readULongLong(QStringView field)
+{
+    return plainDigits(field) ? digitsValue(field) : field.toULongLong();
+}
+
+// A value beyond the type's range reads as 0, as with the library's conversion.
+uint readUInt(QStringView field)
+{
+    if (!plainDigits(field))
+        return field.toUInt();
+    const quint64 value = digitsValue(field);
+    return value <= std::numeric_limits<uint>::max() ? uint(value) : 0;
+}
+
+int readInt(QStringView field)
+{
+    if (!plainDigits(field))
+        return field.toInt();
+    const quint64 value = digitsValue(field);
+    return value <= quint64(std::numeric_limits<int>::max()) ? int(value) : 0;
+}
+
+// The first fields of a line, split at tabs as QStringView::split would; answers how
+// many there are, at most FieldCount.
+int splitFields(QStringView line, QStringView (&fields)[RemoteFilesTreeModel::FieldCount])
+{
+    int count = 0;
+    const QChar *start = line.begin();
+    for (const QChar *at = line.begin();; ++at) {
+        const bool end = at == line.end();
+        if (end || *at == u'\t') {
+            fields[count++] = QStringView(start, at);
+            if (end || count == RemoteFilesTreeModel::FieldCount)
+                return count;
+            start = at + 1;
+        }
+    }
+}
+
 RemoteFilesTreeItem *folderOf(RemoteFilesTreeItem *item)
 {
     while (item && !item->isDir())
@@ -95,6 +159,12 @@ RemoteFilesTreeModel::RemoteFilesTreeModel(const QString &list, QObject *parent)
     realRootItem = new RemoteFilesTreeItem(rootInfo, rootItem);
     rootItem->appendChild(realRootItem);
     setupModelData(list, realRootItem);
+
+    // Moves and folder creations from drops go to the scheduler's thread, queued.
+    const MainNetworkThread *net = MainNetworkThread::getInstance();
+    connect(this, &RemoteFilesTreeModel::moveDirClicked, net, &MainNetworkThread::moveDir);
+    connect(this, &RemoteFilesTreeModel::moveFileClicked, net, &MainNetworkThread::moveFile);
+    connect(this, &RemoteFilesTreeModel::createNewDir, net, &MainNetworkThread::createDir);
 }
 
 RemoteFilesTreeModel::~RemoteFilesTreeModel()
@@ -111,48 +181,75 @@ RemoteFilesTreeModel::~RemoteFilesTreeModel()
 
 QString RemoteFilesTreeModel::downloadAddress(QStringView segment, const QString &name)
 {
-    const QByteArray encodedName = name.toLatin1().toPercentEncoding();
-    QString address;
-    address.reserve(int(sizeof DownloadHost) + 12 + segment.size() + encodedName.size());
-    address += QLatin1String("http://");
-    address += QLatin1String(DownloadHost);
-    address += QLatin1String("/dl/");
-    address += segment;
-    address += QLatin1Char('/');
-    address += QLatin1String(encodedName);
+    // Written straight into one string of the exact length (a million of them stay in
+    // the tree): the name as Latin-1 bytes, a character beyond Latin-1 becoming '?', and
+    // every byte but letters, digits and "-._~" as %XX.
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    const auto latin1 = [](QChar c) {
+        return c.unicode() > 0xff ? uchar('?') : uchar(c.unicode());
+    };
+    const auto unreserved = [](uchar byte) {
+        return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z')
+            || (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_'
+            || byte == '~';
+    };
+    const QLatin1String start("http://");
+    const QLatin1String host(DownloadHost);
+    const QLatin1String path("/dl/");
+    qsizetype length = start.size() + host.size() + path.size() + segment.size() + 1;
+    for (QChar c : name)
+        length += unreserved(latin1(c)) ? 1 : 3;
+
+    QString address(length, Qt::Uninitialized);
+    QChar *out = address.data();
+    for (QLatin1String part : {start, host, path}) {
+        for (char c : part)
+            *out++ = QLatin1Char(c);
+    }
+    out = std::copy(segment.begin(), segment.end(), out);
+    *out++ = u'/';
+    for (QChar c : name) {
+        const uchar byte = latin1(c);
+        if (unreserved(byte)) {
+            *out++ = QLatin1Char(char(byte));
+        } else {
+            *out++ = u'%';
+            *out++ = QLatin1Char(Hex[byte >> 4]);
+            *out++ = QLatin1Char(Hex[byte & 0xf]);
+        }
+    }
     return address;
 }
 
 void RemoteFilesTreeModel::setupModelData(QStringView list, RemoteFilesTreeItem *top)
 {
+    // Building links every item: hold the tree's lock once for all of it (command
+    // threads touching records wait for the build to finish).
+    QMutexLocker locker(&RemoteFilesTreeItem::treeLock());
+    const qsizetype lineCount = list.count(u'\n') + 1;
+    RemoteFilesTreeItem::reserveItems(lineCount);
     QHash<quint64, RemoteFilesTreeItem *> folders;
     QHash<quint64, QList<RemoteFilesTreeItem *>> groups;
 
     for (QStringView line : list.tokenize(u'\n')) {
         qCDebug(lcRemoteTree) << "Parsing item " << line;
         QStringView fields[FieldCount];
-        int count = 0;
-        for (QStringView field : line.tokenize(u'\t')) {
-            fields[count++] = field;
-            if (count == FieldCount)
-                break;
-        }
-        if (count < FieldCount)
+        if (splitFields(line, fields) < FieldCount)
             continue;
 
-        const bool isDir = fields[1].toInt() != 0;
-        RemoteFileInfo info(fields[0].toULongLong(), fields[3].toULongLong(), isDir,
-                            fields[2].toString(), fields[4].toULongLong(), fields[5].toUInt(),
+        const bool isDir = readInt(fields[1]) != 0;
+        RemoteFileInfo info(readULongLong(fields[0]), readULongLong(fields[3]), isDir,
+                            fields[2].toString(), readULongLong(fields[4]), readUInt(fields[5]),
                             true);
         if (isDir) {
             info.setFileAvailable(true);
         } else {
             info.setExternalDownloadUrl(downloadAddress(fields[9], info.getName()));
-            info.setFileAvailable(fields[10].toInt() != 0);
+            info.setFileAvailable(readInt(fields[10]) != 0);
         }
         if (!fields[6].isEmpty())
             info.setDescription(QString::fromLatin1(QByteArray::fromBase64(fields[6].toLatin1())));
-        info.setSearchable(fields[7].toInt() != 0);
+        info.setSearchable(readInt(fields[7]) != 0);
 
         auto *item = new RemoteFilesTreeItem(info, top);
         qCDebug(lcRemoteTree) << "url1 setted as " << info.getExternalDownloadUrl();

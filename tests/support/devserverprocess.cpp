@@ -76,6 +76,11 @@ bool DevServerProcess::waitForListeningLine(QProcess &process, int timeoutMs, QS
 
 void DevServerProcess::stop()
 {
+    stopProcess(process);
+}
+
+void DevServerProcess::stopProcess(QProcess &process)
+{
     if (process.state() == QProcess::NotRunning)
         return;
     process.terminate();

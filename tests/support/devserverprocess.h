@@ -38,6 +38,8 @@ public:
     // Reads `process`'s standard output until a line "listening on HOST:PORT", which
     // local servers print once they accept connections.
     static bool waitForListeningLine(QProcess &process, int timeoutMs, QString &host, quint16 &port);
+    // SIGTERM, and a hard kill if the process has not ended within five seconds.
+    static void stopProcess(QProcess &process);
 
 private:
     QTemporaryDir data;

@@ -45,13 +45,7 @@ bool FtpServerProcess::start(const QString &root, const QStringList &users, quin
 
 void FtpServerProcess::stop()
 {
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
+    DevServerProcess::stopProcess(process);
 }
 
 QStringList FtpServerProcess::commands()

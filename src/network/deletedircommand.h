@@ -1,0 +1,33 @@
+#pragma once
+
+// Deletes a folder and everything in it on the server.
+//
+//   client -> server   <login>\n<password>\ndeldir\n<id>
+//   server -> client   done\n   or   error\n<code>
+//
+// On success the item, marked deleted by the GUI, is unlinked from its parent;
+// on failure it stays in the tree, marked, until the next list replaces it.
+
+#include "itemcommand.h"
+
+class RemoteFilesTreeItem;
+
+class DeleteDirCommand final : public ItemCommand
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DeleteDirCommand)
+
+public:
+    DeleteDirCommand(qulonglong commandId, RemoteFilesTreeItem *item, QObject *parent = nullptr);
+
+    RemoteFilesTreeItem *getDirItem() const { return dirItem; }
+    QString getCommandTypeString() const override;
+
+protected:
+    QString getCommandName() const override;
+    bool appendRequestFields(QByteArray &request) const override;
+    BaseCommand::CommandResult applySuccess(const QByteArray &value) override;
+
+private:
+    RemoteFilesTreeItem *dirItem;
+};

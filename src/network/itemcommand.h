@@ -1,0 +1,68 @@
+#pragma once
+
+// The one exchange shared by the commands that change one remote item (create,
+// delete, move or rename a folder or file, set a file's parameters):
+//
+//   client -> server   <login>\n<password>\n<word>\n<field>\t<field>...   (no terminator)
+//   server -> client   done\n[<value>]        or   error\n<decimal code>
+//
+// The request is built when the command runs, not when it is queued, so a folder
+// created earlier in the same batch already carries its server id.
+
+#include "basecommand.h"
+
+#include <QByteArray>
+#include <QString>
+
+class QTcpSocket;
+class RemoteFilesTreeItem;
+
+class ItemCommand : public BaseCommand
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ItemCommand)
+
+public:
+    // Once the reply's first line has arrived, how long to wait for the rest of a
+    // value or error code that the server neither ended with a line feed nor
+    // followed by closing the connection. Tests shorten it.
+    static constexpr int DefaultReplyCompletionMs = 1000;
+    static int getReplyCompletionMs();
+    static void setReplyCompletionMs(int ms);
+
+    // True once `reply` can be judged: it is neither empty nor a strict prefix of
+    // "done\n" or "error\n", and an expected value or an error code is ended by a
+    // line feed.
+    static bool isReplyComplete(const QByteArray &reply, bool valueExpected);
+
+public Q_SLOTS:
+    void execute() override;
+
+protected:
+    ItemCommand(qulonglong commandId, BaseCommand::CommandType type,
+                BaseCommand::CommandExclusivity exclusivity, QObject *parent);
+
+    // Appends the fields that follow the request prefix; false when the item's data
+    // cannot travel safely, and then nothing is sent.
+    virtual bool appendRequestFields(QByteArray &request) const = 0;
+    // Whether the success reply carries a value after "done\n".
+    virtual bool isValueExpected() const { return false; }
+    // Brings the item in line after "done\n"; `value` is what followed the word.
+    virtual BaseCommand::CommandResult applySuccess(const QByteArray &value) = 0;
+
+    // The action text followed by the item's name in bold.
+    static QString typeStringFor(const QString &action, const QString &itemName);
+    // A name or password as one field; false when it holds a TAB or line break
+    // (which would shift the server's fields) or a character outside Latin-1.
+    static bool appendTextField(QByteArray &request, const QString &text);
+    // The item's server id; false for an item the server does not know yet (id 0),
+    // which no request may name.
+    static bool appendItemId(QByteArray &request, const RemoteFilesTreeItem *item);
+    // id TAB parent id TAB name: where the item now hangs and under what name.
+    static bool appendPlaceFields(QByteArray &request, const RemoteFilesTreeItem *item);
+    // Takes a deleted item out of its parent's children.
+    static void unlinkFromParent(RemoteFilesTreeItem *item);
+
+private:
+    QByteArray readReply(QTcpSocket *socket) const;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+// Moves or renames a file on the server: the request names the folder the
+// item now hangs under in the client's tree and its current name.
+//
+//   client -> server   <login>\n<password>\nmovefile\n<id>\t<parent id>\t<name>
+//   server -> client   done\n   or   error\n<code>
+//
+// On success the item is marked uploaded again.
+
+#include "itemcommand.h"
+
+class RemoteFilesTreeItem;
+
+class MoveFileCommand final : public ItemCommand
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MoveFileCommand)
+
+public:
+    MoveFileCommand(qulonglong commandId, RemoteFilesTreeItem *item, QObject *parent = nullptr);
+
+    RemoteFilesTreeItem *getFileItem() const { return fileItem; }
+    QString getCommandTypeString() const override;
+
+protected:
+    QString getCommandName() const override;
+    bool appendRequestFields(QByteArray &request) const override;
+    BaseCommand::CommandResult applySuccess(const QByteArray &value) override;
+
+private:
+    RemoteFilesTreeItem *fileItem;
+};

@@ -1,0 +1,426 @@
+// The six item commands byte for byte against the scripted fake server: what each
+// request carries, how each reply is judged, and what the item looks like afterwards.
+
+#include "commandrunner.h"
+#include "fakeserver.h"
+#include "network/deletedircommand.h"
+#include "network/deletefilecommand.h"
+#include "network/makedircommand.h"
+#include "network/movedircommand.h"
+#include "network/movefilecommand.h"
+#include "network/setparamscommand.h"
+#include "remotetree/remotefileinfo.h"
+#include "remotetree/remotefilestreeitem.h"
+#include "settings.h"
+
+#include <QDateTime>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+constexpr int ReplyTimeoutMs = 300;
+constexpr int CompletionMs = 200;
+const QByteArray prefix = "alice\nx\n";
+
+enum Kind { MakeDir, DeleteDir, DeleteFile, MoveDir, MoveFile, SetParams };
+
+const char *wordOf(Kind kind)
+{
+    switch (kind) {
+    case MakeDir: return "makedir";
+    case DeleteDir: return "deldir";
+    case DeleteFile: return "delfile";
+    case MoveDir: return "movedir";
+    case MoveFile: return "movefile";
+    case SetParams: return "setparams";
+    }
+    return "";
+}
+
+BaseCommand *makeCommand(Kind kind, RemoteFilesTreeItem *item)
+{
+    switch (kind) {
+    case MakeDir: return new MakeDirCommand(1, item);
+    case DeleteDir: return new DeleteDirCommand(2, item);
+    case DeleteFile: return new DeleteFileCommand(3, item);
+    case MoveDir: return new MoveDirCommand(4, item);
+    case MoveFile: return new MoveFileCommand(5, item);
+    case SetParams: return new SetParamsCommand(6, item);
+    }
+    return nullptr;
+}
+
+// The user's root folder (id 0) holding
+//   docs (folder 40) / report.txt (file 17)
+//   photos (folder 1099511627781, beyond 32 bits)
+//   fresh (folder 0: made in the client, not yet on the server)
+struct Tree {
+    std::unique_ptr<RemoteFilesTreeItem> top{new RemoteFilesTreeItem(nullptr)};
+    RemoteFilesTreeItem *root = add(top.get(), 0, true, QStringLiteral("alice's My Kelvarhold"), true);
+    RemoteFilesTreeItem *docs = add(root, 40, true, QStringLiteral("docs"), true);
+    RemoteFilesTreeItem *report = add(docs, 17, false, QStringLiteral("report.txt"), true);
+    RemoteFilesTreeItem *photos = add(root, 1099511627781ULL, true, QStringLiteral("photos"), true);
+    RemoteFilesTreeItem *fresh = add(root, 0, true, QStringLiteral("fresh"), false);
+
+    static RemoteFilesTreeItem *add(RemoteFilesTreeItem *parent, quint64 id, bool isDir,
+                                    const QString &name, bool uploaded)
+    {
+        const RemoteFileInfo info(id, parent->getItemInnerId(), isDir, name, 0,
+                                  QDateTime::currentDateTime(), uploaded);
+        auto *item = new RemoteFilesTreeItem(info, parent);
+        parent->appendChild(item);
+        return item;
+    }
+
+    RemoteFilesTreeItem *target(Kind kind) const
+    {
+        switch (kind) {
+        case MakeDir: return fresh;
+        case DeleteDir:
+        case MoveDir: return docs;
+        case DeleteFile:
+        case MoveFile:
+        case SetParams: return report;
+        }
+        return nullptr;
+    }
+
+    // Moves `item` under `folder` as a drop does.
+    static void move(RemoteFilesTreeItem *item, RemoteFilesTreeItem *folder)
+    {
+        RemoteFilesTreeItem *oldParent = item->parent();
+        folder->appendChild(item);
+        oldParent->removeChild(item);
+    }
+};
+
+struct Outcome {
+    QList<BaseCommand::CommandResult> results;
+    QByteArray request;
+    int connections = 0;
+};
+
+Outcome run(BaseCommand *command, const FakeScript &script)
+{
+    FakeServer server;
+    server.useForSettings();
+    server.addScript(script);
+    CommandRunner runner(command);
+    Outcome outcome;
+    if (!runner.run())
+        return outcome;
+    outcome.results = runner.finishedResults();
+    outcome.request = server.received();
+    outcome.connections = server.connectionCount();
+    runner.command()->wait();
+    return outcome;
+}
+
+FakeScript doneAfterRequest(Kind kind)
+{
+    return FakeScript().awaitText(wordOf(kind)).pause(20).send(kind == MakeDir ? "done\n5\n" : "done\n").close();
+}
+} // namespace
+
+Q_DECLARE_METATYPE(Kind)
+
+class TestItemCommands : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+
+    void requestFields_data();
+    void requestFields();
+    void setParamsFields_data();
+    void setParamsFields();
+    void makeDirReplies_data();
+    void makeDirReplies();
+    void otherReplies_data();
+    void otherReplies();
+    void unsafeItemDataIsNeverSent_data();
+    void unsafeItemDataIsNeverSent();
+    void typeStrings_data();
+    void typeStrings();
+};
+
+void TestItemCommands::initTestCase()
+{
+    BaseCommand::setTimeouts({2000, 2000, ReplyTimeoutMs});
+    ItemCommand::setReplyCompletionMs(CompletionMs);
+}
+
+void TestItemCommands::init()
+{
+    Settings::getInstance()->setLogin(QStringLiteral("alice"));
+    Settings::getInstance()->setPass(QStringLiteral("x"));
+}
+
+void TestItemCommands::requestFields_data()
+{
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("newName");    // empty: the name stays
+    QTest::addColumn<QString>("newParent");  // empty: the item stays where it is
+    QTest::addColumn<QByteArray>("fields");
+
+    const QString keep;
+    QTest::newRow("makedir under the root folder") << MakeDir << keep << keep << QByteArray("0\tfresh");
+    QTest::newRow("makedir names the folder it now hangs in")
+        << MakeDir << QStringLiteral("Caf\u00e9 & co") << "photos"
+        << QByteArray("1099511627781\tCaf\xe9 & co");
+    QTest::newRow("deldir") << DeleteDir << keep << keep << QByteArray("40");
+    QTest::newRow("delfile") << DeleteFile << keep << keep << QByteArray("17");
+    QTest::newRow("movedir into another folder")
+        << MoveDir << keep << "photos" << QByteArray("40\t1099511627781\tdocs");
+    QTest::newRow("movedir rename keeps the parent")
+        << MoveDir << QStringLiteral("Documents") << keep << QByteArray("40\t0\tDocuments");
+    QTest::newRow("movefile moved and renamed")
+        << MoveFile << QStringLiteral("r\u00e9sum\u00e9.txt") << "root"
+        << QByteArray("17\t0\tr\xe9sum\xe9.txt");
+    QTest::newRow("movefile rename") << MoveFile << QStringLiteral("a b.txt") << keep
+                                     << QByteArray("17\t40\ta b.txt");
+}
+
+void TestItemCommands::requestFields()
+{
+    QFETCH(Kind, kind);
+    QFETCH(QString, newName);
+    QFETCH(QString, newParent);
+    QFETCH(QByteArray, fields);
+
+    Tree tree;
+    RemoteFilesTreeItem *item = tree.target(kind);
+    if (!newName.isEmpty())
+        item->setItemInnerName(newName);
+    if (newParent == QLatin1String("photos"))
+        Tree::move(item, tree.photos);
+    else if (newParent == QLatin1String("root"))
+        Tree::move(item, tree.root);
+
+    const Outcome outcome = run(makeCommand(kind, item), doneAfterRequest(kind));
+    QCOMPARE(outcome.results, QList{BaseCommand::NoError});
+    QCOMPARE(outcome.request, prefix + wordOf(kind) + '\n' + fields);
+    QCOMPARE(outcome.connections, 1);
+}
+
+void TestItemCommands::setParamsFields_data()
+{
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<bool>("searchable");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("passwordChanged");
+    QTest::addColumn<QByteArray>("fields");
+
+    QTest::newRow("abc, searchable, empty password changed")
+        << "abc" << true << "" << true << QByteArray("17\tYWJj\t1\t\t1");
+    // Base64 carries TABs and line breaks; Latin-1 characters are one byte each.
+    QTest::newRow("multi-line description, password kept")
+        << QStringLiteral("two\nlines\t\u00e9") << false << "pa55" << false
+        << QByteArray("17\t" + QByteArray("two\nlines\t\xe9").toBase64() + "\t0\tpa55\t0");
+    QTest::newRow("empty description gives an empty field")
+        << "" << true << QStringLiteral("s\u00e9same") << true << QByteArray("17\t\t1\ts\xe9same\t1");
+}
+
+void TestItemCommands::setParamsFields()
+{
+    QFETCH(QString, description);
+    QFETCH(bool, searchable);
+    QFETCH(QString, password);
+    QFETCH(bool, passwordChanged);
+    QFETCH(QByteArray, fields);
+
+    Tree tree;
+    tree.report->setItemDescription(description);
+    tree.report->setItemSearchable(searchable);
+    tree.report->setItemPassword(password);
+    if (passwordChanged)
+        tree.report->setItemPasswordModify();
+    tree.report->setUploaded(false);
+
+    const Outcome outcome = run(new SetParamsCommand(8, tree.report), doneAfterRequest(SetParams));
+    QCOMPARE(outcome.results, QList{BaseCommand::NoError});
+    QCOMPARE(outcome.request, prefix + "setparams\n" + fields);
+    QVERIFY(tree.report->isUploaded());
+}
+
+void TestItemCommands::makeDirReplies_data()
+{
+    QTest::addColumn<FakeScript>("reply");
+    QTest::addColumn<BaseCommand::CommandResult>("result");
+    QTest::addColumn<quint64>("id"); // 0: the item keeps id 0 and stays not uploaded
+
+    auto reply = [] { return FakeScript().awaitText("\tfresh"); };
+    const auto formatError = BaseCommand::ReceivedDataFormatError;
+    QTest::newRow("id and line feed") << reply().send("done\n123\n").close() << BaseCommand::NoError << quint64(123);
+    QTest::newRow("id, then the server closes") << reply().send("done\n123").close() << BaseCommand::NoError << quint64(123);
+    QTest::newRow("id with blanks, server stays open")
+        << reply().send("done\n 77 ") << BaseCommand::NoError << quint64(77);
+    QTest::newRow("largest id") << reply().send("done\n2147483647\n").close() << BaseCommand::NoError
+                                << quint64(2147483647);
+    // A reply in pieces is one reply: the folder was made and has this id.
+    QTest::newRow("split inside done and inside the id")
+        << reply().send("do").pause(100).send("ne\n12").pause(100).send("3\n").close()
+        << BaseCommand::NoError << quint64(123);
+    QTest::newRow("nothing after done") << reply().send("done\n").close() << formatError << quint64(0);
+    QTest::newRow("letters after done") << reply().send("done\nabc\n").close() << formatError << quint64(0);
+    QTest::newRow("above 2147483647") << reply().send("done\n2147483648\n").close() << formatError << quint64(0);
+    QTest::newRow("negative id") << reply().send("done\n-5\n").close() << formatError << quint64(0);
+    QTest::newRow("id 0") << reply().send("done\n0\n").close() << formatError << quint64(0);
+    QTest::newRow("cut inside done") << reply().sendCut("done\n5\n", 3) << formatError << quint64(0);
+    QTest::newRow("capital D") << reply().send("Done\n5\n").close() << formatError << quint64(0);
+    QTest::newRow("error code in a second piece")
+        << reply().send("error\n").pause(100).send("3\n") << BaseCommand::IncorrectCommandError << quint64(0);
+    QTest::newRow("error 1") << reply().sendError(1).close() << BaseCommand::IncorrectLoginError << quint64(0);
+    QTest::newRow("closed without a reply") << reply().close() << BaseCommand::ConnectionError << quint64(0);
+    QTest::newRow("silent server") << reply() << BaseCommand::ConnectionError << quint64(0);
+}
+
+void TestItemCommands::makeDirReplies()
+{
+    QFETCH(FakeScript, reply);
+    QFETCH(BaseCommand::CommandResult, result);
+    QFETCH(quint64, id);
+
+    Tree tree;
+    auto *command = new MakeDirCommand(11, tree.fresh);
+    QCOMPARE(command->getDirItem(), tree.fresh);
+    const Outcome outcome = run(command, reply);
+    QCOMPARE(outcome.results, QList{result});
+    QCOMPARE(tree.fresh->getItemInnerId(), id);
+    QCOMPARE(tree.fresh->isUploaded(), result == BaseCommand::NoError);
+}
+
+void TestItemCommands::otherReplies_data()
+{
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<FakeScript>("reply");
+    QTest::addColumn<BaseCommand::CommandResult>("result");
+
+    const QList<std::tuple<const char *, QByteArray, QByteArray, BaseCommand::CommandResult>> replies{
+        {"done", "done\n", {}, BaseCommand::NoError},
+        {"letters after done", "done\nabc", {}, BaseCommand::NoError},
+        {"split inside done", "don", "e\n", BaseCommand::NoError},
+        {"error 2", "error\n2", {}, BaseCommand::IncorrectPasswordError},
+        {"unknown word", "ok\n", {}, BaseCommand::ReceivedDataFormatError},
+    };
+    for (Kind kind : {DeleteDir, DeleteFile, MoveDir, MoveFile, SetParams}) {
+        for (const auto &[name, first, second, result] : replies) {
+            FakeScript script = FakeScript().awaitText(wordOf(kind)).pause(20).send(first);
+            if (!second.isEmpty())
+                script.pause(100).send(second);
+            QTest::addRow("%s: %s", wordOf(kind), name) << kind << script.close() << result;
+        }
+    }
+}
+
+void TestItemCommands::otherReplies()
+{
+    QFETCH(Kind, kind);
+    QFETCH(FakeScript, reply);
+    QFETCH(BaseCommand::CommandResult, result);
+
+    // The item as the GUI leaves it before asking for the command.
+    Tree tree;
+    RemoteFilesTreeItem *item = tree.target(kind);
+    RemoteFilesTreeItem *parent = item->parent();
+    const bool deletion = kind == DeleteDir || kind == DeleteFile;
+    item->setItemDeleted(deletion);
+    item->setUploaded(false);
+
+    const Outcome outcome = run(makeCommand(kind, item), reply);
+    QCOMPARE(outcome.results, QList{result});
+    const bool success = result == BaseCommand::NoError;
+    if (deletion) {
+        // Unlinked on success only; on failure it stays visible, marked deleted.
+        QCOMPARE(parent->getChildItems().contains(item), !success);
+        QVERIFY(item->isDeleted());
+        if (success)
+            delete item; // nobody owns an unlinked item
+    } else {
+        QCOMPARE(item->isUploaded(), success);
+        QCOMPARE(item->parent(), parent);
+    }
+}
+
+void TestItemCommands::unsafeItemDataIsNeverSent_data()
+{
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<bool>("onServer"); // false: the item has server id 0
+
+    const QString none;
+    QTest::newRow("makedir name with a TAB") << MakeDir << "a\tb" << none << none << false;
+    QTest::newRow("makedir name with a line feed") << MakeDir << "a\nb" << none << none << false;
+    QTest::newRow("makedir name with a carriage return") << MakeDir << "a\rb" << none << none << false;
+    QTest::newRow("movefile name outside Latin-1")
+        << MoveFile << QStringLiteral("\u65e5\u672c.txt") << none << none << true;
+    QTest::newRow("movedir name with a TAB") << MoveDir << "x\ty" << none << none << true;
+    QTest::newRow("setparams password with a line feed") << SetParams << none << "a\nb" << none << true;
+    QTest::newRow("setparams description outside Latin-1")
+        << SetParams << none << none << QStringLiteral("5 \u20ac") << true;
+    QTest::newRow("deldir of a folder the server does not know") << DeleteDir << none << none << none << false;
+    QTest::newRow("movefile of a file the server does not know") << MoveFile << none << none << none << false;
+    QTest::newRow("setparams of a file the server does not know") << SetParams << none << none << none << false;
+}
+
+void TestItemCommands::unsafeItemDataIsNeverSent()
+{
+    QFETCH(Kind, kind);
+    QFETCH(QString, name);
+    QFETCH(QString, password);
+    QFETCH(QString, description);
+    QFETCH(bool, onServer);
+
+    Tree tree;
+    RemoteFilesTreeItem *item = tree.target(kind);
+    if (!name.isEmpty())
+        item->setItemInnerName(name);
+    if (!password.isEmpty())
+        item->setItemPassword(password);
+    if (!description.isEmpty())
+        item->setItemDescription(description);
+    if (!onServer)
+        item->setItemInnerId(0);
+    item->setUploaded(false);
+
+    const Outcome outcome = run(makeCommand(kind, item), doneAfterRequest(kind));
+    QCOMPARE(outcome.results, QList{BaseCommand::InitialDataFormatError});
+    QCOMPARE(outcome.connections, 0);
+    QVERIFY(!item->isUploaded());
+    QVERIFY(item->parent()->getChildItems().contains(item));
+}
+
+void TestItemCommands::typeStrings_data()
+{
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("text");
+
+    // The name <i>a&b</i> is shown as rich text and must stay a name.
+    const QString name = QStringLiteral("&lt;i&gt;a&amp;b&lt;/i&gt;");
+    QTest::newRow("makedir") << MakeDir << "Create directory <b>" + name + "</b>";
+    QTest::newRow("deldir") << DeleteDir << "Delete directory <b>" + name + "</b>";
+    QTest::newRow("delfile") << DeleteFile << "Delete file <b>" + name + "</b>";
+    QTest::newRow("movedir") << MoveDir << "Move directory <b>" + name + "</b>";
+    QTest::newRow("movefile") << MoveFile << "Move file <b>" + name + "</b>";
+    QTest::newRow("setparams") << SetParams << "Set parameters for <b>" + name + "</b>";
+}
+
+void TestItemCommands::typeStrings()
+{
+    QFETCH(Kind, kind);
+    QFETCH(QString, text);
+
+    Tree tree;
+    RemoteFilesTreeItem *item = tree.target(kind);
+    item->setItemInnerName(QStringLiteral("<i>a&b</i>"));
+    std::unique_ptr<BaseCommand> command(makeCommand(kind, item));
+    QCOMPARE(command->getCommandTypeString(), text);
+}
+
+QTEST_GUILESS_MAIN(TestItemCommands)
+#include "tst_itemcommands.moc"
