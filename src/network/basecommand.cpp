@@ -1,6 +1,7 @@
 #include "basecommand.h"
 
 #include "logging.h"
+#include "remotetree/remotefilestreeitem.h"
 #include "settings.h"
 
 #include <QMetaType>
@@ -83,6 +84,8 @@ void BaseCommand::registerMetaTypes()
     qRegisterMetaType<BaseCommand::CommandResult>("BaseCommand::CommandResult");
     qRegisterMetaType<BaseCommand::CommandExclusivity>("BaseCommand::CommandExclusivity");
     qRegisterMetaType<Settings::SettingType>("Settings::SettingType");
+    // Items travel between the GUI, the scheduler and the commands as plain pointers.
+    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
 }
 
 QByteArray BaseCommand::toProtocolBytes(const QString &text)

@@ -2,6 +2,7 @@
 
 #include "deletedircommand.h"
 #include "deletefilecommand.h"
+#include "downloadfilecommand.h"
 #include "downloadurlcommand.h"
 #include "logging.h"
 #include "makedircommand.h"
@@ -10,6 +11,8 @@
 #include "refreshlistcommand.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "setparamscommand.h"
+#include "settings.h"
+#include "uploadfilecommand.h"
 #include "uploadurlcommand.h"
 
 #include <QMutexLocker>
@@ -130,6 +133,20 @@ void MainNetworkThread::refreshList()
     // the queue and the admission rule, so "Connect" shows the list straight away.
     admitCommand(command);
     firstRefreshDone = true;
+}
+
+void MainNetworkThread::uploadFile(RemoteFilesTreeItem *fileItem)
+{
+    qCDebug(lcNetwork) << "request for upload file threadid=" << QThread::currentThreadId();
+    queueCommand([fileItem](qulonglong id) { return new UploadFileCommand(id, fileItem); });
+}
+
+void MainNetworkThread::downloadFile(RemoteFilesTreeItem *fileItem, QString downloadPath)
+{
+    qCDebug(lcNetwork) << "request for download file threadid=" << QThread::currentThreadId();
+    queueCommand([fileItem, downloadPath](qulonglong id) {
+        return new DownloadFileCommand(id, fileItem, downloadPath);
+    });
 }
 
 namespace {
@@ -417,6 +434,25 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
         qCDebug(lcNetwork) << "refresh command done without errors";
         Q_EMIT newRemoteListReceived(list);
         qCDebug(lcNetwork) << "refresh command emitted signal";
+        break;
+    }
+    case BaseCommand::UploadFileCommand: {
+        qCDebug(lcNetwork) << "upload command found runned";
+        // The item was written on the command's thread; let that thread end first.
+        command->wait(CommandThreadEndWaitMs);
+        qCDebug(lcNetwork) << "upload command done without errors";
+        Q_EMIT fileUploaded(static_cast<UploadFileCommand *>(command)->getFileItem());
+        qCDebug(lcNetwork) << "upload command emitted signal";
+        break;
+    }
+    case BaseCommand::DownloadFileCommand: {
+        qCDebug(lcNetwork) << "download command found runned";
+        auto *download = static_cast<DownloadFileCommand *>(command);
+        command->wait(CommandThreadEndWaitMs);
+        Settings::getInstance()->removeDownloadPath(download->getDownloadPath());
+        qCDebug(lcNetwork) << "download command done without errors";
+        Q_EMIT fileDownloaded(download->getFileItem(), download->getDownloadPath());
+        qCDebug(lcNetwork) << "download command emitted signal";
         break;
     }
     case BaseCommand::CreateDirectoryCommand:

@@ -40,6 +40,8 @@ public:
     // How long a finished command's thread is waited for before its deletion is
     // deferred to the moment the thread really ends.
     static constexpr int ThreadEndWaitMs = 100;
+    // How long a successful transfer's thread is waited for before its item is announced.
+    static constexpr int CommandThreadEndWaitMs = 1000;
 
     // Figures of one progress report.
     struct Progress {
@@ -71,6 +73,8 @@ public:
 
 public Q_SLOTS:
     void refreshList();
+    void uploadFile(RemoteFilesTreeItem *fileItem);
+    void downloadFile(RemoteFilesTreeItem *fileItem, QString downloadPath);
     void createDir(RemoteFilesTreeItem *dirItem);
     void deleteDir(RemoteFilesTreeItem *dirItem);
     void deleteFile(RemoteFilesTreeItem *fileItem);

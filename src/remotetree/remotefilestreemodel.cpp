@@ -147,6 +147,7 @@ RemoteFilesTreeItem *folderOf(RemoteFilesTreeItem *item)
 RemoteFilesTreeModel::RemoteFilesTreeModel(QObject *parent)
     : QAbstractItemModel(parent), rootItem(new RemoteFilesTreeItem())
 {
+    connectToScheduler();
 }
 
 RemoteFilesTreeModel::RemoteFilesTreeModel(const QString &list, QObject *parent)
@@ -159,12 +160,21 @@ RemoteFilesTreeModel::RemoteFilesTreeModel(const QString &list, QObject *parent)
     realRootItem = new RemoteFilesTreeItem(rootInfo, rootItem);
     rootItem->appendChild(realRootItem);
     setupModelData(list, realRootItem);
-
     // Moves and folder creations from drops go to the scheduler's thread, queued.
     const MainNetworkThread *net = MainNetworkThread::getInstance();
     connect(this, &RemoteFilesTreeModel::moveDirClicked, net, &MainNetworkThread::moveDir);
     connect(this, &RemoteFilesTreeModel::moveFileClicked, net, &MainNetworkThread::moveFile);
     connect(this, &RemoteFilesTreeModel::createNewDir, net, &MainNetworkThread::createDir);
+    connectToScheduler();
+}
+
+void RemoteFilesTreeModel::connectToScheduler()
+{
+    // Queued: the scheduler lives on its own thread. Unique, so a second connection
+    // made elsewhere cannot queue every upload twice.
+    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
+    connect(this, &RemoteFilesTreeModel::uploadFile, scheduler, &MainNetworkThread::uploadFile,
+            Qt::UniqueConnection);
 }
 
 RemoteFilesTreeModel::~RemoteFilesTreeModel()

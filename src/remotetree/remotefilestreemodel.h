@@ -76,6 +76,7 @@ Q_SIGNALS:
     void collapseAllItems();
 
 private:
+    void connectToScheduler();
     void setupModelData(QStringView list, RemoteFilesTreeItem *top);
     void checkDirOnAvailable(RemoteFilesTreeItem *top);
     void sortByColumn(int column, RemoteFilesTreeItem *item, Qt::SortOrder order);

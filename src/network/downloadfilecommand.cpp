@@ -1,0 +1,125 @@
+#include "network/downloadfilecommand.h"
+
+#include "logging.h"
+#include "network/httpreceiver.h"
+#include "network/transferreply.h"
+#include "remotetree/remotefilestreeitem.h"
+#include "settings.h"
+
+#include <QFile>
+#include <QTcpSocket>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+std::atomic<long> stallTimeoutSeconds{HttpReceiver::DefaultStallTimeoutSeconds};
+
+// Progress goes out when at least this share of the body arrived since the last
+// report, so a large file does not flood the scheduler and the GUI with reports.
+constexpr qint64 ReportsPerTransfer = 100;
+// Step for a body of unknown length.
+constexpr qint64 UnknownLengthReportStep = 1048576;
+
+} // namespace
+
+DownloadFileCommand::DownloadFileCommand(qulonglong commandId, RemoteFilesTreeItem *fileItem,
+                                         const QString &downloadPath, QObject *parent)
+    : BaseCommand(commandId, BaseCommand::DownloadFileCommand, NonExclusive, parent),
+      fileItem(fileItem),
+      downloadPath(downloadPath)
+{
+}
+
+long DownloadFileCommand::getStallTimeoutSeconds()
+{
+    return stallTimeoutSeconds;
+}
+
+void DownloadFileCommand::setStallTimeoutSeconds(long seconds)
+{
+    stallTimeoutSeconds = seconds;
+}
+
+QString DownloadFileCommand::getCommandName() const
+{
+    return QStringLiteral("downloadfile");
+}
+
+QString DownloadFileCommand::getCommandTypeString() const
+{
+    return tr("Download file") + QStringLiteral(" <b>") + fileItem->getItemInnerName() + QStringLiteral("</b>");
+}
+
+void DownloadFileCommand::execute()
+{
+    Q_EMIT started(commandId);
+
+    // Opened without truncation: the bytes already here are the resume offset.
+    QFile target(downloadPath);
+    if (!target.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+        qCDebug(lcNetwork) << "cannot open download target" << downloadPath << target.errorString();
+        Q_EMIT finished(commandId, InitialDataFormatError);
+        return;
+    }
+
+    QByteArray request;
+    prepareByteArrayForRequest(request);
+    request += QByteArray::number(fileItem->getItemInnerId());
+
+    const std::unique_ptr<QTcpSocket> controlSocket(getControlSocket());
+    if (!controlSocket)
+        return;
+    if (!writeRequestAndWaitForReply(controlSocket.get(), request))
+        return;
+    const QByteArray reply = controlSocket->readAll();
+    if (!TransferReply::isReady(reply)) {
+        controlSocket->disconnectFromHost();
+        Q_EMIT finished(commandId, getErrorType(reply));
+        return;
+    }
+    quint16 httpPort = 0;
+    if (!TransferReply::parseReadyPort(reply, httpPort)) {
+        controlSocket->disconnectFromHost();
+        Q_EMIT finished(commandId, ReceivedDataFormatError);
+        return;
+    }
+
+    const QString host = Settings::getInstance()->getServerHost();
+    const QString urlHost = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+    const QByteArray url = QStringLiteral("http://%1:%2/").arg(urlHost).arg(httpPort).toLatin1();
+    const qint64 start = target.size();
+    // Our own Host (libcurl would add the port) and no Accept; the empty body is
+    // declared rather than sent.
+    const QList<QByteArray> headers{"Host: " + host.toLatin1(), "Accept:",
+                                    "Content-Range: " + QByteArray::number(start) + "-*", "Content-Length: 0"};
+    qCDebug(lcNetwork) << "GET file Content-Range:" << start << "-* into" << downloadPath << "port" << httpPort;
+
+    HttpReceiver receiver;
+    receiver.setStallTimeoutSeconds(stallTimeoutSeconds);
+    receiver.setProgressHandler([this](qint64 curr, qint64 total) { httpReadProgress(curr, total); });
+    const HttpReceiver::Outcome outcome = receiver.fetch(url, "file", headers, target, start);
+    if (outcome != HttpReceiver::Outcome::Complete)
+        qCDebug(lcNetwork) << "download failed:" << receiver.errorString();
+    controlSocket->disconnectFromHost();
+    httpReceiverRequestFinished(outcome != HttpReceiver::Outcome::Complete);
+}
+
+void DownloadFileCommand::httpReceiverRequestFinished(bool error)
+{
+    Q_EMIT finished(commandId, error ? ConnectionError : NoError);
+}
+
+void DownloadFileCommand::httpReadProgress(qint64 curr, qint64 total)
+{
+    if (curr == 0 && total == 0)
+        return;
+    const qint64 step = total > 0 ? qMax<qint64>(1, total / ReportsPerTransfer) : UnknownLengthReportStep;
+    if (reportedBytes >= 0 && curr - reportedBytes < step && curr != total)
+        return;
+    if (curr == reportedBytes)
+        return;
+    reportedBytes = curr;
+    Q_EMIT processing(commandId, qulonglong(curr), qulonglong(total), getElapsedMs());
+}

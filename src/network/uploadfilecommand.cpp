@@ -1,0 +1,367 @@
+#include "network/uploadfilecommand.h"
+
+#include "logging.h"
+#include "network/transferreply.h"
+#include "network/uploaddigest.h"
+#include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotefilestreemodel.h"
+#include "settings.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace {
+
+std::atomic<int> silenceTimeoutMs{UploadFileCommand::DefaultSilenceTimeoutMs};
+
+QByteArray field(const QByteArray &value)
+{
+    return value + '\t';
+}
+
+bool holdsFieldSeparator(const QString &text)
+{
+    return text.contains(QLatin1Char('\t')) || text.contains(QLatin1Char('\n'));
+}
+
+} // namespace
+
+UploadFileCommand::UploadFileCommand(qulonglong commandId, RemoteFilesTreeItem *fileItem, QObject *parent)
+    : BaseCommand(commandId, BaseCommand::UploadFileCommand, NonExclusive, parent),
+      fileItem(fileItem)
+{
+}
+
+UploadFileCommand::~UploadFileCommand() = default;
+
+int UploadFileCommand::getSilenceTimeoutMs()
+{
+    return silenceTimeoutMs;
+}
+
+void UploadFileCommand::setSilenceTimeoutMs(int ms)
+{
+    silenceTimeoutMs = ms;
+}
+
+QString UploadFileCommand::getCommandName() const
+{
+    return QStringLiteral("uploadfile");
+}
+
+QString UploadFileCommand::getCommandTypeString() const
+{
+    // Read from the scheduler's thread while the digest is computed here.
+    const QString label = isInHashing ? tr("Preparing file") : tr("Upload file");
+    return label + QStringLiteral(" <b>") + fileItem->getItemInnerName() + QStringLiteral("</b>");
+}
+
+QByteArray UploadFileCommand::getFileHash(const QString &filePath)
+{
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return UploadDigest::compute(file, [this](qint64 done, qint64 total) {
+        Q_EMIT processing(commandId, qulonglong(done), qulonglong(total), getElapsedMs());
+    });
+}
+
+bool UploadFileCommand::buildRequest(QByteArray &request)
+{
+    const QString path = fileItem->getLocalPathForUpload();
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    const QString password = fileItem->getItemPassword();
+    // A tab or line feed would shift the server's fields.
+    if (holdsFieldSeparator(name) || holdsFieldSeparator(password)) {
+        qCDebug(lcNetwork) << "upload refused: a tab or line feed in the name or password of" << path;
+        return false;
+    }
+    const qint64 size = info.size();
+    const QByteArray digest = getFileHash(path);
+    if (digest.size() != 16) {
+        qCDebug(lcNetwork) << "upload refused: cannot read" << path;
+        return false;
+    }
+    QByteArray format = QImageReader::imageFormat(path).toLower();
+    if (format.isEmpty())
+        format = "unknown";
+
+    prepareByteArrayForRequest(request);
+    request += field(digest.toHex());
+    request += field(toProtocolBytes(name));
+    request += field(format);
+    request += field(toProtocolBytes(fileItem->getItemDescription()).toBase64());
+    request += field(fileItem->isItemSearchable() ? "1" : "0");
+    request += field(toProtocolBytes(password));
+    request += field(QByteArray::number(size));
+    request += field(QByteArray::number(fileItem->getItemInnerParentId()));
+    return true;
+}
+
+void UploadFileCommand::execute()
+{
+    qCDebug(lcNetwork) << "UploadCommand: threadid" << QThread::currentThreadId();
+    Q_EMIT started(commandId);
+    if (fileItem->isUploaded()) {
+        Q_EMIT finished(commandId, NoError);
+        return;
+    }
+
+    QByteArray request;
+    isInHashing = true;
+    const bool requestBuilt = buildRequest(request);
+    isInHashing = false;
+    if (!requestBuilt) {
+        Q_EMIT finished(commandId, InitialDataFormatError);
+        return;
+    }
+
+    controlSocket = getControlSocket();
+    if (!controlSocket)
+        return;
+    controlSocket->write(request);
+    if (!controlSocket->waitForBytesWritten(getTimeouts().writeMs) && controlSocket->bytesToWrite() > 0) {
+        Q_EMIT finished(commandId, ConnectionError);
+    } else {
+        // Progress times of the transfer count from here, without the digest.
+        restartInternalTimer();
+        silenceTimer = new QTimer;
+        silenceTimer->setSingleShot(true);
+        // Direct connections: the sockets and the timer live on this command's thread,
+        // whichever thread the command object itself was given to.
+        connect(silenceTimer, &QTimer::timeout, this, &UploadFileCommand::silenceTimedOut, Qt::DirectConnection);
+        connect(controlSocket, &QTcpSocket::readyRead, this, &UploadFileCommand::controlSocketReadyRead,
+                Qt::DirectConnection);
+        connect(controlSocket, &QTcpSocket::disconnected, this, &UploadFileCommand::controlSocketDisconnected,
+                Qt::DirectConnection);
+        silenceTimer->start(silenceTimeoutMs);
+        // What happened while the request was written is not announced again.
+        if (controlSocket->bytesAvailable() > 0)
+            controlSocketReadyRead();
+        if (controlSocket->state() != QAbstractSocket::ConnectedState)
+            controlSocketDisconnected();
+        startLocalEventLoop();
+    }
+
+    delete silenceTimer;
+    silenceTimer = nullptr;
+    if (httpSocket) {
+        httpSocket->disconnect(this);
+        httpSocket->abort();
+        delete httpSocket;
+        httpSocket = nullptr;
+    }
+    controlSocket->disconnect(this);
+    controlSocket->abort();
+    delete controlSocket;
+    controlSocket = nullptr;
+}
+
+void UploadFileCommand::report(CommandResult result)
+{
+    if (resultReported)
+        return;
+    resultReported = true;
+    if (silenceTimer)
+        silenceTimer->stop();
+    Q_EMIT finished(commandId, result);
+    Q_EMIT quitLocalEventLoop();
+}
+
+void UploadFileCommand::controlSocketReadyRead()
+{
+    qCDebug(lcNetwork) << "UploadCommand: controlSocketReadyRead() threadid" << QThread::currentThreadId();
+    if (resultReported)
+        return;
+    // The protocol has no reply framing: what one read brings is one reply.
+    const QByteArray reply = controlSocket->readAll();
+    if (reply.isEmpty())
+        return;
+    silenceTimer->start(silenceTimeoutMs);
+    // The result is settled before the connection is closed: closing announces itself.
+    if (TransferReply::isDone(reply)) {
+        handleDone(reply);
+        controlSocket->disconnectFromHost();
+    } else if (!TransferReply::isReady(reply)) {
+        report(getErrorType(reply));
+        controlSocket->disconnectFromHost();
+    } else if (!httpSocket) {
+        openDataConnection(reply);
+    }
+}
+
+void UploadFileCommand::handleDone(const QByteArray &reply)
+{
+    quint64 id = 0;
+    QByteArray filesystemName;
+    if (!TransferReply::parseDone(reply, id, filesystemName)) {
+        report(ReceivedDataFormatError);
+        return;
+    }
+    fileItem->setItemInnerId(id);
+    fileItem->setUploaded(true);
+    fileItem->setItemExternalDownloadUrl(RemoteFilesTreeModel::downloadAddress(
+        QString::fromLatin1(filesystemName), fileItem->getItemInnerName()));
+    fileItem->setFileAvailable(true);
+    report(NoError);
+}
+
+void UploadFileCommand::openDataConnection(const QByteArray &reply)
+{
+    quint16 port = 0;
+    if (!TransferReply::parseReadyPort(reply, port)) {
+        report(ReceivedDataFormatError);
+        return;
+    }
+    const QString host = Settings::getInstance()->getServerHost();
+    lastHttpRequest.clear();
+    httpSocket = new QTcpSocket;
+    httpSocket->connectToHost(host, port);
+    if (!httpSocket->waitForConnected(getTimeouts().connectMs)) {
+        qCDebug(lcNetwork) << "Cannot connect to" << host << port;
+        report(ConnectionError);
+        return;
+    }
+    qCDebug(lcNetwork) << "connected to" << host << port;
+    connect(httpSocket, &QTcpSocket::readyRead, this, &UploadFileCommand::httpSocketReadyRead,
+            Qt::DirectConnection);
+    connect(httpSocket, &QTcpSocket::disconnected, this, &UploadFileCommand::httpSocketDisconnected,
+            Qt::DirectConnection);
+    if (httpSocket->bytesAvailable() > 0)
+        httpSocketReadyRead();
+}
+
+void UploadFileCommand::httpSocketReadyRead()
+{
+    qCDebug(lcNetwork) << "UploadCommand: httpSocketReadyRead() threadid" << QThread::currentThreadId();
+    // While a response is sent, the sending loop reads what else arrives.
+    if (!httpSocket || resultReported || isSending)
+        return;
+    silenceTimer->start(silenceTimeoutMs);
+    switch (lastHttpRequest.feed(httpSocket->readAll())) {
+    case UploadHttpRequest::State::Incomplete:
+        return;
+    case UploadHttpRequest::State::NotARequest:
+        endDataConnection();
+        return;
+    case UploadHttpRequest::State::Complete:
+        break;
+    }
+    quint64 firstByte = 0;
+    quint64 lastByte = 0;
+    if (!lastHttpRequest.parseRequest(firstByte, lastByte)) {
+        writeAll(UploadHttpRequest::notFoundResponse());
+    } else {
+        isSending = true;
+        const bool sent = sendResponse(firstByte, lastByte);
+        isSending = false;
+        if (!sent)
+            return;
+    }
+    endDataConnection();
+    // The server usually answers on the control connection while we were sending.
+    silenceTimer->start(silenceTimeoutMs);
+}
+
+bool UploadFileCommand::writeAll(const QByteArray &bytes)
+{
+    httpSocket->write(bytes);
+    QDeadlineTimer silence(silenceTimeoutMs);
+    qint64 waiting = httpSocket->bytesToWrite();
+    while (waiting > 0 && httpSocket->state() == QAbstractSocket::ConnectedState) {
+        httpSocket->waitForBytesWritten(ResponseWriteWaitMs);
+        const qint64 left = httpSocket->bytesToWrite();
+        if (left < waiting)
+            silence.setRemainingTime(silenceTimeoutMs);
+        else if (silence.hasExpired())
+            return false;
+        waiting = left;
+    }
+    return httpSocket->state() == QAbstractSocket::ConnectedState;
+}
+
+bool UploadFileCommand::sendResponse(quint64 firstByte, quint64 lastByte)
+{
+    QFile fileToSend(fileItem->getLocalPathForUpload());
+    if (!fileToSend.open(QIODevice::ReadOnly)) {
+        qCDebug(lcNetwork) << "cannot read" << fileToSend.fileName() << fileToSend.errorString();
+        report(InitialDataFormatError);
+        return false;
+    }
+    const UploadHttpRequest::Answer answer = UploadHttpRequest::answer(firstByte, lastByte, fileToSend.size());
+    if (!fileToSend.seek(answer.firstByte)) {
+        report(InitialDataFormatError);
+        return false;
+    }
+    const qint64 contentLength = answer.contentLength;
+    const qint64 onePercent = contentLength / 100;
+    qint64 sentTotal = 0;
+    qint64 previousSent = 0;
+    QByteArray response = answer.header;
+    QByteArray portion(int(ResponseBlockSize), Qt::Uninitialized);
+    bool headerSent = false;
+    while (!headerSent || sentTotal < contentLength) {
+        const qint64 readed = fileToSend.read(portion.data(), qMin(ResponseBlockSize, contentLength - sentTotal));
+        if (readed < 0) {
+            report(InitialDataFormatError);
+            return false;
+        }
+        response.append(portion.constData(), readed);
+        if (!writeAll(response)) {
+            qCDebug(lcNetwork) << "data connection lost while sending";
+            report(ConnectionError);
+            return false;
+        }
+        headerSent = true;
+        response.clear();
+        if (readed == 0)
+            break; // the file ended before the announced length: the server sees a short body
+        sentTotal += readed;
+        // About a hundred reports per response, and always its last.
+        if (sentTotal - previousSent > onePercent || sentTotal == contentLength) {
+            Q_EMIT processing(commandId, qulonglong(sentTotal), qulonglong(contentLength), getElapsedMs());
+            previousSent = sentTotal;
+        }
+    }
+    return true;
+}
+
+void UploadFileCommand::endDataConnection()
+{
+    lastHttpRequest.clear();
+    QTcpSocket *socket = httpSocket;
+    httpSocket = nullptr;
+    socket->disconnect(this);
+    socket->disconnectFromHost();
+    // We may be inside one of its signals.
+    socket->deleteLater();
+}
+
+void UploadFileCommand::httpSocketDisconnected()
+{
+    // The server gave up this connection before its request was complete; it may
+    // ask again with a new "ready". While sending, the sending loop notices it.
+    if (httpSocket && !isSending)
+        endDataConnection();
+}
+
+void UploadFileCommand::controlSocketDisconnected()
+{
+    if (controlSocket->bytesAvailable() > 0)
+        controlSocketReadyRead();
+    if (!resultReported) {
+        qCDebug(lcNetwork) << "control connection closed before the final reply";
+        report(ConnectionError);
+    }
+}
+
+void UploadFileCommand::silenceTimedOut()
+{
+    qCDebug(lcNetwork) << "server silent for" << silenceTimeoutMs << "ms";
+    report(ConnectionError);
+}

@@ -1,0 +1,185 @@
+#include "commandrunner.h"
+#include "devserverprocess.h"
+#include "fakeserver.h"
+#include "network/downloadfilecommand.h"
+#include "network/uploadfilecommand.h"
+#include "remotetree/remotefileinfo.h"
+#include "remotetree/remotefilestreeitem.h"
+#include "settings.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <curl/curl.h>
+
+// Files beyond 4 GiB. The sources are sparse files with a few marked places, so they
+// take no disk space on the client side; the server stores what it receives.
+class TestLongTransfers : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void uploadServesARangeBeyond4GiB();
+    void uploadDownloadResumeBeyond4GiB();
+
+private:
+    QString makeSparse(const QString &name, qint64 size, const QList<qint64> &marks);
+    std::unique_ptr<QTemporaryDir> dir;
+};
+
+namespace {
+
+constexpr qint64 Size = (qint64(4) << 30) + 4097;
+
+QByteArray fileMd5(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(&file);
+    return hash.result().toHex();
+}
+
+QByteArray mark(qint64 at)
+{
+    return "mark@" + QByteArray::number(at);
+}
+
+} // namespace
+
+void TestLongTransfers::initTestCase()
+{
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    BaseCommand::setTimeouts({5000, 5000, 30000});
+    Settings::getInstance()->setLogin(QStringLiteral("alice"));
+    Settings::getInstance()->setPass(QStringLiteral("secret"));
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+}
+
+QString TestLongTransfers::makeSparse(const QString &name, qint64 size, const QList<qint64> &marks)
+{
+    const QString path = dir->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
+        return {};
+    for (const qint64 at : marks) {
+        if (!file.seek(at) || file.write(mark(at)) != mark(at).size())
+            return {};
+    }
+    return path;
+}
+
+void TestLongTransfers::uploadServesARangeBeyond4GiB()
+{
+    const qint64 at = (qint64(1) << 32) + 100;
+    const QString path = makeSparse(QStringLiteral("range.bin"), Size, {at});
+    QVERIFY(!path.isEmpty());
+    RemoteFilesTreeItem folder(RemoteFileInfo(9, 0, true, QStringLiteral("f"), 0, QDateTime::currentDateTime(), true),
+                               nullptr);
+    auto *item = new RemoteFilesTreeItem(
+        RemoteFileInfo(0, 9, false, QStringLiteral("range.bin"), quint64(Size), QDateTime::currentDateTime(), false),
+        &folder);
+    item->setLocalPathForUpload(path);
+    folder.appendChild(item);
+
+    FakeServer server;
+    server.useForSettings();
+    const QByteArray range = QByteArray::number(at - 1) + '-' + QByteArray::number(at + 8);
+    const quint16 dataPort = server.openDataPort(
+        FakeScript().send("GET file HTTP/1.1\r\nContent-Range: " + range + "\r\n\r\n").awaitClose());
+    server.addScript(FakeScript()
+                         .awaitText('\t' + QByteArray::number(Size) + "\t9\t")
+                         .sendReady(dataPort)
+                         .pause(500)
+                         .send("done\n5\tx")
+                         .awaitClose());
+    CommandRunner runner(new UploadFileCommand(4, item));
+    QVERIFY(runner.run(300000));
+    QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
+    const QByteArray expected = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: application/octet-stream\r\n"
+                                "Content-Length: 10\r\nContent-Range: "
+                              + range + '/' + QByteArray::number(Size) + "\r\n\r\n" + '\0' + mark(at).left(9);
+    QCOMPARE(server.received(0, dataPort), expected);
+}
+
+void TestLongTransfers::uploadDownloadResumeBeyond4GiB()
+{
+    // The server keeps a full copy, and the client writes two more.
+    const qint64 needed = 3 * Size + (qint64(1) << 30);
+    if (QStorageInfo(dir->path()).bytesAvailable() < needed)
+        QSKIP("not enough free disk space for three copies of a file above 4 GiB");
+
+    const QList<qint64> marks{0, (qint64(1) << 31) - 3, (qint64(1) << 32) - 2, (qint64(1) << 32) + 1000, Size - 20};
+    const QString source = makeSparse(QStringLiteral("big.bin"), Size, marks);
+    QVERIFY(!source.isEmpty());
+    const QByteArray sourceMd5 = fileMd5(source);
+
+    const qint64 cutAt = (qint64(1) << 32) + 5000;
+    DevServerProcess server;
+    QVERIFY2(server.start({QStringLiteral("--user"), QStringLiteral("alice:secret")}), qPrintable(server.errorText()));
+    Settings::getInstance()->setServerHost(server.host());
+    Settings::getInstance()->setServerPort(server.port());
+
+    RemoteFilesTreeItem root(RemoteFileInfo(0, 0, true, QStringLiteral("alice"), 0, QDateTime::currentDateTime(), true),
+                             nullptr);
+    auto *item = new RemoteFilesTreeItem(
+        RemoteFileInfo(0, 0, false, QStringLiteral("big.bin"), quint64(Size), QDateTime::currentDateTime(), false),
+        &root);
+    item->setLocalPathForUpload(source);
+    root.appendChild(item);
+    {
+        CommandRunner upload(new UploadFileCommand(1, item));
+        QVERIFY(upload.run(600000));
+        QCOMPARE(upload.finishedResults(), QList{BaseCommand::NoError});
+    }
+
+    const QString whole = dir->filePath(QStringLiteral("whole.bin"));
+    {
+        CommandRunner download(new DownloadFileCommand(2, item, whole));
+        QVERIFY(download.run(600000));
+        QCOMPARE(download.finishedResults(), QList{BaseCommand::NoError});
+        QCOMPARE(QFileInfo(whole).size(), Size);
+        QCOMPARE(fileMd5(whole), sourceMd5);
+    }
+    QFile::remove(whole);
+
+    // Cut beyond 4 GiB, then resumed from there.
+    QVERIFY2(server.start({QStringLiteral("--user"), QStringLiteral("alice:secret"),
+                           QStringLiteral("--cut-download-after"), QString::number(cutAt)}),
+             qPrintable(server.errorText()));
+    const QString resumed = dir->filePath(QStringLiteral("resumed.bin"));
+    {
+        CommandRunner download(new DownloadFileCommand(3, item, resumed));
+        QVERIFY(download.run(600000));
+        QCOMPARE(download.finishedResults(), QList{BaseCommand::ConnectionError});
+        QCOMPARE(QFileInfo(resumed).size(), cutAt);
+    }
+    QVERIFY2(server.start({QStringLiteral("--user"), QStringLiteral("alice:secret")}), qPrintable(server.errorText()));
+    {
+        CommandRunner download(new DownloadFileCommand(4, item, resumed));
+        QVERIFY(download.run(600000));
+        QCOMPARE(download.finishedResults(), QList{BaseCommand::NoError});
+        QCOMPARE(QFileInfo(resumed).size(), Size);
+        QCOMPARE(fileMd5(resumed), sourceMd5);
+    }
+}
+
+int main(int argc, char *argv[])
+{
+    // A transfer of more than 4 GiB, with its digests, outlasts QtTest's five minutes
+    // per function on a busy machine; ctest's own limit for long tests still applies.
+    if (qEnvironmentVariableIsEmpty("QTEST_FUNCTION_TIMEOUT"))
+        qputenv("QTEST_FUNCTION_TIMEOUT", "1700000");
+    QCoreApplication app(argc, argv);
+    TestLongTransfers test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_long_transfers.moc"

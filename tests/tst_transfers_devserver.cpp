@@ -1,0 +1,296 @@
+#include "commandrunner.h"
+#include "devserverprocess.h"
+#include "network/downloadfilecommand.h"
+#include "network/mainnetworkthread.h"
+#include "network/refreshlistcommand.h"
+#include "network/uploadfilecommand.h"
+#include "remotetree/remotefileinfo.h"
+#include "remotetree/remotefilestreeitem.h"
+#include "settings.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <curl/curl.h>
+
+// Uploads and downloads end to end against the development server.
+class TestTransfersDevServer : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void uploadThenDownload_data();
+    void uploadThenDownload();
+    void uploadFetchedInSeveralRanges();
+    void cutDownloadResumesByteIdentical();
+    void serverIgnoringRangeLeavesNoMixture();
+    void downloadRefusedWritesNothing();
+    void schedulerAnnouncesTransfers();
+
+private:
+    bool startServer(const QStringList &extra = {});
+    QString makeFile(const QString &name, qint64 size);
+    RemoteFilesTreeItem *uploadItem(const QString &path);
+    BaseCommand::CommandResult upload(RemoteFilesTreeItem *item, QList<CommandRunner::Progress> *progress = nullptr);
+    BaseCommand::CommandResult download(RemoteFilesTreeItem *item, const QString &target);
+
+    std::unique_ptr<DevServerProcess> server;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<RemoteFilesTreeItem> root;
+};
+
+namespace {
+
+QByteArray fileMd5(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(&file);
+    return hash.result().toHex();
+}
+
+} // namespace
+
+void TestTransfersDevServer::initTestCase()
+{
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    BaseCommand::registerMetaTypes();
+}
+
+void TestTransfersDevServer::init()
+{
+    Settings::getInstance()->setLogin(QStringLiteral("alice"));
+    Settings::getInstance()->setPass(QStringLiteral("secret"));
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    root = std::make_unique<RemoteFilesTreeItem>(
+        RemoteFileInfo(0, 0, true, QStringLiteral("alice"), 0, QDateTime::currentDateTime(), true), nullptr);
+    server = std::make_unique<DevServerProcess>();
+    QVERIFY2(startServer(), qPrintable(server->errorText()));
+}
+
+void TestTransfersDevServer::cleanup()
+{
+    server.reset();
+    root.reset();
+    dir.reset();
+}
+
+bool TestTransfersDevServer::startServer(const QStringList &extra)
+{
+    if (!server->start(QStringList{QStringLiteral("--user"), QStringLiteral("alice:secret")} + extra))
+        return false;
+    Settings::getInstance()->setServerHost(server->host());
+    Settings::getInstance()->setServerPort(server->port());
+    return true;
+}
+
+QString TestTransfersDevServer::makeFile(const QString &name, qint64 size)
+{
+    const QString path = dir->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    QByteArray block(65536, Qt::Uninitialized);
+    for (qint64 at = 0; at < size; at += block.size()) {
+        for (int i = 0; i < block.size(); ++i)
+            block[i] = char((at + i) * 131 + (at + i) / 4099);
+        file.write(block.constData(), qMin<qint64>(block.size(), size - at));
+    }
+    return path;
+}
+
+RemoteFilesTreeItem *TestTransfersDevServer::uploadItem(const QString &path)
+{
+    const QFileInfo info(path);
+    auto *item = new RemoteFilesTreeItem(RemoteFileInfo(0, 0, false, info.fileName(), quint64(info.size()),
+                                                        QDateTime::currentDateTime(), false),
+                                         root.get());
+    item->setLocalPathForUpload(path);
+    root->appendChild(item);
+    return item;
+}
+
+BaseCommand::CommandResult TestTransfersDevServer::upload(RemoteFilesTreeItem *item,
+                                                          QList<CommandRunner::Progress> *progress)
+{
+    CommandRunner runner(new UploadFileCommand(1, item));
+    if (!runner.run(60000) || runner.finishedResults().size() != 1)
+        return BaseCommand::UnknownError;
+    if (progress)
+        *progress = runner.progress();
+    return runner.finishedResults().first();
+}
+
+BaseCommand::CommandResult TestTransfersDevServer::download(RemoteFilesTreeItem *item, const QString &target)
+{
+    CommandRunner runner(new DownloadFileCommand(2, item, target));
+    if (!runner.run(60000) || runner.finishedResults().size() != 1)
+        return BaseCommand::UnknownError;
+    return runner.finishedResults().first();
+}
+
+void TestTransfersDevServer::uploadThenDownload_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::newRow("0 bytes") << qint64(0);
+    QTest::newRow("1 byte") << qint64(1);
+    QTest::newRow("10 MB") << qint64(10 * 1000 * 1000 + 7);
+}
+
+void TestTransfersDevServer::uploadThenDownload()
+{
+    QFETCH(qint64, size);
+    const QString source = makeFile(QStringLiteral("up load.bin"), size);
+    RemoteFilesTreeItem *item = uploadItem(source);
+    QCOMPARE(upload(item), BaseCommand::NoError);
+    QVERIFY(item->isUploaded());
+    QVERIFY(item->getItemInnerId() != 0);
+    QVERIFY(item->getItemExternalDownloadUrl().endsWith(QStringLiteral("/up%20load.bin")));
+
+    // The server lists it with its size.
+    CommandRunner refresh(new RefreshListCommand(3));
+    QVERIFY(refresh.run());
+    const QString list = static_cast<RefreshListCommand *>(refresh.command())->getReceivedData();
+    const QString line = QString::number(item->getItemInnerId()) + QStringLiteral("\t0\tup load.bin\t0\t")
+                       + QString::number(size) + QLatin1Char('\t');
+    QVERIFY2(list.contains(line), qPrintable(list));
+
+    const QString target = dir->filePath(QStringLiteral("down.bin"));
+    QCOMPARE(download(item, target), BaseCommand::NoError);
+    QCOMPARE(QFileInfo(target).size(), size);
+    QCOMPARE(fileMd5(target), fileMd5(source));
+}
+
+void TestTransfersDevServer::uploadFetchedInSeveralRanges()
+{
+    QVERIFY2(startServer({QStringLiteral("--upload-range-size"), QStringLiteral("1000000")}),
+             qPrintable(server->errorText()));
+    const QString source = makeFile(QStringLiteral("ranges.bin"), 3500000);
+    RemoteFilesTreeItem *item = uploadItem(source);
+    QList<CommandRunner::Progress> progress;
+    QCOMPARE(upload(item, &progress), BaseCommand::NoError);
+    // The digest, then one response per range, each reporting its own length. A range
+    // starting at byte 0 is answered with the whole file.
+    QList<qulonglong> completed;
+    for (const CommandRunner::Progress &p : progress) {
+        if (p.currentState == p.fullState)
+            completed.append(p.fullState);
+    }
+    QCOMPARE(completed, (QList<qulonglong>{3500000, 3500000, 1000000, 1000000, 500000}));
+
+    const QString target = dir->filePath(QStringLiteral("down.bin"));
+    QCOMPARE(download(item, target), BaseCommand::NoError);
+    QCOMPARE(fileMd5(target), fileMd5(source));
+}
+
+void TestTransfersDevServer::cutDownloadResumesByteIdentical()
+{
+    const QString source = makeFile(QStringLiteral("cut.bin"), 3000000);
+    RemoteFilesTreeItem *item = uploadItem(source);
+    QCOMPARE(upload(item), BaseCommand::NoError);
+
+    QVERIFY2(startServer({QStringLiteral("--cut-download-after"), QStringLiteral("1234567")}),
+             qPrintable(server->errorText()));
+    const QString target = dir->filePath(QStringLiteral("down.bin"));
+    QCOMPARE(download(item, target), BaseCommand::ConnectionError);
+    QCOMPARE(QFileInfo(target).size(), 1234567);
+
+    // "Resume download": the same file, a server that no longer cuts.
+    QVERIFY2(startServer(), qPrintable(server->errorText()));
+    QCOMPARE(download(item, target), BaseCommand::NoError);
+    QCOMPARE(fileMd5(target), fileMd5(source));
+}
+
+void TestTransfersDevServer::serverIgnoringRangeLeavesNoMixture()
+{
+    const QString source = makeFile(QStringLiteral("whole.bin"), 2000000);
+    RemoteFilesTreeItem *item = uploadItem(source);
+    QCOMPARE(upload(item), BaseCommand::NoError);
+
+    QVERIFY2(startServer({QStringLiteral("--ignore-range")}), qPrintable(server->errorText()));
+    const QString target = dir->filePath(QStringLiteral("down.bin"));
+    {
+        QFile partial(target);
+        QVERIFY(partial.open(QIODevice::WriteOnly));
+        partial.write(QByteArray(700000, 'x'));
+    }
+    QCOMPARE(download(item, target), BaseCommand::NoError);
+    QCOMPARE(QFileInfo(target).size(), 2000000);
+    QCOMPARE(fileMd5(target), fileMd5(source));
+}
+
+void TestTransfersDevServer::downloadRefusedWritesNothing()
+{
+    const QString source = makeFile(QStringLiteral("refused.bin"), 5000);
+    RemoteFilesTreeItem *item = uploadItem(source);
+    QCOMPARE(upload(item), BaseCommand::NoError);
+
+    QVERIFY2(startServer({QStringLiteral("--download-404")}), qPrintable(server->errorText()));
+    const QString target = dir->filePath(QStringLiteral("down.bin"));
+    {
+        QFile partial(target);
+        QVERIFY(partial.open(QIODevice::WriteOnly));
+        partial.write("kept");
+    }
+    QCOMPARE(download(item, target), BaseCommand::ConnectionError);
+    QFile kept(target);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("kept"));
+
+    // An id the server does not know is refused on the control connection.
+    auto *unknown = new RemoteFilesTreeItem(
+        RemoteFileInfo(987654, 0, false, QStringLiteral("gone"), 1, QDateTime::currentDateTime(), true), root.get());
+    root->appendChild(unknown);
+    QVERIFY2(startServer(), qPrintable(server->errorText()));
+    // Code 5, "no such item", is none of the three the client names.
+    QCOMPARE(download(unknown, dir->filePath(QStringLiteral("gone"))), BaseCommand::UnknownError);
+}
+
+void TestTransfersDevServer::schedulerAnnouncesTransfers()
+{
+    Settings *settings = Settings::getInstance();
+    settings->setSyncType(Settings::BackgroundSync);
+    settings->setStreamsCount(2);
+    MainNetworkThread scheduler;
+    scheduler.setCheckInterval(10);
+    scheduler.moveToThread(&scheduler);
+    scheduler.start();
+    QMetaObject::invokeMethod(&scheduler, "syncModeChange", Q_ARG(Settings::SettingType, Settings::SyncSetting));
+    QSignalSpy uploaded(&scheduler, &MainNetworkThread::fileUploaded);
+    QSignalSpy downloaded(&scheduler, &MainNetworkThread::fileDownloaded);
+    QObject::connect(&scheduler, &MainNetworkThread::refreshProgress, this, [](CommandInfo *info) { delete info; });
+
+    const QString source = makeFile(QStringLiteral("sched.bin"), 300000);
+    RemoteFilesTreeItem *item = uploadItem(source);
+    QMetaObject::invokeMethod(&scheduler, "uploadFile", Q_ARG(RemoteFilesTreeItem *, item));
+    QTRY_COMPARE_WITH_TIMEOUT(uploaded.size(), 1, 20000);
+    QCOMPARE(uploaded.at(0).at(0).value<RemoteFilesTreeItem *>(), item);
+    QVERIFY(item->isUploaded());
+
+    const QString target = dir->filePath(QStringLiteral("sched-down.bin"));
+    settings->addDownloadPath(target);
+    QVERIFY(QFile(target).open(QIODevice::WriteOnly));
+    QMetaObject::invokeMethod(&scheduler, "downloadFile", Q_ARG(RemoteFilesTreeItem *, item), Q_ARG(QString, target));
+    QTRY_COMPARE_WITH_TIMEOUT(downloaded.size(), 1, 20000);
+    QCOMPARE(downloaded.at(0).at(1).toString(), target);
+    QVERIFY(!settings->isPathDownloadable(target));
+    QCOMPARE(fileMd5(target), fileMd5(source));
+
+    scheduler.quit();
+    scheduler.wait();
+    settings->setSyncType(Settings::ManualSync);
+}
+
+QTEST_GUILESS_MAIN(TestTransfersDevServer)
+#include "tst_transfers_devserver.moc"
