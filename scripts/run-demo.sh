@@ -35,6 +35,16 @@ else
     done
     echo "Development server on $host:$port, data in $data (log: $log)."
 fi
-echo "Log in as demo with password demo (Options), then press Connect."
+# The client runs with a settings file of its own for the demo, already holding the
+# demo account, so the user's own settings stay untouched.
+demo_home="${XDG_DATA_HOME:-$HOME/.local/share}/PelorinClient/demo"
+ini="$demo_home/config/Kelvarhold/PelorinClient.ini"
+if [ ! -e "$ini" ]; then
+    mkdir -p "$(dirname "$ini")" "$demo_home/downloads"
+    (umask 077
+     printf '[UserOptions]\nAccount\\login=demo\nAccount\\pass=demo\ndefaultdownloaddirectory=%s\n\n[Network]\nServer\\serverhost=%s\nServer\\serverport=%s\n' \
+         "$demo_home/downloads" "$host" "$port" >"$ini")
+fi
+echo "Logged in as demo (password demo; settings in $ini): press Connect."
 
-build/pelorin-client "$@"
+XDG_CONFIG_HOME="$demo_home/config" build/pelorin-client "$@"

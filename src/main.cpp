@@ -1,24 +1,29 @@
+#include "mainwindow.h"
+#include "startup.h"
+
 #include <QApplication>
-#include <QMainWindow>
-#include <QSettings>
 
 #include <curl/curl.h>
 
 int main(int argc, char *argv[])
 {
+    // A file growing under a download shows its size only when the local model
+    // watches files as well as folders; read when the model is created.
+    qputenv("QT_FILESYSTEMMODEL_WATCH_FILES", "1");
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Kelvarhold"));
-    QApplication::setApplicationName(QStringLiteral("PelorinClient"));
-    QApplication::setApplicationVersion(QStringLiteral("0.87"));
-    QSettings::setDefaultFormat(QSettings::IniFormat);
+    StartUp::configureApplication();
+    // The window may be hidden in the tray while the transfer window is closed; the
+    // program ends when the main window really closes, not with its last window.
+    QApplication::setQuitOnLastWindowClosed(false);
     curl_global_init(CURL_GLOBAL_ALL);
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Pelorin Client"));
-    window.resize(800, 500);
-    window.show();
-
-    const int status = app.exec();
+    int status = 0;
+    {
+        MainWindow window;
+        window.show();
+        StartUp::warnOnIncompleteAccount(&window);
+        status = app.exec();
+    }
     curl_global_cleanup();
     return status;
 }

@@ -1,0 +1,496 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "commandfeedback.h"
+#include "dialogs/aboutdialog.h"
+#include "dialogs/preferencesdialog.h"
+#include "dialogs/transferinfodialog.h"
+#include "localtree/localfilestreemodel.h"
+#include "localtree/localtreewidget.h"
+#include "logging.h"
+#include "network/basecommand.h"
+#include "network/commandinfo.h"
+#include "network/mainnetworkthread.h"
+#include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotefilestreemodel.h"
+#include "remotetree/remotetreewidget.h"
+#include "settingsfile.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSet>
+#include <QSettings>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+// Lays a view into its frame, edge to edge.
+void placeInFrame(QWidget *view, QWidget *frame)
+{
+    auto *layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(view);
+}
+
+// Fills a toolbar with a separator before the first action and after every action.
+void fillToolBar(QToolBar *toolBar, const QList<QAction *> &actions)
+{
+    toolBar->addSeparator();
+    for (QAction *action : actions) {
+        toolBar->addAction(action);
+        toolBar->addSeparator();
+    }
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::MainWindowClass>())
+{
+    ui->setupUi(this);
+    registerCustomTypes();
+    createActions();
+    createToolBars();
+    createTrayIcon();
+    forceClose = false;
+
+    progressStateStatusBarLabel = new QLabel(tr("Program started"), this);
+    progressStateStatusBarLabel->setTextFormat(Qt::RichText);
+    // A long message must not widen the window.
+    progressStateStatusBarLabel->setMinimumWidth(1);
+    progressStateStatusBarLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ui->statusBar->addPermanentWidget(progressStateStatusBarLabel, 10);
+
+    aboutDialog = std::make_unique<AboutDialog>();
+    prefsDialog = std::make_unique<PreferencesDialog>();
+    transferInfoDialog = std::make_unique<TransferInfoDialog>();
+    remoteTree = new RemoteTreeWidget(ui->remoteTreeFrame);
+    localTree = new LocalTreeWidget(ui->localTreeFrame);
+
+    Settings *settings = Settings::getInstance();
+    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
+    connect(settings, &Settings::settingChange, this, &MainWindow::settingChanged);
+    // The scheduler outlives every window: one connection, however many windows.
+    connect(settings, &Settings::settingChange, scheduler, &MainNetworkThread::syncModeChange,
+            Qt::UniqueConnection);
+    if (!scheduler->isRunning()) {
+        scheduler->moveToThread(scheduler);
+        scheduler->start(QThread::InheritPriority);
+    }
+    readSettings();
+    connectScheduler();
+    BaseCommand::setMainThread(thread());
+
+    localTree->setRemoteTree(remoteTree);
+    remoteTree->setLocalTree(localTree);
+    placeInFrame(remoteTree, ui->remoteTreeFrame);
+    placeInFrame(localTree, ui->localTreeFrame);
+
+    const QString defaultDirectory = settings->getDefaultDownloadDirectory();
+    localTree->revealPath(defaultDirectory.isEmpty() ? QDir::homePath() : defaultDirectory);
+}
+
+MainWindow::~MainWindow() = default;
+
+QString MainWindow::getStatusText() const
+{
+    return progressStateStatusBarLabel->text();
+}
+
+void MainWindow::registerCustomTypes()
+{
+    BaseCommand::registerMetaTypes();
+    // The scheduler's signals carry these pointers across threads.
+    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
+    qRegisterMetaType<CommandInfo *>("CommandInfo*");
+}
+
+QAction *MainWindow::makeAction(const char *icon, const QString &text, void (MainWindow::*slot)())
+{
+    auto *action = new QAction(QIcon(QLatin1String(icon)), text, this);
+    connect(action, &QAction::triggered, this, slot);
+    return action;
+}
+
+void MainWindow::createActions()
+{
+    refreshAction = makeAction(":/icons/connectIcon", tr("Connect"), &MainWindow::refreshClicked);
+    refreshLocalTreeAction = makeAction(":/icons/refreshLocalFsIcon", tr("Refresh Local Files"),
+                                        &MainWindow::refreshLocalTreeClicked);
+    syncAction = makeAction(":/icons/syncIcon", tr("Sync"), &MainWindow::syncClicked);
+    settingChanged(Settings::SyncSetting);
+    preferencesAction = makeAction(":/icons/prefsIcon", tr("Options"), &MainWindow::prefsClicked);
+    aboutAction = makeAction(":/icons/aboutIcon", tr("About client"), &MainWindow::aboutClicked);
+    exitAction = makeAction(":/icons/exitIcon", tr("Close client"), &MainWindow::exitClicked);
+    uploadAction = makeAction(":/icons/uploadIcon", tr("Upload"), &MainWindow::uploadClicked);
+    externalUploadAction = makeAction(":/icons/externalUploadIcon", tr("Upload from URL"),
+                                      &MainWindow::nonImplementedButtonClicked);
+    setDefaultDownloadDirectoryAction =
+        makeAction(":/icons/defaultDownloadDirectoryIcon", tr("Set as default\ndownload folder"),
+                   &MainWindow::nonImplementedButtonClicked);
+    downloadAction = makeAction(":/icons/downloadIcon", tr("Download"), &MainWindow::downloadClicked);
+    externalDownloadAction = makeAction(":/icons/externalDownloadIcon", tr("Download from URL"),
+                                        &MainWindow::nonImplementedButtonClicked);
+    createNewFolderAction = makeAction(":/icons/newFolderIcon", tr("New Folder"),
+                                       &MainWindow::nonImplementedButtonClicked);
+    renameAction = makeAction(":/icons/renameIcon", tr("Rename"),
+                              &MainWindow::nonImplementedButtonClicked);
+    removeAction = makeAction(":/icons/removeIcon", tr("Remove"),
+                              &MainWindow::nonImplementedButtonClicked);
+    toogleSearchableAction = makeAction(":/icons/toogleSearchableIcon", tr("Toogle searchable"),
+                                        &MainWindow::nonImplementedButtonClicked);
+    editDecriptionAction = makeAction(":/icons/editDescriptionIcon", tr("Edit description"),
+                                      &MainWindow::nonImplementedButtonClicked);
+    setPasswordAction = makeAction(":/icons/setPasswordIcon", tr("Set password"),
+                                   &MainWindow::nonImplementedButtonClicked);
+    propertiesAction = makeAction(":/icons/propertiesIcon", tr("Properties"),
+                                  &MainWindow::nonImplementedButtonClicked);
+}
+
+void MainWindow::createToolBars()
+{
+    fillToolBar(ui->toolBar, {refreshAction, refreshLocalTreeAction, syncAction,
+                              preferencesAction, aboutAction, exitAction});
+    fillToolBar(ui->localToolBar,
+                {uploadAction, externalUploadAction, setDefaultDownloadDirectoryAction});
+    fillToolBar(ui->remoteToolBar,
+                {downloadAction, externalDownloadAction, createNewFolderAction, renameAction,
+                 removeAction, toogleSearchableAction, editDecriptionAction, setPasswordAction,
+                 propertiesAction});
+}
+
+void MainWindow::createTrayIcon()
+{
+    systemTrayIcon = new QSystemTrayIcon(QIcon(QStringLiteral(":/icons/logoIcon")), this);
+    systemTrayIcon->setToolTip(tr("Pelorin Client"));
+    auto *trayMenu = new QMenu(this);
+    trayMenu->addAction(exitAction);
+    systemTrayIcon->setContextMenu(trayMenu);
+    connect(systemTrayIcon, &QSystemTrayIcon::activated, this,
+            &MainWindow::systemTrayIconActivated);
+    // Without a system tray a shown icon would still count as visible, and closing the
+    // window would hide it where nobody can bring it back.
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        systemTrayIcon->show();
+}
+
+void MainWindow::connectScheduler()
+{
+    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
+    connect(scheduler, &MainNetworkThread::newRemoteListReceived, this,
+            &MainWindow::updateRemoteTree);
+    connect(this, &MainWindow::requestRefreshList, scheduler, &MainNetworkThread::refreshList);
+    connect(this, &MainWindow::startManualSyncClicked, scheduler,
+            &MainNetworkThread::startManualSync);
+    connect(scheduler, &MainNetworkThread::newDirCreated, this,
+            &MainWindow::refreshRemoteModelItem);
+    connect(scheduler, &MainNetworkThread::dirMoved, this, &MainWindow::refreshRemoteModelItem);
+    connect(scheduler, &MainNetworkThread::fileMoved, this, &MainWindow::refreshRemoteModelItem);
+    connect(scheduler, &MainNetworkThread::fileDeleted, this,
+            &MainWindow::refreshRemoteModelLayout);
+    connect(scheduler, &MainNetworkThread::dirDeleted, this,
+            &MainWindow::refreshRemoteModelLayout);
+    connect(scheduler, &MainNetworkThread::fileUploaded, this,
+            &MainWindow::refreshRemoteModelItem);
+    connect(scheduler, &MainNetworkThread::fileDownloaded, this, &MainWindow::refreshLocalModel);
+    connect(scheduler, &MainNetworkThread::refreshProgress, this,
+            &MainWindow::refreshingProgress);
+    connect(scheduler, &MainNetworkThread::queueEmpty, this, &MainWindow::manualTransferDone);
+}
+
+void MainWindow::readSettings()
+{
+    const SettingsFile::WindowLayout layout = SettingsFile().load();
+    resize(layout.size);
+    move(layout.pos);
+    restoreState(layout.state, 0);
+    // The first run's default size is too small for the toolbars with their texts:
+    // the window grows to show every button, as far as the screen allows.
+    if (layout.size == QSize(SettingsFile::DefaultWidth, SettingsFile::DefaultHeight) && screen())
+        resize(size().expandedTo(sizeHint()).boundedTo(screen()->availableGeometry().size()));
+
+    const Settings *store = Settings::getInstance();
+    const Settings::SyncType syncType = store->getSyncType();
+    prefsDialog->setManualSyncCheck(syncType != Settings::BackgroundSync
+                                    && syncType != Settings::TimerSync);
+    prefsDialog->setDropSyncCheck(syncType == Settings::BackgroundSync);
+    prefsDialog->setTimerSyncCheck(syncType == Settings::TimerSync);
+    prefsDialog->setLogin(store->getLogin());
+    prefsDialog->setPassword(store->getPass());
+    prefsDialog->setDefaultDownloadDirectory(store->getDefaultDownloadDirectory());
+    prefsDialog->setSyncTime(store->getSyncTime());
+    prefsDialog->setStreamsCount(store->getStreamsCount());
+}
+
+void MainWindow::writeSettings()
+{
+    SettingsFile file;
+    if (!file.save({size(), pos(), saveState(0)})) {
+        QMessageBox::warning(this, tr("Settings not saved"),
+                             tr("The settings could not be saved: %1").arg(file.errorString()));
+    }
+}
+
+void MainWindow::refreshClicked()
+{
+    qCDebug(lcApp) << "refresh clicked threadid=" << QThread::currentThreadId();
+    remoteTree->setEnabled(false);
+    Q_EMIT requestRefreshList();
+    if (Settings::getInstance()->getSyncType() == Settings::ManualSync)
+        syncClicked();
+}
+
+void MainWindow::updateRemoteTree(QString receivedData)
+{
+    refreshAction->setText(tr("Refresh My Kelvarhold"));
+    refreshAction->setIcon(QIcon(QStringLiteral(":/icons/refreshIcon")));
+    qCDebug(lcApp) << "MainWindow: New Remote Tree Received threadid" << QThread::currentThreadId();
+    // The previous model stays a child of the window: queued commands may still hold
+    // its items.
+    auto *model = new RemoteFilesTreeModel(receivedData, this);
+    remoteTree->setModel(model);
+    connect(model, &RemoteFilesTreeModel::expandItem, remoteTree, &QTreeView::expand);
+    connect(model, &RemoteFilesTreeModel::collapseAllItems, remoteTree, &QTreeView::collapseAll);
+    localTree->setRemoteModel(model);
+    // The user's root folder opens, so that the tree is seen at once.
+    remoteTree->expand(model->index(0, 0));
+    remoteTree->resizeColumnToContents(0);
+    remoteTree->resizeColumnToContents(model->columnCount() - 1);
+}
+
+void MainWindow::refreshRemoteModelItem(RemoteFilesTreeItem *item)
+{
+    RemoteFilesTreeModel *model = remoteTree->getModelAsRemoteFileTreeModel();
+    if (!model || !item)
+        return;
+    const QModelIndex index = model->getIndexByItem(item, remoteTree->rootIndex());
+    // An item of an older list is no longer shown.
+    if (!index.isValid())
+        return;
+    remoteTree->refreshModelData(index.siblingAtColumn(0), index.siblingAtColumn(4));
+}
+
+void MainWindow::refreshRemoteModelLayout()
+{
+    remoteTree->refreshModelLayout();
+}
+
+void MainWindow::refreshLocalModel(RemoteFilesTreeItem *fileItem, QString downloadPath)
+{
+    Q_UNUSED(fileItem)
+    localTree->refreshLocalModel(downloadPath);
+}
+
+void MainWindow::refreshLocalTreeClicked()
+{
+    // The file system model follows the disk by itself (folders, and files too when
+    // watching files is on); what it cannot notice is a pending mark that ended or a
+    // new default folder, which are read anew when every shown row is painted again.
+    localTree->viewport()->update();
+}
+
+void MainWindow::syncClicked()
+{
+    if (!transferInfoDialog)
+        return;
+    if (Settings::getInstance()->getSyncType() == Settings::ManualSync) {
+        Q_EMIT startManualSyncClicked();
+        transferInfoDialog->setWindowModality(Qt::ApplicationModal);
+        transferInfoDialog->show();
+    } else {
+        transferInfoDialog->setWindowModality(Qt::NonModal);
+        transferInfoDialog->setVisible(!transferInfoDialog->isVisible());
+    }
+}
+
+void MainWindow::settingChanged(Settings::SettingType settingType)
+{
+    if (settingType != Settings::SyncSetting || !syncAction)
+        return;
+    syncAction->setText(Settings::getInstance()->getSyncType() != Settings::ManualSync
+                            ? tr("View Progress")
+                            : tr("Sync"));
+}
+
+void MainWindow::prefsClicked()
+{
+    if (!prefsDialog || prefsDialog->exec() != QDialog::Accepted)
+        return;
+    Settings *store = Settings::getInstance();
+    const QString previousDirectory = store->getDefaultDownloadDirectory();
+    store->setLogin(prefsDialog->getLogin());
+    store->setPass(prefsDialog->getPassword());
+    if (prefsDialog->getManualSyncCheck())
+        store->setSyncType(Settings::ManualSync);
+    if (prefsDialog->getDropSyncCheck())
+        store->setSyncType(Settings::BackgroundSync);
+    if (prefsDialog->getTimerSyncCheck())
+        store->setSyncType(Settings::TimerSync);
+    store->setSyncTime(prefsDialog->getSyncTime());
+    store->setDefaultDownloadDirectory(prefsDialog->getDefaultDownloadDirectory());
+    store->setStreamsCount(prefsDialog->getStreamsCount());
+    // The default download folder has its own icon in the local pane.
+    localTree->refreshLocalModel(previousDirectory);
+    localTree->refreshLocalModel(store->getDefaultDownloadDirectory());
+}
+
+void MainWindow::aboutClicked()
+{
+    if (aboutDialog)
+        aboutDialog->exec();
+}
+
+void MainWindow::uploadClicked()
+{
+    RemoteFilesTreeModel *model = remoteTree->getModelAsRemoteFileTreeModel();
+    if (!model || !model->getRootItem()) {
+        QMessageBox::information(this, tr("Upload"),
+                                 tr("Press \"Connect\" first: the remote tree is not loaded yet."));
+        return;
+    }
+    LocalFilesTreeModel *localModel = localTree->getLocalModel();
+    // The selection holds one index per column of each row.
+    QSet<QString> handled;
+    const QModelIndexList selected = localTree->selectionModel()->selectedIndexes();
+    for (const QModelIndex &index : selected) {
+        const QFileInfo fileInfo = localModel->fileInfo(index);
+        if (handled.contains(fileInfo.absoluteFilePath()))
+            continue;
+        handled.insert(fileInfo.absoluteFilePath());
+        model->addNewItemToModel(fileInfo, nullptr);
+    }
+    refreshRemoteModelLayout();
+}
+
+void MainWindow::downloadClicked()
+{
+    RemoteFilesTreeModel *model = remoteTree->getModelAsRemoteFileTreeModel();
+    const QModelIndexList selected = remoteTree->selectionModel()->selectedIndexes();
+    if (!model || selected.isEmpty())
+        return;
+    const QString directory = Settings::getInstance()->getDefaultDownloadDirectory();
+    // Without a default folder the targets would land in the file system's root.
+    if (directory.isEmpty() || !QFileInfo(directory).isDir()) {
+        QMessageBox::warning(this, tr("Download"),
+                             tr("Choose an existing default download folder first: in Options, "
+                                "or with \"Set as default\" on a local folder."));
+        return;
+    }
+    QList<RemoteFilesTreeItem *> done;
+    for (const QModelIndex &index : selected) {
+        RemoteFilesTreeItem *item = model->getItem(index.row(), index.parent());
+        if (item)
+            downloadItem(item, done, QString());
+    }
+    localTree->refreshLocalModel(directory);
+}
+
+void MainWindow::downloadItem(RemoteFilesTreeItem *item, QList<RemoteFilesTreeItem *> &done,
+                              const QString &path)
+{
+    if (done.contains(item))
+        return;
+    const QString directory = Settings::getInstance()->getDefaultDownloadDirectory();
+    LocalFilesTreeModel *localModel = localTree->getLocalModel();
+    QSettings settings;
+    if (item->isDir()) {
+        localModel->addDirToModel(item, LocalFilesTreeModel::joinPath(directory, path), settings);
+    } else {
+        localModel->createFile(item, LocalFilesTreeModel::joinPath(directory, item->getItemInnerName()),
+                               settings);
+    }
+    done.append(item);
+}
+
+void MainWindow::manualTransferDone()
+{
+    if (Settings::getInstance()->getSyncType() == Settings::ManualSync && transferInfoDialog)
+        transferInfoDialog->hide();
+    remoteTree->setEnabled(true);
+}
+
+void MainWindow::refreshingProgress(CommandInfo *commandInfo)
+{
+    const std::unique_ptr<CommandInfo> info(commandInfo);
+    if (!info)
+        return;
+    const QString message = CommandFeedback::getMessage(*info);
+    const CommandInfo::CommandState state = info->getCommandState();
+    if (state == CommandInfo::Finished && info->getCommandResult() != BaseCommand::NoError) {
+        remoteTree->setEnabled(false);
+        const CommandFeedback::ErrorTexts texts =
+            CommandFeedback::getErrorTexts(info->getCommandResult());
+        QMessageBox box(QMessageBox::Critical, texts.title, texts.text, QMessageBox::Ok, this);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.exec();
+    }
+    if (transferInfoDialog) {
+        switch (state) {
+        case CommandInfo::Started:
+            transferInfoDialog->createProgress(info->getCommandId(), info->getProgressState(),
+                                               message);
+            break;
+        case CommandInfo::Processing:
+            transferInfoDialog->setProgressValue(
+                info->getCommandId(), info->getProgressState(), message,
+                CommandFeedback::getTimeText(info->getProgressRemainTime()),
+                CommandFeedback::getSpeedText(info->getProgressSpeed()));
+            break;
+        case CommandInfo::Finished:
+            transferInfoDialog->deleteProgress(info->getCommandId(), info->getProgressState(),
+                                               message);
+            break;
+        }
+    }
+    if (state == CommandInfo::Processing) {
+        qCDebug(lcApp).noquote() << message + QStringLiteral(": %1%; time=%2")
+                                                  .arg(info->getProgressState())
+                                                  .arg(info->getProgressRemainTime());
+    } else {
+        qCDebug(lcApp).noquote() << message;
+        progressStateStatusBarLabel->setText(message);
+    }
+}
+
+void MainWindow::systemTrayIconActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::DoubleClick)
+        setVisible(!isVisible());
+}
+
+void MainWindow::nonImplementedButtonClicked()
+{
+    QMessageBox::information(this, QStringLiteral("Not implemented"),
+                             QStringLiteral("Sorry, but this button is not implemented yet."));
+}
+
+void MainWindow::exitClicked()
+{
+    forceClose = true;
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (systemTrayIcon->isVisible() && !forceClose) {
+        hide();
+        event->ignore();
+        return;
+    }
+    writeSettings();
+    event->accept();
+    aboutDialog.reset();
+    prefsDialog.reset();
+    transferInfoDialog.reset();
+    // The program does not end when its last window closes (the window may be hidden in
+    // the tray while the transfer window is closed); it ends here.
+    QCoreApplication::quit();
+}

@@ -1,0 +1,34 @@
+#include "startup.h"
+
+#include "settings.h"
+
+#include <QMessageBox>
+#include <QSettings>
+#include <QThreadPool>
+
+void StartUp::configureApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("PelorinClient"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("0.87"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Kelvarhold"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("kelvarhold.net"));
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QThreadPool::globalInstance()->setMaxThreadCount(MaxThreadCount);
+}
+
+bool StartUp::isAccountIncomplete()
+{
+    const Settings *settings = Settings::getInstance();
+    const QString login = settings->getLogin();
+    const QString pass = settings->getPass();
+    return login.isEmpty() || pass.isEmpty();
+}
+
+void StartUp::warnOnIncompleteAccount(QWidget *window)
+{
+    if (!isAccountIncomplete())
+        return;
+    QMessageBox::warning(window, tr("Warning!"),
+                         tr("Login or Password is empty!\nPlease, open the preferences dialog "
+                            "and fill it."));
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QCoreApplication>
+
+class QWidget;
+
+// What the entry point does before and after building the main window: the names
+// under which Qt files the settings, the settings format, the thread pool, and the
+// warning about an account that is not configured.
+class StartUp final
+{
+    Q_DECLARE_TR_FUNCTIONS(StartUp)
+
+public:
+    static constexpr int MaxThreadCount = 250;
+
+    // Application and organisation names, version, INI settings, thread pool.
+    static void configureApplication();
+    // True when the login is empty, or a login is stored without a password.
+    static bool isAccountIncomplete();
+    // The "Warning!" box over `window` when the account is incomplete; nothing else
+    // follows from it.
+    static void warnOnIncompleteAccount(QWidget *window);
+};

@@ -1,0 +1,469 @@
+#include "devserverprocess.h"
+#include "dialogs/preferencesdialog.h"
+#include "dialogs/transferinfodialog.h"
+#include "localtree/localfilestreemodel.h"
+#include "localtree/localtreewidget.h"
+#include "mainwindow.h"
+#include "modalanswers.h"
+#include "network/commandinfo.h"
+#include "network/mainnetworkthread.h"
+#include "remotelistfixture.h"
+#include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotefilestreemodel.h"
+#include "remotetree/remotetreewidget.h"
+#include "settings.h"
+#include "settingsfile.h"
+#include "startup.h"
+
+#include <QAction>
+#include <QDirIterator>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QtTest>
+
+namespace {
+
+QAction *findAction(const MainWindow &window, const QString &text)
+{
+    const QList<QAction *> actions = window.findChildren<QAction *>();
+    for (QAction *action : actions) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+QStringList treeBelow(const QString &root)
+{
+    QStringList entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries.append(it.next().mid(root.size()));
+    entries.sort();
+    return entries;
+}
+
+} // namespace
+
+class TestMainWindow final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void startUpConfiguration();
+    void startUpWarning_data();
+    void startUpWarning();
+    void connectBuildsTree();
+    void wrongPasswordIsReported();
+    void feedbackRowsAndStatus();
+    void syncButtonFollowsPolicy();
+    void titleBarCloseWithoutTray();
+    void titleBarCloseWithTray();
+    void trayDoubleClickToggles();
+    void uploadSelectionAddsOnce();
+    void downloadRefusesHostileNames();
+    void downloadNeedsDefaultFolder();
+
+private:
+    void writeIni(const QString &login, const QString &pass, int sync = Settings::BackgroundSync);
+    // Waits until the scheduler has nothing queued or running, confirming any failure
+    // box on the way (a transfer the test did not ask for may fail against the server).
+    void drainScheduler();
+    void connectAndWait(MainWindow &window);
+
+    QTemporaryDir config;
+    DevServerProcess server;
+    std::unique_ptr<QTemporaryDir> files;
+};
+
+void TestMainWindow::initTestCase()
+{
+    StartUp::configureApplication();
+    QVERIFY(config.isValid());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
+    QVERIFY2(server.start({QStringLiteral("--demo")}), qPrintable(server.errorText()));
+}
+
+void TestMainWindow::init()
+{
+    QFile::remove(SettingsFile().fileName());
+    files = std::make_unique<QTemporaryDir>();
+    writeIni(QStringLiteral("demo"), QStringLiteral("demo"));
+}
+
+void TestMainWindow::cleanup()
+{
+    drainScheduler();
+    files.reset();
+}
+
+void TestMainWindow::writeIni(const QString &login, const QString &pass, int sync)
+{
+    QSettings ini(SettingsFile().fileName(), QSettings::IniFormat);
+    ini.setValue(QStringLiteral("UserOptions/Account/login"), login);
+    ini.setValue(QStringLiteral("UserOptions/Account/pass"), pass);
+    ini.setValue(QStringLiteral("UserOptions/defaultdownloaddirectory"),
+                 files ? files->filePath(QStringLiteral("parent/dl")) : QString());
+    ini.setValue(QStringLiteral("Sync/sync"), sync);
+    ini.setValue(QStringLiteral("Network/Server/serverhost"), server.host());
+    ini.setValue(QStringLiteral("Network/Server/serverport"), server.port());
+    ini.sync();
+    if (files)
+        QDir().mkpath(files->filePath(QStringLiteral("parent/dl")));
+}
+
+void TestMainWindow::drainScheduler()
+{
+    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
+    QTimer confirm;
+    connect(&confirm, &QTimer::timeout, this, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->reject();
+    });
+    confirm.start(10);
+    QTRY_VERIFY_WITH_TIMEOUT(scheduler->getQueuedCommandIds().isEmpty()
+                                 && scheduler->getRunningCommandIds().isEmpty(),
+                             20000);
+}
+
+void TestMainWindow::connectAndWait(MainWindow &window)
+{
+    QAction *connectAction = findAction(window, QStringLiteral("Connect"));
+    QVERIFY(connectAction);
+    connectAction->trigger();
+    QVERIFY(!window.getRemoteTree()->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(window.getRemoteTree()->getModelAsRemoteFileTreeModel()->getRootItem(),
+                             15000);
+    QTRY_VERIFY_WITH_TIMEOUT(window.getRemoteTree()->isEnabled(), 15000);
+}
+
+void TestMainWindow::startUpConfiguration()
+{
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("PelorinClient"));
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("0.87"));
+    QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Kelvarhold"));
+    QCOMPARE(QSettings::defaultFormat(), QSettings::IniFormat);
+    QCOMPARE(QThreadPool::globalInstance()->maxThreadCount(), StartUp::MaxThreadCount);
+}
+
+void TestMainWindow::startUpWarning_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("pass");
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("nothing stored") << "" << "" << true;
+    QTest::newRow("no password") << "demo" << "" << true;
+    QTest::newRow("no login") << "" << "demo" << true;
+    QTest::newRow("both") << "demo" << "demo" << false;
+}
+
+void TestMainWindow::startUpWarning()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, pass);
+    QFETCH(bool, warned);
+    writeIni(login, pass);
+    MainWindow window;
+    window.show();
+    QWidget *parent = nullptr;
+    QString title;
+    QString text;
+    ModalAnswers answers(warned ? QList<ModalAnswers::Answer>{[&](QWidget *box) {
+                             parent = box->parentWidget();
+                             title = box->windowTitle();
+                             text = qobject_cast<QMessageBox *>(box)->text();
+                             ModalAnswers::click(QDialogButtonBox::Ok)(box);
+                         }}
+                                : QList<ModalAnswers::Answer>{});
+    StartUp::warnOnIncompleteAccount(&window);
+    QVERIFY(answers.allAnswered());
+    QCOMPARE(answers.seen().size(), warned ? 1 : 0);
+    if (warned) {
+        QCOMPARE(parent, &window);
+        QCOMPARE(title, QStringLiteral("Warning!"));
+        QCOMPARE(text, QStringLiteral("Login or Password is empty!\nPlease, open the preferences "
+                                      "dialog and fill it."));
+    }
+}
+
+void TestMainWindow::connectBuildsTree()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.getStatusText(), QStringLiteral("Program started"));
+    // Nothing is fetched before Connect.
+    QVERIFY(!window.getRemoteTree()->getModelAsRemoteFileTreeModel()->getRootItem());
+    connectAndWait(window);
+    RemoteFilesTreeModel *model = window.getRemoteTree()->getModelAsRemoteFileTreeModel();
+    const QModelIndex top = model->index(0, 0);
+    QCOMPARE(top.data().toString(), QStringLiteral("demo's My Kelvarhold"));
+    QStringList names;
+    for (int row = 0; row < model->rowCount(top); ++row)
+        names.append(model->index(row, 0, top).data().toString());
+    QVERIFY2(names.contains(QStringLiteral("Documents")) && names.contains(QStringLiteral("Pictures")),
+             qPrintable(names.join(QLatin1Char(','))));
+    QVERIFY(window.getRemoteTree()->isExpanded(top));
+    QCOMPARE(window.getStatusText(), QStringLiteral("Refresh list finished."));
+    QVERIFY(findAction(window, QStringLiteral("Refresh My Kelvarhold")));
+
+    const QByteArray shot = qgetenv("PELORIN_SCREENSHOT");
+    if (!shot.isEmpty()) {
+        window.resize(1100, 640);
+        QTest::qWait(300);
+        QVERIFY(window.grab().save(QString::fromLocal8Bit(shot)));
+    }
+}
+
+void TestMainWindow::wrongPasswordIsReported()
+{
+    writeIni(QStringLiteral("demo"), QStringLiteral("wrong"));
+    MainWindow window;
+    window.show();
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    ModalAnswers answers({[&](QWidget *widget) {
+        auto *box = qobject_cast<QMessageBox *>(widget);
+        QVERIFY(box);
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        box->button(QMessageBox::Ok)->click();
+    }});
+    findAction(window, QStringLiteral("Connect"))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(answers.allAnswered(), 15000);
+    QCOMPARE(title, QStringLiteral("Incorrect Password"));
+    QCOMPARE(text, QStringLiteral("Please, check your password in Options and retry."));
+    QCOMPARE(icon, QMessageBox::Critical);
+    const QString failed = QStringLiteral(
+        "Refresh list finished.: <b><font color=\"Red\">Incorrect Password</font></b>");
+    QTRY_COMPARE(window.getStatusText(), failed);
+    // The transfer row keeps the failure until the next command starts.
+    QStringList rows;
+    const QList<QLabel *> labels = window.getTransferInfoDialog()->findChildren<QLabel *>(
+        QStringLiteral("messageLabel"));
+    for (QLabel *label : labels)
+        rows.append(label->text());
+    QCOMPARE(rows, QStringList{failed});
+    // No list arrived; the view comes back once the queue is empty.
+    QVERIFY(!window.getRemoteTree()->getModelAsRemoteFileTreeModel()->getRootItem());
+    QTRY_VERIFY(window.getRemoteTree()->isEnabled());
+}
+
+void TestMainWindow::feedbackRowsAndStatus()
+{
+    MainWindow window;
+    window.show();
+    TransferInfoDialog *transfers = window.getTransferInfoDialog();
+    const auto rowText = [transfers](const char *label) {
+        const QList<QLabel *> labels = transfers->findChildren<QLabel *>(QLatin1String(label));
+        return labels.size() == 1 ? labels.first()->text() : QStringLiteral("%1 rows").arg(labels.size());
+    };
+    ModalAnswers noBox({});
+    window.refreshingProgress(new CommandInfo(901, CommandInfo::Started, QStringLiteral("Download"),
+                                              BaseCommand::NoError, 0, 0, 0.0));
+    QCOMPARE(window.getStatusText(), QStringLiteral("Download started."));
+    QCOMPARE(rowText("messageLabel"), QStringLiteral("Download started."));
+    // Progress reports fill the row and leave the status line alone.
+    window.refreshingProgress(new CommandInfo(901, CommandInfo::Processing,
+                                              QStringLiteral("Download"), BaseCommand::NoError,
+                                              40, 3725, 12.5));
+    QCOMPARE(window.getStatusText(), QStringLiteral("Download started."));
+    QCOMPARE(rowText("messageLabel"), QStringLiteral("Download in process."));
+    QCOMPARE(rowText("timeLabel"), QStringLiteral("Time estimated: 01h 02m 05s"));
+    QCOMPARE(rowText("speedLabel"), QStringLiteral(" 12.50Kb/s"));
+    QCOMPARE(transfers->findChild<QProgressBar *>()->value(), 40);
+    window.refreshingProgress(new CommandInfo(901, CommandInfo::Finished,
+                                              QStringLiteral("Download"), BaseCommand::NoError,
+                                              100, 0, 0.0));
+    QCOMPARE(window.getStatusText(), QStringLiteral("Download finished."));
+    QCOMPARE(rowText("messageLabel"), QStringLiteral("Download finished."));
+    QCOMPARE(rowText("timeLabel"), QString());
+    QVERIFY(noBox.seen().isEmpty());
+}
+
+void TestMainWindow::syncButtonFollowsPolicy()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(findAction(window, QStringLiteral("View Progress")));
+    QAction *sync = findAction(window, QStringLiteral("View Progress"));
+    TransferInfoDialog *transfers = window.getTransferInfoDialog();
+    sync->trigger();
+    QVERIFY(transfers->isVisible());
+    QCOMPARE(transfers->windowModality(), Qt::NonModal);
+    sync->trigger();
+    QVERIFY(!transfers->isVisible());
+
+    // Switching to the manual policy in Options turns it back into "Sync".
+    ModalAnswers answers({ModalAnswers::fillAndClick(
+        [](QWidget *dialog) {
+            dialog->findChild<QRadioButton *>(QStringLiteral("manualSync"))->setChecked(true);
+        },
+        QDialogButtonBox::Ok)});
+    findAction(window, QStringLiteral("Options"))->trigger();
+    QVERIFY(answers.allAnswered());
+    QCOMPARE(Settings::getInstance()->getSyncType(), Settings::ManualSync);
+    QCOMPARE(sync->text(), QStringLiteral("Sync"));
+
+    Settings::getInstance()->setSyncType(Settings::TimerSync);
+    QCOMPARE(sync->text(), QStringLiteral("View Progress"));
+    Settings::getInstance()->setSyncType(Settings::ManualSync);
+    QCOMPARE(sync->text(), QStringLiteral("Sync"));
+    // Under the manual policy "Sync" shows the transfers modal until the queue is empty.
+    sync->trigger();
+    QVERIFY(transfers->isVisible());
+    QCOMPARE(transfers->windowModality(), Qt::ApplicationModal);
+    QTRY_VERIFY_WITH_TIMEOUT(!transfers->isVisible(), 10000);
+}
+
+void TestMainWindow::titleBarCloseWithoutTray()
+{
+    const QString ini = SettingsFile().fileName();
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    QVERIFY(!window->findChild<QSystemTrayIcon *>()->isVisible());
+    QFile::remove(ini);
+    QVERIFY(window->close());
+    QVERIFY(!window->isVisible());
+    QSettings saved(ini, QSettings::IniFormat);
+    QCOMPARE(saved.value(QStringLiteral("UserOptions/Account/login")).toString(),
+             QStringLiteral("demo"));
+    QVERIFY(!(QFile::permissions(ini) & (QFileDevice::ReadGroup | QFileDevice::ReadOther)));
+    // The long-lived windows went with it.
+    QVERIFY(!window->getTransferInfoDialog());
+}
+
+void TestMainWindow::titleBarCloseWithTray()
+{
+    const QString ini = SettingsFile().fileName();
+    MainWindow window;
+    window.show();
+    // No tray exists here; a shown icon stands in for one.
+    window.findChild<QSystemTrayIcon *>()->show();
+    QFile::remove(ini);
+    QVERIFY(!window.close());
+    QVERIFY(!window.isVisible());
+    QVERIFY(!QFile::exists(ini));
+    QVERIFY(window.getTransferInfoDialog());
+
+    // "Close client" really closes and saves, tray or not.
+    findAction(window, QStringLiteral("Close client"))->trigger();
+    QVERIFY(QFile::exists(ini));
+    QVERIFY(!window.getTransferInfoDialog());
+}
+
+void TestMainWindow::trayDoubleClickToggles()
+{
+    MainWindow window;
+    window.show();
+    QSystemTrayIcon *tray = window.findChild<QSystemTrayIcon *>();
+    Q_EMIT tray->activated(QSystemTrayIcon::Trigger);
+    QVERIFY(window.isVisible());
+    Q_EMIT tray->activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(!window.isVisible());
+    Q_EMIT tray->activated(QSystemTrayIcon::Context);
+    QVERIFY(!window.isVisible());
+    Q_EMIT tray->activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(window.isVisible());
+}
+
+void TestMainWindow::uploadSelectionAddsOnce()
+{
+    MainWindow window;
+    window.show();
+    connectAndWait(window);
+    const QString path = files->filePath(QStringLiteral("upload-me.txt"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("hello");
+    file.close();
+    LocalTreeWidget *local = window.getLocalTree();
+    QModelIndex index;
+    QTRY_VERIFY((index = local->getLocalModel()->index(path)).isValid());
+    local->selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QVERIFY(local->selectionModel()->selectedIndexes().size() > 1);
+    RemoteFilesTreeModel *model = window.getRemoteTree()->getModelAsRemoteFileTreeModel();
+    QSignalSpy uploads(model, &RemoteFilesTreeModel::uploadFile);
+    findAction(window, QStringLiteral("Upload"))->trigger();
+    QCOMPARE(uploads.count(), 1);
+    int named = 0;
+    const QList<RemoteFilesTreeItem *> children = model->getRootItem()->getChildItems();
+    for (const RemoteFilesTreeItem *child : children)
+        named += child->getItemInnerName() == QLatin1String("upload-me.txt") ? 1 : 0;
+    QCOMPARE(named, 1);
+}
+
+void TestMainWindow::downloadRefusesHostileNames()
+{
+    MainWindow window;
+    window.show();
+    const QString target = files->filePath(QStringLiteral("parent/dl"));
+    QCOMPARE(Settings::getInstance()->getDefaultDownloadDirectory(), target);
+    QFile keep(files->filePath(QStringLiteral("parent/keep.txt")));
+    QVERIFY(keep.open(QIODevice::WriteOnly));
+    keep.close();
+    // A list as a hostile server could send it: a folder named "..", holding a file that
+    // would overwrite keep.txt next to the download folder.
+    window.updateRemoteTree(QStringList{
+        RemoteListFixture::line(30, true, QStringLiteral(".."), 0),
+        RemoteListFixture::line(31, false, QStringLiteral("keep.txt"), 30, 4),
+        RemoteListFixture::line(32, true, QStringLiteral("ok"), 0),
+        RemoteListFixture::line(33, false, QStringLiteral("good.txt"), 32, 4),
+    }.join(QLatin1Char('\n')));
+    RemoteTreeWidget *remote = window.getRemoteTree();
+    RemoteFilesTreeModel *model = remote->getModelAsRemoteFileTreeModel();
+    const QModelIndex top = model->index(0, 0);
+    QCOMPARE(model->rowCount(top), 2);
+    for (int row = 0; row < 2; ++row)
+        remote->selectionModel()->select(model->index(row, 0, top),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const QStringList before = treeBelow(files->path());
+    QString told;
+    ModalAnswers answers({[&](QWidget *widget) {
+        auto *box = qobject_cast<QMessageBox *>(widget);
+        QVERIFY(box);
+        told = box->text();
+        box->button(QMessageBox::Ok)->click();
+    }});
+    findAction(window, QStringLiteral("Download"))->trigger();
+    QVERIFY(answers.allAnswered());
+    QVERIFY2(told.contains(QStringLiteral("demo's My Kelvarhold/..")), qPrintable(told));
+    QStringList expected = before;
+    expected << QStringLiteral("/parent/dl/ok") << QStringLiteral("/parent/dl/ok/good.txt");
+    expected.sort();
+    QCOMPARE(treeBelow(files->path()), expected);
+    Settings::getInstance()->removeDownloadPath(target + QStringLiteral("/ok/good.txt"));
+}
+
+void TestMainWindow::downloadNeedsDefaultFolder()
+{
+    MainWindow window;
+    window.show();
+    Settings::getInstance()->setDefaultDownloadDirectory(QString());
+    window.updateRemoteTree(RemoteListFixture::line(40, false, QStringLiteral("x.txt"), 0, 1));
+    RemoteTreeWidget *remote = window.getRemoteTree();
+    RemoteFilesTreeModel *model = remote->getModelAsRemoteFileTreeModel();
+    remote->selectionModel()->select(model->index(0, 0, model->index(0, 0)),
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QSignalSpy downloads(window.getLocalTree()->getLocalModel(), &LocalFilesTreeModel::downloadFile);
+    ModalAnswers answers({ModalAnswers::click(QDialogButtonBox::Ok)});
+    findAction(window, QStringLiteral("Download"))->trigger();
+    QVERIFY(answers.allAnswered());
+    QCOMPARE(downloads.count(), 0);
+    QVERIFY(!QFile::exists(QDir::rootPath() + QStringLiteral("x.txt")));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
