@@ -1,4 +1,6 @@
 #include "devserverprocess.h"
+#include "ftpserverprocess.h"
+#include "localtree/localtreewidget.h"
 #include "fakeserver.h"
 #include "network/mainnetworkthread.h"
 #include "remotetree/remotefilestreeitem.h"
@@ -6,15 +8,17 @@
 #include "remotetree/remotetreewidget.h"
 #include "settings.h"
 
-#include <QLocale>
 #include <QSignalSpy>
+#include <QLocale>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <curl/curl.h>
 
-// The address actions of the running program, offscreen, through the views, the
+// The two address actions of the running program, offscreen, through the views, the
 // program's one scheduler and local servers: "Upload from URL" on a remote folder
-// (the development server fetches from a local HTTP server).
+// (the development server fetches from a local HTTP server) and "Download from URL"
+// on a local folder.
 class TestUrlActions : public QObject
 {
     Q_OBJECT
@@ -22,6 +26,8 @@ class TestUrlActions : public QObject
 private Q_SLOTS:
     void initTestCase();
     void uploadFromUrlOnARemoteFolder();
+    void downloadFromUrlOnALocalFolder_data();
+    void downloadFromUrlOnALocalFolder();
 
 private:
     DevServerProcess devServer;
@@ -82,6 +88,53 @@ void TestUrlActions::uploadFromUrlOnARemoteFolder()
     QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("Yes"));
     QCOMPARE(model.index(0, 1, root).data().toString(), QLocale().toString(body.size() / 1024) + " KB");
     QVERIFY(web.received(0, webPort).startsWith("GET /pics/Holiday%20photo.jpg?size=big HTTP/1.1\r\n"));
+}
+
+void TestUrlActions::downloadFromUrlOnALocalFolder_data()
+{
+    QTest::addColumn<bool>("ftp");
+    QTest::newRow("http") << false;
+    QTest::newRow("ftp") << true;
+}
+
+void TestUrlActions::downloadFromUrlOnALocalFolder()
+{
+    QFETCH(bool, ftp);
+    const QByteArray body = "bytes from " + QByteArray(ftp ? "ftp" : "http");
+    QTemporaryDir folder;
+    QTemporaryDir ftpRoot;
+    QVERIFY(folder.isValid() && ftpRoot.isValid());
+    FakeServer web;
+    FtpServerProcess ftpServer;
+    QString url;
+    if (ftp) {
+        QVERIFY(QDir(ftpRoot.path()).mkpath(QStringLiteral("pub")));
+        QFile file(ftpRoot.filePath(QStringLiteral("pub/Report 2026.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(body);
+        file.close();
+        QVERIFY2(ftpServer.start(ftpRoot.path()), qPrintable(ftpServer.errorText()));
+        url = QStringLiteral("ftp://127.0.0.1:%1/pub/Report%202026.txt").arg(ftpServer.port());
+    } else {
+        const quint16 port = web.openDataPort(
+            FakeScript().awaitText("\r\n\r\n").send(FakeScript::httpResponse(200, body)).close());
+        url = QStringLiteral("http://127.0.0.1:%1/docs/Report%202026.txt?v=2").arg(port);
+    }
+    const QString target = folder.filePath(QStringLiteral("Report 2026.txt"));
+
+    LocalTreeWidget view;
+    view.resize(600, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy downloaded(MainNetworkThread::getInstance(), &MainNetworkThread::urlDownloaded);
+    view.addNewUrl(url, folder.path());
+    QVERIFY(QFile::exists(target));
+    QTRY_COMPARE_WITH_TIMEOUT(downloaded.size(), 1, 15000);
+    QCOMPARE(downloaded.first().first().toString(), target);
+    QFile result(target);
+    QVERIFY(result.open(QIODevice::ReadOnly));
+    QCOMPARE(result.readAll(), body);
+    QVERIFY(!Settings::getInstance()->isPathDownloadable(target));
 }
 
 QTEST_MAIN(TestUrlActions)

@@ -1,0 +1,81 @@
+#include "devserverprocess.h"
+#include "network/basecommand.h"
+#include "network/mainnetworkthread.h"
+#include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotefilestreemodel.h"
+#include "remotetree/remotetreewidget.h"
+#include "settings.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+// A new folder made in the running remote pane, offscreen, through the view, the
+// scheduler and the development server: it shows "No" while its command waits in the
+// queue and "Yes" once the server has created it.
+class TestRemoteViewNewFolder : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void newFolderIsNoWhileQueuedThenYes();
+
+private:
+    DevServerProcess devServer;
+};
+
+void TestRemoteViewNewFolder::initTestCase()
+{
+    BaseCommand::registerMetaTypes();
+    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
+    QVERIFY2(devServer.start({QStringLiteral("--user"), QStringLiteral("alice:x")}),
+             qPrintable(devServer.errorText()));
+    Settings *settings = Settings::getInstance();
+    settings->setLogin(QStringLiteral("alice"));
+    settings->setPass(QStringLiteral("x"));
+    settings->setServerHost(devServer.host());
+    settings->setServerPort(devServer.port());
+    // Manual synchronisation keeps the command in the queue until the user syncs.
+    settings->setSyncType(Settings::ManualSync);
+    settings->setStreamsCount(1);
+    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
+    connect(settings, &Settings::settingChange, scheduler, &MainNetworkThread::syncModeChange);
+    scheduler->moveToThread(scheduler);
+    scheduler->start();
+    QMetaObject::invokeMethod(scheduler, "syncModeChange", Qt::QueuedConnection,
+                              Q_ARG(Settings::SettingType, Settings::SyncSetting));
+}
+
+void TestRemoteViewNewFolder::newFolderIsNoWhileQueuedThenYes()
+{
+    RemoteFilesTreeModel model{QString()};
+    RemoteTreeWidget view;
+    view.setModel(&model);
+    view.resize(600, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QModelIndex root = model.index(0, 0);
+    QVERIFY(root.isValid());
+    view.selectionModel()->select(root, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+
+    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
+    QSignalSpy created(scheduler, &MainNetworkThread::newDirCreated);
+    view.addNewDir(QStringLiteral("Holiday plans"));
+    QCOMPARE(model.rowCount(root), 1);
+    QCOMPARE(model.index(0, 0, root).data().toString(), QStringLiteral("Holiday plans"));
+    QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("No"));
+
+    // Still queued: nothing starts under manual synchronisation until asked to.
+    QTest::qWait(300);
+    QCOMPARE(created.size(), 0);
+    QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("No"));
+
+    QMetaObject::invokeMethod(scheduler, "startManualSync", Qt::QueuedConnection);
+    QTRY_COMPARE_WITH_TIMEOUT(created.size(), 1, 15000);
+    auto *item = created.first().first().value<RemoteFilesTreeItem *>();
+    QVERIFY(item->getItemInnerId() > 0);
+    QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("Yes"));
+}
+
+QTEST_MAIN(TestRemoteViewNewFolder)
+#include "tst_remoteviewnewfolder.moc"
