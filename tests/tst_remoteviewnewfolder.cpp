@@ -1,9 +1,9 @@
 #include "devserverprocess.h"
-#include "network/basecommand.h"
 #include "network/mainnetworkthread.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
+#include "runningscheduler.h"
 #include "settings.h"
 
 #include <QSignalSpy>
@@ -26,24 +26,10 @@ private:
 
 void TestRemoteViewNewFolder::initTestCase()
 {
-    BaseCommand::registerMetaTypes();
-    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
     QVERIFY2(devServer.start({QStringLiteral("--user"), QStringLiteral("alice:x")}),
              qPrintable(devServer.errorText()));
-    Settings *settings = Settings::getInstance();
-    settings->setLogin(QStringLiteral("alice"));
-    settings->setPass(QStringLiteral("x"));
-    settings->setServerHost(devServer.host());
-    settings->setServerPort(devServer.port());
     // Manual synchronisation keeps the command in the queue until the user syncs.
-    settings->setSyncType(Settings::ManualSync);
-    settings->setStreamsCount(1);
-    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
-    connect(settings, &Settings::settingChange, scheduler, &MainNetworkThread::syncModeChange);
-    scheduler->moveToThread(scheduler);
-    scheduler->start();
-    QMetaObject::invokeMethod(scheduler, "syncModeChange", Qt::QueuedConnection,
-                              Q_ARG(Settings::SettingType, Settings::SyncSetting));
+    startSchedulerFor(devServer, QStringLiteral("alice"), QStringLiteral("x"), Settings::ManualSync, 1);
 }
 
 void TestRemoteViewNewFolder::newFolderIsNoWhileQueuedThenYes()

@@ -6,6 +6,7 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
+#include "runningscheduler.h"
 #include "settings.h"
 
 #include <QSignalSpy>
@@ -36,22 +37,11 @@ private:
 void TestUrlActions::initTestCase()
 {
     curl_global_init(CURL_GLOBAL_ALL);
-    BaseCommand::registerMetaTypes();
-    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
     QVERIFY2(devServer.start({QStringLiteral("--user"), QStringLiteral("alice:x"),
                               QStringLiteral("--progress-interval-ms"), QStringLiteral("20"),
                               QStringLiteral("--message-gap-ms"), QStringLiteral("20")}),
              qPrintable(devServer.errorText()));
-    Settings *settings = Settings::getInstance();
-    settings->setLogin(QStringLiteral("alice"));
-    settings->setPass(QStringLiteral("x"));
-    settings->setServerHost(devServer.host());
-    settings->setServerPort(devServer.port());
-    settings->setSyncType(Settings::BackgroundSync);
-    settings->setStreamsCount(3);
-    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
-    scheduler->moveToThread(scheduler);
-    scheduler->start();
+    startSchedulerFor(devServer, QStringLiteral("alice"), QStringLiteral("x"), Settings::BackgroundSync, 3);
 }
 
 void TestUrlActions::uploadFromUrlOnARemoteFolder()
