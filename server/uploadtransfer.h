@@ -22,6 +22,7 @@
 #include <QTemporaryFile>
 #include <QTimer>
 
+class HttpHead;
 struct ServerOptions;
 class Storage;
 class QTcpSocket;
@@ -61,6 +62,11 @@ private:
     void requestNextRange();
     void acceptClient();
     void readResponse();
+    // Checks the response's status and range; aborts the connection if unusable.
+    bool acceptHead(const HttpHead &head);
+    // Body bytes as they arrive: what lies in the range asked for goes to the file
+    // and into the digest.
+    void storeBody(const char *data, qint64 size);
     void connectionEnded();
     void giveUpWaiting();
     void complete();
@@ -78,6 +84,8 @@ private:
     QTcpSocket *client = nullptr;
     QTimer idleTimer;
 
+    static constexpr qint64 ReadBlockSize = 1024 * 1024;
+    QByteArray readBuffer;
     QByteArray headBytes;
     bool headRead = false;
     qint64 rangeEnd = 0;       // one past the last byte asked for on this connection

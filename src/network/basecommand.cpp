@@ -4,6 +4,7 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "settings.h"
 
+#include <QDeadlineTimer>
 #include <QMetaType>
 #include <QMutex>
 #include <QMutexLocker>
@@ -16,6 +17,7 @@ std::atomic<QThread *> BaseCommand::mainThread{nullptr};
 namespace {
 QMutex timeoutsMutex;
 BaseCommand::Timeouts currentTimeouts;
+std::atomic<int> replyCompletionMs{BaseCommand::DefaultReplyCompletionMs};
 
 // Base-10 integer as the server writes its error code: leading white space and a
 // sign are allowed, nothing may follow the digits, the value must fit 32 bits.
@@ -148,6 +150,58 @@ bool BaseCommand::writeRequestAndWaitForReply(QTcpSocket *socket, const QByteArr
         return false;
     }
     return true;
+}
+
+int BaseCommand::getReplyCompletionMs() { return replyCompletionMs; }
+void BaseCommand::setReplyCompletionMs(int ms) { replyCompletionMs = ms; }
+
+qsizetype BaseCommand::completeReplyLength(const QByteArray &buffer, bool valueExpected)
+{
+    static const QByteArray done = QByteArrayLiteral("done\n");
+    static const QByteArray error = QByteArrayLiteral("error\n");
+    static const QByteArray ready = QByteArrayLiteral("ready\n");
+    for (const QByteArray *word : {&done, &error, &ready}) {
+        if (buffer.size() < word->size() && word->startsWith(buffer))
+            return 0;
+    }
+    if (buffer.startsWith(ready)) {
+        // A port is digits with blanks around them; anything else ends it (the
+        // next reply may follow it directly).
+        for (qsizetype i = ready.size(); i < buffer.size(); ++i) {
+            const char c = buffer.at(i);
+            if (c == '\n')
+                return i + 1;
+            if (!(c >= '0' && c <= '9') && c != ' ' && c != '\t' && c != '\r')
+                return i;
+        }
+        return 0;
+    }
+    const QByteArray *word = buffer.startsWith(error) ? &error
+                           : buffer.startsWith(done) && valueExpected ? &done
+                           : nullptr;
+    if (!word)
+        return buffer.size();
+    const qsizetype end = buffer.indexOf('\n', word->size());
+    return end < 0 ? 0 : end + 1;
+}
+
+// A reply may arrive in pieces. Judging the first piece alone would report a change
+// the server has already made as failed, or dial a port cut short. So bytes are
+// collected until the reply can be judged or the peer closes: within the reply time
+// limit while the first line is incomplete, then within the shorter completion limit.
+QByteArray BaseCommand::readReply(QTcpSocket *socket, bool valueExpected) const
+{
+    QByteArray reply = socket->readAll();
+    const QDeadlineTimer deadline(getTimeouts().replyMs);
+    while (!isReplyComplete(reply, valueExpected)) {
+        const int waitMs = reply.contains('\n')
+                ? getReplyCompletionMs()
+                : int(qMax<qint64>(0, deadline.remainingTime()));
+        if (!socket->waitForReadyRead(waitMs))
+            break;
+        reply += socket->readAll();
+    }
+    return reply;
 }
 
 BaseCommand::CommandResult BaseCommand::getErrorType(const QByteArray &reply)

@@ -73,7 +73,7 @@ void DownloadFileCommand::execute()
         return;
     if (!writeRequestAndWaitForReply(controlSocket.get(), request))
         return;
-    const QByteArray reply = controlSocket->readAll();
+    const QByteArray reply = readReply(controlSocket.get(), true);
     if (!TransferReply::isReady(reply)) {
         controlSocket->disconnectFromHost();
         Q_EMIT finished(commandId, getErrorType(reply));

@@ -4,36 +4,18 @@
 #include "remotetree/protocoltextcheck.h"
 #include "remotetree/remotefilestreeitem.h"
 
-#include <QDeadlineTimer>
 #include <QTcpSocket>
 
-#include <atomic>
 #include <memory>
 
 namespace {
-std::atomic<int> replyCompletionMs{ItemCommand::DefaultReplyCompletionMs};
 const QByteArray doneWord = QByteArrayLiteral("done\n");
-const QByteArray errorWord = QByteArrayLiteral("error\n");
 } // namespace
-
-int ItemCommand::getReplyCompletionMs() { return replyCompletionMs; }
-void ItemCommand::setReplyCompletionMs(int ms) { replyCompletionMs = ms; }
 
 ItemCommand::ItemCommand(qulonglong commandId, BaseCommand::CommandType type,
                          BaseCommand::CommandExclusivity exclusivity, QObject *parent)
     : BaseCommand(commandId, type, exclusivity, parent)
 {
-}
-
-bool ItemCommand::isReplyComplete(const QByteArray &reply, bool valueExpected)
-{
-    if (doneWord.startsWith(reply) || errorWord.startsWith(reply))
-        return false;
-    if (reply.startsWith(doneWord))
-        return !valueExpected || reply.indexOf('\n', doneWord.size()) >= 0;
-    if (reply.startsWith(errorWord))
-        return reply.indexOf('\n', errorWord.size()) >= 0;
-    return true;
 }
 
 QString ItemCommand::typeStringFor(const QString &action, const QString &itemName)
@@ -90,7 +72,7 @@ void ItemCommand::execute()
         return;
     if (!writeRequestAndWaitForReply(socket.get(), request))
         return;
-    const QByteArray reply = readReply(socket.get());
+    const QByteArray reply = readReply(socket.get(), isValueExpected());
     socket->disconnectFromHost();
     socket.reset();
 
@@ -98,25 +80,4 @@ void ItemCommand::execute()
             ? applySuccess(reply.mid(doneWord.size()))
             : getErrorType(reply);
     Q_EMIT finished(commandId, result);
-}
-
-// A reply may arrive in pieces. Judging the first piece alone would report a change
-// the server has already made as failed (and a new folder would keep id 0, sending
-// everything queued inside it to the root folder). So bytes are collected until the
-// reply can be judged or the peer closes: within the reply time limit while the
-// first line is incomplete, then within the shorter completion limit.
-QByteArray ItemCommand::readReply(QTcpSocket *socket) const
-{
-    QByteArray reply = socket->readAll();
-    const QDeadlineTimer deadline(getTimeouts().replyMs);
-    const bool valueExpected = isValueExpected();
-    while (!isReplyComplete(reply, valueExpected)) {
-        const int waitMs = reply.contains('\n')
-                ? getReplyCompletionMs()
-                : int(qMax<qint64>(0, deadline.remainingTime()));
-        if (!socket->waitForReadyRead(waitMs))
-            break;
-        reply += socket->readAll();
-    }
-    return reply;
 }

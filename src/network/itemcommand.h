@@ -14,26 +14,12 @@
 #include <QByteArray>
 #include <QString>
 
-class QTcpSocket;
 class RemoteFilesTreeItem;
 
 class ItemCommand : public BaseCommand
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ItemCommand)
-
-public:
-    // Once the reply's first line has arrived, how long to wait for the rest of a
-    // value or error code that the server neither ended with a line feed nor
-    // followed by closing the connection. Tests shorten it.
-    static constexpr int DefaultReplyCompletionMs = 1000;
-    static int getReplyCompletionMs();
-    static void setReplyCompletionMs(int ms);
-
-    // True once `reply` can be judged: it is neither empty nor a strict prefix of
-    // "done\n" or "error\n", and an expected value or an error code is ended by a
-    // line feed.
-    static bool isReplyComplete(const QByteArray &reply, bool valueExpected);
 
 public Q_SLOTS:
     void execute() override;
@@ -62,7 +48,4 @@ protected:
     static bool appendPlaceFields(QByteArray &request, const RemoteFilesTreeItem *item);
     // Takes a deleted item out of its parent's children.
     static void unlinkFromParent(RemoteFilesTreeItem *item);
-
-private:
-    QByteArray readReply(QTcpSocket *socket) const;
 };
