@@ -71,6 +71,8 @@ public:
     };
     static Timeouts getTimeouts();
     static void setTimeouts(const Timeouts &timeouts);
+    // How often a waiting command looks whether it has been asked to stop.
+    static constexpr int StopCheckMs = 50;
 
     // Once a reply's first line has arrived, how long to wait for the rest of a
     // value or error code that the server neither ended with a line feed nor
@@ -146,6 +148,12 @@ protected:
     // What has arrived and what follows of the reply, until it can be judged, the
     // peer closes, or the limits expire (see completeReplyLength()).
     QByteArray readReply(QTcpSocket *socket, bool valueExpected) const;
+
+    // QTcpSocket's waits, given up early when the scheduler asks this command to stop
+    // (QThread::requestInterruption: the window whose items the command uses is
+    // closing). They return false then, as on a timeout.
+    bool waitForReadyRead(QTcpSocket *socket, int ms) const;
+    bool waitForBytesWritten(QTcpSocket *socket, int ms) const;
 
     const CommandType commandType;
     const CommandExclusivity commandExclusivity;
