@@ -41,6 +41,7 @@ void UploadTransfer::start()
         fail(ProtocolError::StorageFailure);
         return;
     }
+    store = std::make_unique<UploadStore>(file);
     if (announcement.size == 0)
         complete();
     else
@@ -166,12 +167,10 @@ void UploadTransfer::storeBody(const char *data, qint64 size)
     const qint64 keep = qMin(bodyPosition, rangeEnd) - received;
     if (keep <= 0)
         return;
-    const char *kept = data + (received - dataStart);
-    if (file.write(kept, keep) != keep) {
+    if (!store->append(data + (received - dataStart), keep)) {
         fail(ProtocolError::StorageFailure);
         return;
     }
-    md5.addData(QByteArrayView(kept, keep));
     received += keep;
 }
 
@@ -211,11 +210,13 @@ void UploadTransfer::giveUpWaiting()
 void UploadTransfer::complete()
 {
     listener.close();
-    if (!file.flush()) {
+    const QByteArray md5 = store->finish();
+    store.reset();
+    if (md5.isEmpty() || !file.flush()) {
         fail(ProtocolError::StorageFailure);
         return;
     }
-    if (uploadDigest(md5.result()).toHex() != announcement.digest.toLower()) {
+    if (uploadDigest(md5).toHex() != announcement.digest.toLower()) {
         fail(ProtocolError::UploadFailed);
         return;
     }
@@ -262,6 +263,7 @@ void UploadTransfer::fail(ProtocolError error)
     listener.close();
     if (client)
         client->abort();
+    store.reset();
     file.remove();
     Q_EMIT finished("error\n" + QByteArray::number(int(error)));
 }

@@ -12,15 +12,18 @@
 //
 // The bytes go to a temporary file and become an item only when all are here and
 // their digest matches the announced one; otherwise the temporary file is removed.
+// Writing and digesting run beside the event thread (UploadStore).
 
 #include "protocolerror.h"
+#include "uploadstore.h"
 
-#include <QCryptographicHash>
 #include <QHostAddress>
 #include <QObject>
 #include <QTcpServer>
 #include <QTemporaryFile>
 #include <QTimer>
+
+#include <memory>
 
 class HttpHead;
 struct ServerOptions;
@@ -79,10 +82,11 @@ private:
     QHostAddress address;
 
     QTemporaryFile file;
-    QCryptographicHash md5{QCryptographicHash::Md5};
     QTcpServer listener;
     QTcpSocket *client = nullptr;
     QTimer idleTimer;
+    // Declared after `file`: it writes into it until it is gone.
+    std::unique_ptr<UploadStore> store;
 
     static constexpr qint64 ReadBlockSize = 1024 * 1024;
     QByteArray readBuffer;
