@@ -405,20 +405,24 @@ void TestItemCommands::unsafeItemDataIsNeverSent_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("description");
     QTest::addColumn<bool>("onServer"); // false: the item has server id 0
+    QTest::addColumn<bool>("inFresh");  // the item hangs in a folder not yet on the server
 
     const QString none;
-    QTest::newRow("makedir name with a TAB") << MakeDir << "a\tb" << none << none << false;
-    QTest::newRow("makedir name with a line feed") << MakeDir << "a\nb" << none << none << false;
-    QTest::newRow("makedir name with a carriage return") << MakeDir << "a\rb" << none << none << false;
+    QTest::newRow("makedir name with a TAB") << MakeDir << "a\tb" << none << none << false << false;
+    QTest::newRow("makedir name with a line feed") << MakeDir << "a\nb" << none << none << false << false;
+    QTest::newRow("makedir name with a carriage return") << MakeDir << "a\rb" << none << none << false << false;
     QTest::newRow("movefile name outside Latin-1")
-        << MoveFile << QStringLiteral("\u65e5\u672c.txt") << none << none << true;
-    QTest::newRow("movedir name with a TAB") << MoveDir << "x\ty" << none << none << true;
-    QTest::newRow("setparams password with a line feed") << SetParams << none << "a\nb" << none << true;
+        << MoveFile << QStringLiteral("\u65e5\u672c.txt") << none << none << true << false;
+    QTest::newRow("movedir name with a TAB") << MoveDir << "x\ty" << none << none << true << false;
+    QTest::newRow("setparams password with a line feed") << SetParams << none << "a\nb" << none << true << false;
     QTest::newRow("setparams description outside Latin-1")
-        << SetParams << none << none << QStringLiteral("5 \u20ac") << true;
-    QTest::newRow("deldir of a folder the server does not know") << DeleteDir << none << none << none << false;
-    QTest::newRow("movefile of a file the server does not know") << MoveFile << none << none << none << false;
-    QTest::newRow("setparams of a file the server does not know") << SetParams << none << none << none << false;
+        << SetParams << none << none << QStringLiteral("5 \u20ac") << true << false;
+    QTest::newRow("deldir of a folder the server does not know") << DeleteDir << none << none << none << false << false;
+    QTest::newRow("movefile of a file the server does not know") << MoveFile << none << none << none << false << false;
+    QTest::newRow("setparams of a file the server does not know") << SetParams << none << none << none << false << false;
+    // Its folder's creation failed: the request would name parent id 0, the root folder.
+    QTest::newRow("makedir inside a folder not on the server") << MakeDir << none << none << none << false << true;
+    QTest::newRow("movefile into a folder not on the server") << MoveFile << none << none << none << true << true;
 }
 
 void TestItemCommands::unsafeItemDataIsNeverSent()
@@ -428,9 +432,14 @@ void TestItemCommands::unsafeItemDataIsNeverSent()
     QFETCH(QString, password);
     QFETCH(QString, description);
     QFETCH(bool, onServer);
+    QFETCH(bool, inFresh);
 
     Tree tree;
     RemoteFilesTreeItem *item = tree.target(kind);
+    if (inFresh && kind == MakeDir)
+        item = Tree::add(tree.fresh, 0, true, QStringLiteral("inner"), false);
+    else if (inFresh)
+        Tree::move(item, tree.fresh);
     if (!name.isEmpty())
         item->setItemInnerName(name);
     if (!password.isEmpty())

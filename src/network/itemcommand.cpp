@@ -59,11 +59,22 @@ bool ItemCommand::appendItemId(QByteArray &request, const RemoteFilesTreeItem *i
     return true;
 }
 
+bool ItemCommand::appendParentId(QByteArray &request, const RemoteFilesTreeItem *item)
+{
+    if (!item->isParentOnServer())
+        return false;
+    request += QByteArray::number(item->getItemInnerParentId());
+    return true;
+}
+
 bool ItemCommand::appendPlaceFields(QByteArray &request, const RemoteFilesTreeItem *item)
 {
     if (!appendItemId(request, item))
         return false;
-    request += '\t' + QByteArray::number(item->getItemInnerParentId()) + '\t';
+    request += '\t';
+    if (!appendParentId(request, item))
+        return false;
+    request += '\t';
     return appendTextField(request, item->getItemInnerName());
 }
 

@@ -66,6 +66,9 @@ protected:
     // The item's server id; false for an item the server does not know yet (id 0),
     // which no request may name.
     static bool appendItemId(QByteArray &request, const RemoteFilesTreeItem *item);
+    // The server id of the folder the item hangs in; false while that folder is not
+    // on the server (its creation failed or has not run).
+    static bool appendParentId(QByteArray &request, const RemoteFilesTreeItem *item);
     // id TAB parent id TAB name: where the item now hangs and under what name.
     static bool appendPlaceFields(QByteArray &request, const RemoteFilesTreeItem *item);
     // Takes a deleted item out of its parent's children.
