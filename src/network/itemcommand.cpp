@@ -145,7 +145,7 @@ bool ItemCommand::readReply(QTcpSocket *socket, QByteArray &reply) const
         if (reply.size() > MaxReplyBytes)
             return false;
         const QDeadlineTimer &deadline = firstLineEnded ? completionDeadline : firstLineDeadline;
-        if (!socket->waitForReadyRead(int(qMax<qint64>(0, deadline.remainingTime()))))
+        if (!waitForReadyRead(socket, int(qMax<qint64>(0, deadline.remainingTime()))))
             return true;
         reply += socket->read(MaxReplyBytes + 1 - reply.size());
     }
