@@ -68,16 +68,8 @@ LocalFilesTreeModel::LocalFilesTreeModel(QObject *parent) : QFileSystemModel(par
     // Nothing is fetched before a root path is set.
     setRootPath(QDir::rootPath());
     MainNetworkThread *scheduler = MainNetworkThread::getInstance();
-    // The scheduler gains its download slots with the transfer commands; until then
-    // the requests have no receiver.
-    if (scheduler->metaObject()->indexOfSlot("downloadFile(RemoteFilesTreeItem*,QString)") >= 0) {
-        connect(this, SIGNAL(downloadFile(RemoteFilesTreeItem*,QString)), scheduler,
-                SLOT(downloadFile(RemoteFilesTreeItem*,QString)));
-    }
-    if (scheduler->metaObject()->indexOfSlot("downloadUrl(QString,QString)") >= 0) {
-        connect(this, SIGNAL(downloadUrl(QString,QString)), scheduler,
-                SLOT(downloadUrl(QString,QString)));
-    }
+    connect(this, &LocalFilesTreeModel::downloadFile, scheduler, &MainNetworkThread::downloadFile);
+    connect(this, &LocalFilesTreeModel::downloadUrl, scheduler, &MainNetworkThread::downloadUrl);
 }
 
 LocalFilesTreeModel::~LocalFilesTreeModel() = default;
@@ -185,15 +177,30 @@ bool LocalFilesTreeModel::dropMimeData(const QMimeData *data, Qt::DropAction act
         // Items the server does not know yet (id 0) cannot be downloaded.
         if (id == 0)
             continue;
-        if (pieces.at(0) == QLatin1String("getfile")) {
-            if (RemoteFilesTreeItem *item = remoteModel->getItemByInnerId(id, false, nullptr))
-                createFile(item, joinPath(base, item->getItemInnerName()), settings);
-        } else if (pieces.at(0) == QLatin1String("getdir")) {
-            if (RemoteFilesTreeItem *item = remoteModel->getItemByInnerId(id, true, nullptr))
-                addDirToModel(item, base, settings);
-        }
+        const bool isDir = pieces.at(0) == QLatin1String("getdir");
+        if (!isDir && pieces.at(0) != QLatin1String("getfile"))
+            continue;
+        RemoteFilesTreeItem *item = draggedItem(id, isDir, pieces.value(2).toULongLong());
+        if (!item)
+            continue;
+        if (isDir)
+            addDirToModel(item, base, settings);
+        else
+            createFile(item, joinPath(base, item->getItemInnerName()), settings);
     }
     return true;
+}
+
+RemoteFilesTreeItem *LocalFilesTreeModel::draggedItem(quint64 id, bool isDir, quint64 selfId) const
+{
+    // A list may give two items one server id; the self id names the one the user
+    // dragged, as long as it is an item of the tree shown.
+    RemoteFilesTreeItem *item = remoteModel->getItemBySelfId(selfId);
+    RemoteFilesTreeItem *top = remoteModel->getRootItem();
+    if (item && item->getItemInnerId() == id && item->isDir() == isDir && top
+        && (item == top || top->ancestorFor(item)))
+        return item;
+    return remoteModel->getItemByInnerId(id, isDir, nullptr);
 }
 
 void LocalFilesTreeModel::createFile(RemoteFilesTreeItem *item, const QString &path,

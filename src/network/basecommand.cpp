@@ -230,20 +230,29 @@ qsizetype BaseCommand::completeReplyLength(const QByteArray &buffer, bool valueE
 // A reply may arrive in pieces. Judging the first piece alone would report a change
 // the server has already made as failed, or dial a port cut short. So bytes are
 // collected until the reply can be judged or the peer closes: within the reply time
-// limit while the first line is incomplete, then within the shorter completion limit.
-QByteArray BaseCommand::readReply(QTcpSocket *socket, bool valueExpected) const
+// limit while the first line is incomplete, then within the shorter completion limit,
+// counted from that line's end, so a server that trickles bytes cannot hold the
+// command. The bytes kept are bounded by MaxReplyBytes.
+bool BaseCommand::readReply(QTcpSocket *socket, bool valueExpected, QByteArray &reply) const
 {
-    QByteArray reply = socket->readAll();
-    const QDeadlineTimer deadline(getTimeouts().replyMs);
-    while (!isReplyComplete(reply, valueExpected)) {
-        const int waitMs = reply.contains('\n')
-                ? getReplyCompletionMs()
-                : int(qMax<qint64>(0, deadline.remainingTime()));
-        if (!waitForReadyRead(socket, waitMs))
-            break;
-        reply += socket->readAll();
+    const QDeadlineTimer firstLineDeadline(getTimeouts().replyMs);
+    QDeadlineTimer completionDeadline;
+    bool firstLineEnded = false;
+    reply = socket->read(MaxReplyBytes + 1);
+    for (;;) {
+        if (!firstLineEnded && reply.contains('\n')) {
+            firstLineEnded = true;
+            completionDeadline.setRemainingTime(getReplyCompletionMs());
+        }
+        if (isReplyComplete(reply, valueExpected))
+            return true;
+        if (reply.size() > MaxReplyBytes)
+            return false;
+        const QDeadlineTimer &deadline = firstLineEnded ? completionDeadline : firstLineDeadline;
+        if (!waitForReadyRead(socket, int(qMax<qint64>(0, deadline.remainingTime()))))
+            return true;
+        reply += socket->read(MaxReplyBytes + 1 - reply.size());
     }
-    return reply;
 }
 
 BaseCommand::CommandResult BaseCommand::getErrorType(const QByteArray &reply)

@@ -92,6 +92,10 @@ public:
         return completeReplyLength(reply, valueExpected) > 0;
     }
 
+    // A reply is a word and one short line; a server that sends more than this
+    // without completing it is not answering, and the bytes are not kept.
+    static constexpr qsizetype MaxReplyBytes = 64 * 1024;
+
     BaseCommand(qulonglong commandId, CommandType type, CommandExclusivity exclusivity,
                 QObject *parent = nullptr);
     ~BaseCommand() override;
@@ -146,8 +150,9 @@ protected:
     // ConnectionError and returns false. The socket stays the caller's.
     bool writeRequestAndWaitForReply(QTcpSocket *socket, const QByteArray &request);
     // What has arrived and what follows of the reply, until it can be judged, the
-    // peer closes, or the limits expire (see completeReplyLength()).
-    QByteArray readReply(QTcpSocket *socket, bool valueExpected) const;
+    // peer closes, or the limits expire (see completeReplyLength()). False when the
+    // server sent more than MaxReplyBytes without completing a reply.
+    bool readReply(QTcpSocket *socket, bool valueExpected, QByteArray &reply) const;
 
     // QTcpSocket's waits, given up early when the scheduler asks this command to stop
     // (QThread::requestInterruption: the window whose items the command uses is

@@ -73,7 +73,12 @@ void DownloadFileCommand::execute()
         return;
     if (!writeRequestAndWaitForReply(controlSocket.get(), request))
         return;
-    const QByteArray reply = readReply(controlSocket.get(), true);
+    QByteArray reply;
+    if (!readReply(controlSocket.get(), true, reply)) {
+        controlSocket->disconnectFromHost();
+        Q_EMIT finished(commandId, ReceivedDataFormatError);
+        return;
+    }
     if (!TransferReply::isReady(reply)) {
         controlSocket->disconnectFromHost();
         Q_EMIT finished(commandId, getErrorType(reply));

@@ -41,11 +41,22 @@ bool ItemCommand::appendItemId(QByteArray &request, const RemoteFilesTreeItem *i
     return true;
 }
 
+bool ItemCommand::appendParentId(QByteArray &request, const RemoteFilesTreeItem *item)
+{
+    if (!item->isParentOnServer())
+        return false;
+    request += QByteArray::number(item->getItemInnerParentId());
+    return true;
+}
+
 bool ItemCommand::appendPlaceFields(QByteArray &request, const RemoteFilesTreeItem *item)
 {
     if (!appendItemId(request, item))
         return false;
-    request += '\t' + QByteArray::number(item->getItemInnerParentId()) + '\t';
+    request += '\t';
+    if (!appendParentId(request, item))
+        return false;
+    request += '\t';
     return appendTextField(request, item->getItemInnerName());
 }
 
@@ -72,12 +83,22 @@ void ItemCommand::execute()
         return;
     if (!writeRequestAndWaitForReply(socket.get(), request))
         return;
-    const QByteArray reply = readReply(socket.get(), isValueExpected());
+    QByteArray reply;
+    const bool withinLimit = readReply(socket.get(), isValueExpected(), reply);
     socket->disconnectFromHost();
     socket.reset();
 
-    const CommandResult result = reply.startsWith(doneWord)
-            ? applySuccess(reply.mid(doneWord.size()))
-            : getErrorType(reply);
-    Q_EMIT finished(commandId, result);
+    if (!withinLimit)
+        qCDebug(lcNetwork) << getCommandName() << "reply longer than" << MaxReplyBytes << "bytes";
+    Q_EMIT finished(commandId, withinLimit ? judgeReply(reply) : ReceivedDataFormatError);
+}
+
+BaseCommand::CommandResult ItemCommand::judgeReply(const QByteArray &reply)
+{
+    if (!reply.startsWith(doneWord))
+        return getErrorType(reply);
+    // Bytes behind the value's line are not part of the reply: whether they came in
+    // the same read must not change the verdict.
+    const qsizetype lineEnd = reply.indexOf('\n', doneWord.size());
+    return applySuccess(reply.mid(doneWord.size(), lineEnd < 0 ? -1 : lineEnd - doneWord.size()));
 }

@@ -21,6 +21,11 @@ class ItemCommand : public BaseCommand
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ItemCommand)
 
+public:
+    // Judges a complete reply: on "done\n" brings the item in line (only the line
+    // after the word counts as its value), otherwise decodes the error.
+    BaseCommand::CommandResult judgeReply(const QByteArray &reply);
+
 public Q_SLOTS:
     void execute() override;
 
@@ -33,7 +38,7 @@ protected:
     virtual bool appendRequestFields(QByteArray &request) const = 0;
     // Whether the success reply carries a value after "done\n".
     virtual bool isValueExpected() const { return false; }
-    // Brings the item in line after "done\n"; `value` is what followed the word.
+    // Brings the item in line after "done\n"; `value` is the rest of that line.
     virtual BaseCommand::CommandResult applySuccess(const QByteArray &value) = 0;
 
     // The action text followed by the item's name in bold.
@@ -44,6 +49,9 @@ protected:
     // The item's server id; false for an item the server does not know yet (id 0),
     // which no request may name.
     static bool appendItemId(QByteArray &request, const RemoteFilesTreeItem *item);
+    // The server id of the folder the item hangs in; false while that folder is not
+    // on the server (its creation failed or has not run).
+    static bool appendParentId(QByteArray &request, const RemoteFilesTreeItem *item);
     // id TAB parent id TAB name: where the item now hangs and under what name.
     static bool appendPlaceFields(QByteArray &request, const RemoteFilesTreeItem *item);
     // Takes a deleted item out of its parent's children.

@@ -81,6 +81,10 @@ bool UploadFileCommand::buildRequest(QByteArray &request)
         qCDebug(lcNetwork) << "upload refused: a tab or line feed in the name or password of" << path;
         return false;
     }
+    if (!fileItem->isParentOnServer()) {
+        qCDebug(lcNetwork) << "upload refused: its folder is not on the server:" << path;
+        return false;
+    }
     const qint64 size = info.size();
     const QByteArray digest = getFileHash(path);
     if (digest.size() != 16) {
@@ -198,6 +202,11 @@ void UploadFileCommand::handleControlReplies(bool whole)
 {
     while (!resultReported && !controlReply.isEmpty()) {
         qsizetype length = completeReplyLength(controlReply, true);
+        if (length == 0 && controlReply.size() > MaxReplyBytes) {
+            qCDebug(lcNetwork) << "reply longer than" << MaxReplyBytes << "bytes";
+            report(ReceivedDataFormatError);
+            return;
+        }
         if (length == 0 && !whole) {
             // The first line is here but its value is not ended: give the rest a
             // moment, then judge what came.
