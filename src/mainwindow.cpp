@@ -98,7 +98,12 @@ MainWindow::MainWindow(QWidget *parent)
     localTree->revealPath(defaultDirectory.isEmpty() ? QDir::homePath() : defaultDirectory);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The remote models, children of this window, free their items when they go;
+    // commands still queued or running hold pointers to those items.
+    MainNetworkThread::getInstance()->stopAllCommands();
+}
 
 QString MainWindow::getStatusText() const
 {

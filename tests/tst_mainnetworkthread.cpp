@@ -1,11 +1,20 @@
 #include "fakecommand.h"
 #include "fakeserver.h"
 #include "network/commandinfo.h"
+#include "network/downloadurlcommand.h"
 #include "network/mainnetworkthread.h"
+#include "network/refreshlistcommand.h"
+#include "network/uploadfilecommand.h"
+#include "remotetree/remotefileinfo.h"
+#include "remotetree/remotefilestreeitem.h"
 #include "settings.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QMutex>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <climits>
@@ -205,6 +214,7 @@ private Q_SLOTS:
     void successfulRefreshAnnouncesTheList();
     void finishedCommandIsDeletedOnlyAfterItsThreadEnded();
     void commandEndingWithoutReportFailsOnce();
+    void stopAllCommandsEndsWorkAtOnce();
 };
 
 void TestMainNetworkThread::init()
@@ -577,6 +587,69 @@ void TestMainNetworkThread::commandEndingWithoutReportFailsOnce()
     QCOMPARE(records.last().result, BaseCommand::UnknownError);
     QCOMPARE(f.recordsOf(next).last().result, BaseCommand::NoError);
     QVERIFY(f.scheduler.getRunningCommandIds().isEmpty());
+}
+
+// What the main window does before its remote items go: commands waiting on a silent
+// control connection, in a stalled download body and in an upload's wait for the
+// server are all stopped well within their own limits (30 s and more), the queue is
+// dropped, nothing is reported for them, and the partial download stays on disk.
+void TestMainNetworkThread::stopAllCommandsEndsWorkAtOnce()
+{
+    SchedulerFixture f(Settings::ManualSync, 3);
+    FakeServer server;
+    server.useForSettings(); // control connections beyond the scripts stay silent
+    const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
+    const quint16 httpPort =
+        server.openDataPort(FakeScript().awaitText("\r\n\r\n").send(head + QByteArray(1000, 'x')));
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString target = dir.filePath(QStringLiteral("part.bin"));
+    const QString source = dir.filePath(QStringLiteral("up.bin"));
+    QFile sourceFile(source);
+    QVERIFY(sourceFile.open(QIODevice::WriteOnly) && sourceFile.write("hello") == 5);
+    sourceFile.close();
+    auto folder = std::make_unique<RemoteFilesTreeItem>(
+        RemoteFileInfo(9, 0, true, QStringLiteral("docs"), 0, QDateTime::currentDateTime(), true),
+        nullptr);
+    auto *upItem = new RemoteFilesTreeItem(
+        RemoteFileInfo(0, 9, false, QStringLiteral("up.bin"), 5, QDateTime::currentDateTime(), false),
+        folder.get());
+    upItem->setLocalPathForUpload(source);
+    folder->appendChild(upItem);
+
+    // In an order the admission rule lets run side by side.
+    const QList<qulonglong> ids = {
+        f.scheduler.queueCommand([&](qulonglong id) {
+            return new DownloadUrlCommand(
+                id, QStringLiteral("http://127.0.0.1:%1/f.bin").arg(httpPort), target);
+        }),
+        f.scheduler.queueCommand([&](qulonglong id) { return new UploadFileCommand(id, upItem); }),
+        f.scheduler.queueCommand([](qulonglong id) { return new RefreshListCommand(id); }),
+    };
+    std::shared_ptr<std::atomic<bool>> queuedDestroyed;
+    f.scheduler.queueCommand([&](qulonglong id) {
+        auto *command = new FakeCommand(id, BaseCommand::NonExclusive);
+        queuedDestroyed = command->destroyed;
+        return command;
+    });
+    f.sync();
+    QVERIFY(server.waitForConnections(2)); // the refresh and the upload
+    QTRY_COMPARE(QFileInfo(target).size(), 1000);
+    QCOMPARE(f.scheduler.getRunningCommandIds().size(), 3);
+
+    QElapsedTimer stopping;
+    stopping.start();
+    f.scheduler.stopAllCommands();
+    QVERIFY2(stopping.elapsed() < 5000, qPrintable(QString::number(stopping.elapsed())));
+
+    QVERIFY(*queuedDestroyed);
+    QVERIFY(f.scheduler.getRunningCommandIds().isEmpty());
+    QVERIFY(f.scheduler.getQueuedCommandIds().isEmpty());
+    QCOMPARE(QFileInfo(target).size(), 1000);
+    QTest::qWait(SeveralTicksMs);
+    for (const qulonglong id : ids)
+        QVERIFY(!f.hasFinished(id));
 }
 
 QTEST_GUILESS_MAIN(TestMainNetworkThread)

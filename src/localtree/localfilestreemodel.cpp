@@ -68,16 +68,8 @@ LocalFilesTreeModel::LocalFilesTreeModel(QObject *parent) : QFileSystemModel(par
     // Nothing is fetched before a root path is set.
     setRootPath(QDir::rootPath());
     MainNetworkThread *scheduler = MainNetworkThread::getInstance();
-    // The scheduler gains its download slots with the transfer commands; until then
-    // the requests have no receiver.
-    if (scheduler->metaObject()->indexOfSlot("downloadFile(RemoteFilesTreeItem*,QString)") >= 0) {
-        connect(this, SIGNAL(downloadFile(RemoteFilesTreeItem*,QString)), scheduler,
-                SLOT(downloadFile(RemoteFilesTreeItem*,QString)));
-    }
-    if (scheduler->metaObject()->indexOfSlot("downloadUrl(QString,QString)") >= 0) {
-        connect(this, SIGNAL(downloadUrl(QString,QString)), scheduler,
-                SLOT(downloadUrl(QString,QString)));
-    }
+    connect(this, &LocalFilesTreeModel::downloadFile, scheduler, &MainNetworkThread::downloadFile);
+    connect(this, &LocalFilesTreeModel::downloadUrl, scheduler, &MainNetworkThread::downloadUrl);
 }
 
 LocalFilesTreeModel::~LocalFilesTreeModel() = default;

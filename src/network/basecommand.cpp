@@ -4,11 +4,13 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "settings.h"
 
+#include <QDeadlineTimer>
 #include <QMetaType>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <limits>
 
 std::atomic<QThread *> BaseCommand::mainThread{nullptr};
@@ -139,15 +141,56 @@ bool BaseCommand::writeRequestAndWaitForReply(QTcpSocket *socket, const QByteArr
 {
     const Timeouts limits = getTimeouts();
     socket->write(request);
-    if (!socket->waitForBytesWritten(limits.writeMs) && socket->bytesToWrite() > 0) {
+    if (!waitForBytesWritten(socket, limits.writeMs) && socket->bytesToWrite() > 0) {
         Q_EMIT finished(commandId, ConnectionError);
         return false;
     }
-    if (socket->bytesAvailable() == 0 && !socket->waitForReadyRead(limits.replyMs)) {
+    if (socket->bytesAvailable() == 0 && !waitForReadyRead(socket, limits.replyMs)) {
         Q_EMIT finished(commandId, ConnectionError);
         return false;
     }
     return true;
+}
+
+namespace {
+// Runs one of the socket's blocking waits in slices of StopCheckMs, looking between
+// slices whether the thread was asked to stop. A slice that timed out (and used up its
+// time: an earlier slice's timeout error stays set) lets the wait go on; any other
+// failure (peer closed, error, nothing left to write) ends it at once.
+template<class Wait>
+bool waitInSlices(const QThread *thread, const QTcpSocket *socket, int ms, Wait wait)
+{
+    const QDeadlineTimer deadline(ms < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                         : QDeadlineTimer(ms));
+    for (;;) {
+        if (thread->isInterruptionRequested())
+            return false;
+        const qint64 left = deadline.remainingTime();
+        const int slice = left < 0 ? BaseCommand::StopCheckMs
+                                   : int(std::min<qint64>(left, BaseCommand::StopCheckMs));
+        QElapsedTimer sliceTimer;
+        sliceTimer.start();
+        if (wait(slice))
+            return true;
+        const bool timedOut = socket->error() == QAbstractSocket::SocketTimeoutError
+            && sliceTimer.elapsed() >= slice / 2;
+        if (!timedOut || socket->state() != QAbstractSocket::ConnectedState
+            || deadline.hasExpired())
+            return false;
+    }
+}
+} // namespace
+
+bool BaseCommand::waitForReadyRead(QTcpSocket *socket, int ms) const
+{
+    return waitInSlices(this, socket, ms,
+                        [socket](int slice) { return socket->waitForReadyRead(slice); });
+}
+
+bool BaseCommand::waitForBytesWritten(QTcpSocket *socket, int ms) const
+{
+    return waitInSlices(this, socket, ms,
+                        [socket](int slice) { return socket->waitForBytesWritten(slice); });
 }
 
 BaseCommand::CommandResult BaseCommand::getErrorType(const QByteArray &reply)

@@ -71,6 +71,8 @@ public:
     };
     static Timeouts getTimeouts();
     static void setTimeouts(const Timeouts &timeouts);
+    // How often a waiting command looks whether it has been asked to stop.
+    static constexpr int StopCheckMs = 50;
 
     BaseCommand(qulonglong commandId, CommandType type, CommandExclusivity exclusivity,
                 QObject *parent = nullptr);
@@ -125,6 +127,12 @@ protected:
     // Writes the whole request and waits for the first reply bytes; on failure reports
     // ConnectionError and returns false. The socket stays the caller's.
     bool writeRequestAndWaitForReply(QTcpSocket *socket, const QByteArray &request);
+
+    // QTcpSocket's waits, given up early when the scheduler asks this command to stop
+    // (QThread::requestInterruption: the window whose items the command uses is
+    // closing). They return false then, as on a timeout.
+    bool waitForReadyRead(QTcpSocket *socket, int ms) const;
+    bool waitForBytesWritten(QTcpSocket *socket, int ms) const;
 
     const CommandType commandType;
     const CommandExclusivity commandExclusivity;

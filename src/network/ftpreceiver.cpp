@@ -3,6 +3,7 @@
 #include "logging.h"
 
 #include <QFile>
+#include <QThread>
 #include <QUrl>
 
 #include <curl/curl.h>
@@ -129,6 +130,10 @@ int FtpReceiverCallbacks::progress(void *self, curl_off_t downloadTotal, curl_of
                                    curl_off_t, curl_off_t)
 {
     auto *receiver = static_cast<FtpReceiver *>(self);
+    // libcurl calls this at least once a second, also while nothing arrives: the
+    // moment to give up when the command's thread was asked to stop.
+    if (QThread::currentThread()->isInterruptionRequested())
+        return 1;
     // libcurl calls this repeatedly with the same counts; pass on changes only.
     if (downloaded == receiver->lastReceived && downloadTotal == receiver->lastTotal)
         return 0;

@@ -3,6 +3,7 @@
 #include "logging.h"
 
 #include <QFile>
+#include <QThread>
 
 #include <curl/curl.h>
 
@@ -200,6 +201,10 @@ int HttpReceiverCallbacks::progress(void *self, curl_off_t downloadTotal, curl_o
                                     curl_off_t)
 {
     auto *receiver = static_cast<HttpReceiver *>(self);
+    // libcurl calls this at least once a second, also while nothing arrives: the
+    // moment to give up when the command's thread was asked to stop.
+    if (QThread::currentThread()->isInterruptionRequested())
+        return 1;
     // libcurl calls this repeatedly with the same counts; pass on changes only.
     if (downloaded == receiver->lastReceived && downloadTotal == receiver->lastTotal)
         return 0;

@@ -114,7 +114,7 @@ QByteArray ItemCommand::readReply(QTcpSocket *socket) const
         const int waitMs = reply.contains('\n')
                 ? getReplyCompletionMs()
                 : int(qMax<qint64>(0, deadline.remainingTime()));
-        if (!socket->waitForReadyRead(waitMs))
+        if (!waitForReadyRead(socket, waitMs))
             break;
         reply += socket->readAll();
     }

@@ -94,6 +94,37 @@ qulonglong MainNetworkThread::queueCommand(
     return id;
 }
 
+void MainNetworkThread::stopAllCommands()
+{
+    QList<BaseCommand *> queued;
+    QList<BaseCommand *> running;
+    {
+        QMutexLocker lock(&queueMutex);
+        queued.swap(commandQueue);
+        running = runnedCommands.values();
+        runnedCommands.clear();
+        runnedCommandsCount = 0;
+        nonServerCommandsCount = 0;
+        nonExclusiveCommandsCount = 0;
+        exclusiveCommandsCount = 0;
+        destroyingExclusiveCommandsCount = 0;
+    }
+    qDeleteAll(queued);
+    // Every wait of a command gives up within BaseCommand::StopCheckMs once asked (a
+    // connection attempt within its own limit); a download keeps what it wrote, so it
+    // can be resumed later. Their reports, still to be delivered, find no running
+    // command and are dropped.
+    for (BaseCommand *command : std::as_const(running)) {
+        command->requestInterruption();
+        Q_EMIT command->quitLocalEventLoop();
+    }
+    for (BaseCommand *command : std::as_const(running)) {
+        command->wait();
+        qCDebug(lcNetwork) << "command" << command->getCommandId() << "stopped";
+        delete command;
+    }
+}
+
 QList<qulonglong> MainNetworkThread::getQueuedCommandIds() const
 {
     QMutexLocker lock(&queueMutex);
@@ -311,19 +342,29 @@ void MainNetworkThread::startCommand(BaseCommand *command)
     command->start(QThread::InheritPriority);
 }
 
-BaseCommand *MainNetworkThread::findRunning(qulonglong commandId) const
+bool MainNetworkThread::isCommandRunning(qulonglong commandId) const
 {
     QMutexLocker lock(&queueMutex);
-    return runnedCommands.value(commandId, nullptr);
+    return runnedCommands.contains(commandId);
+}
+
+bool MainNetworkThread::runningTypeString(qulonglong commandId, QString &typeString) const
+{
+    // Under the lock: stopAllCommands() may delete the command as soon as it is released.
+    QMutexLocker lock(&queueMutex);
+    const BaseCommand *command = runnedCommands.value(commandId, nullptr);
+    if (!command)
+        return false;
+    typeString = command->getCommandTypeString();
+    return true;
 }
 
 void MainNetworkThread::commandStarted(qulonglong commandId)
 {
-    const BaseCommand *command = findRunning(commandId);
-    if (!command)
+    QString typeString;
+    if (!runningTypeString(commandId, typeString))
         return;
-    Q_EMIT refreshProgress(new CommandInfo(commandId, CommandInfo::Started,
-                                           command->getCommandTypeString(),
+    Q_EMIT refreshProgress(new CommandInfo(commandId, CommandInfo::Started, typeString,
                                            BaseCommand::NoError, 0, 0, 0.0));
 }
 
@@ -349,15 +390,14 @@ MainNetworkThread::Progress MainNetworkThread::computeProgress(qulonglong curren
 void MainNetworkThread::commandProcessing(qulonglong commandId, qulonglong currentState,
                                           qulonglong fullState, int time)
 {
-    const BaseCommand *command = findRunning(commandId);
-    if (!command)
+    QString typeString;
+    if (!runningTypeString(commandId, typeString))
         return;
     const Progress progress = computeProgress(currentState, fullState, time);
     qCDebug(lcNetwork) << "currentState=" << currentState << " fullState=" << fullState
                        << " percent=" << progress.percent << " speed=" << progress.speed
                        << " remainTime=" << progress.remainingSeconds;
-    Q_EMIT refreshProgress(new CommandInfo(commandId, CommandInfo::Processing,
-                                           command->getCommandTypeString(),
+    Q_EMIT refreshProgress(new CommandInfo(commandId, CommandInfo::Processing, typeString,
                                            BaseCommand::NoError, progress.percent,
                                            progress.remainingSeconds, progress.speed));
 }
@@ -420,7 +460,7 @@ void MainNetworkThread::commandThreadEnded(qulonglong commandId)
     // Its report, if any, was queued before the thread ended and has been handled. A
     // command that ended without one would hold its stream forever and leave the user
     // uninformed: it counts as failed.
-    if (!findRunning(commandId))
+    if (!isCommandRunning(commandId))
         return;
     qCDebug(lcNetwork) << "command" << commandId << "ended without reporting its result";
     taskFinished(commandId, BaseCommand::UnknownError);

@@ -66,6 +66,11 @@ public:
     // the id. Thread-safe; nothing starts until the policy admits it.
     qulonglong queueCommand(const std::function<BaseCommand *(qulonglong id)> &create);
 
+    // Ends all work before the items the commands use go away (the main window is
+    // closing): queued commands are dropped, running ones are asked to stop and waited
+    // for. Nothing is reported for them. Callable from any thread but the scheduler's.
+    void stopAllCommands();
+
     // Snapshots for tests and diagnostics.
     QList<qulonglong> getQueuedCommandIds() const;
     QList<qulonglong> getRunningCommandIds() const;
@@ -129,7 +134,9 @@ private:
     void startCommand(BaseCommand *command);
     void announceSuccess(BaseCommand *command);
     void applySyncPolicy();
-    BaseCommand *findRunning(qulonglong commandId) const;
+    bool isCommandRunning(qulonglong commandId) const;
+    // The display text of a running command; false if it is not running (any more).
+    bool runningTypeString(qulonglong commandId, QString &typeString) const;
 
     mutable QMutex queueMutex;
     QList<BaseCommand *> commandQueue;

@@ -71,9 +71,15 @@ void RefreshListCommand::execute()
     QByteArray reply = socket->readAll();
     const int silence = getSilenceMs();
     bool overLimit = false;
-    while (!overLimit && socket->waitForReadyRead(silence)) {
+    while (!overLimit && waitForReadyRead(socket.get(), silence)) {
         reply += socket->readAll();
         overLimit = reply.size() > maxReply || listTimer.elapsed() > limits.maxMs;
+    }
+    // The list has no end mark: only silence ends it. A wait given up because the
+    // command was asked to stop says nothing about the list's end.
+    if (isInterruptionRequested()) {
+        Q_EMIT finished(commandId, ConnectionError);
+        return;
     }
     if (!overLimit) {
         reply += socket->readAll();

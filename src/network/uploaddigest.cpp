@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QIODevice>
+#include <QThread>
 
 QByteArray UploadDigest::compute(QIODevice &device, const Progress &progress)
 {
@@ -10,6 +11,9 @@ QByteArray UploadDigest::compute(QIODevice &device, const Progress &progress)
     QByteArray block(int(ReadBlockSize), Qt::Uninitialized);
     qint64 done = 0;
     for (;;) {
+        // A command asked to stop (its window is closing) gives up between blocks.
+        if (QThread::currentThread()->isInterruptionRequested())
+            return {};
         const qint64 got = device.read(block.data(), ReadBlockSize);
         if (got < 0)
             return {};

@@ -20,7 +20,7 @@ public:
     using Progress = std::function<void(qint64 done, qint64 total)>;
 
     // Reads the device from its current position to its end. Returns the 16 digest
-    // bytes, or an empty array if reading failed. `progress` is called once per block.
+    // bytes, or an empty array if reading failed or the thread was asked to stop. `progress` is called once per block.
     static QByteArray compute(QIODevice &device, const Progress &progress = {});
 
     // The two byte substitutions applied to a plain 16-byte MD5.

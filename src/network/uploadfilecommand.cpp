@@ -125,7 +125,7 @@ void UploadFileCommand::execute()
     if (!controlSocket)
         return;
     controlSocket->write(request);
-    if (!controlSocket->waitForBytesWritten(getTimeouts().writeMs) && controlSocket->bytesToWrite() > 0) {
+    if (!waitForBytesWritten(controlSocket, getTimeouts().writeMs) && controlSocket->bytesToWrite() > 0) {
         Q_EMIT finished(commandId, ConnectionError);
     } else {
         // Progress times of the transfer count from here, without the digest.
@@ -274,7 +274,9 @@ bool UploadFileCommand::writeAll(const QByteArray &bytes)
     QDeadlineTimer silence(silenceTimeoutMs);
     qint64 waiting = httpSocket->bytesToWrite();
     while (waiting > 0 && httpSocket->state() == QAbstractSocket::ConnectedState) {
-        httpSocket->waitForBytesWritten(ResponseWriteWaitMs);
+        if (isInterruptionRequested())
+            return false;
+        httpSocket->waitForBytesWritten(StopCheckMs);
         const qint64 left = httpSocket->bytesToWrite();
         if (left < waiting)
             silence.setRemainingTime(silenceTimeoutMs);

@@ -37,9 +37,6 @@ class UploadFileCommand final : public BaseCommand
 public:
     // Bytes of the file handed to the data connection at a time.
     static constexpr qint64 ResponseBlockSize = 102400;
-    // How long one wait for a response block to leave lasts; the waits repeat until
-    // the silence limit.
-    static constexpr int ResponseWriteWaitMs = 1000;
     static constexpr int DefaultSilenceTimeoutMs = 600000;
 
     UploadFileCommand(qulonglong commandId, RemoteFilesTreeItem *fileItem, QObject *parent = nullptr);

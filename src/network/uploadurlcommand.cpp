@@ -74,7 +74,7 @@ void UploadUrlCommand::execute()
         return;
     socket->write(request);
     CommandResult result = ConnectionError;
-    if (socket->waitForBytesWritten(getTimeouts().writeMs) || socket->bytesToWrite() == 0)
+    if (waitForBytesWritten(socket, getTimeouts().writeMs) || socket->bytesToWrite() == 0)
         result = readMessages(socket);
     else
         qCDebug(lcNetwork) << "upload url: request not written";
@@ -96,7 +96,7 @@ BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
     quint64 lastTotal = 0;
     for (;;) {
         if (read.isEmpty()) {
-            if (socket->bytesAvailable() == 0 && !socket->waitForReadyRead(messageWaitMs)) {
+            if (socket->bytesAvailable() == 0 && !waitForReadyRead(socket, messageWaitMs)) {
                 // Silence for too long, or the server hung up before a final message.
                 qCDebug(lcNetwork) << "upload url: no message:" << socket->errorString();
                 return ConnectionError;

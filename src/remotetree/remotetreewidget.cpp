@@ -1,11 +1,14 @@
 #include "remotetreewidget.h"
 
+#include "localtree/localfilename.h"
+
 #include "dialogs/addurldialog.h"
 #include "dialogs/descriptiondialog.h"
 #include "dialogs/newremotefolderdialog.h"
 #include "dialogs/passworddialog.h"
 #include "dialogs/renameitemdialog.h"
 #include "dialogs/warningonnoemptydirectorydeletedialog.h"
+#include "localtree/localfilename.h"
 #include "logging.h"
 #include "network/mainnetworkthread.h"
 #include "remotetree/protocoltextcheck.h"
@@ -78,31 +81,14 @@ void RemoteTreeWidget::createActions()
 
 void RemoteTreeWidget::connectToScheduler()
 {
-    // Each item command brings its own request slot to the scheduler. A signal is
-    // connected once the scheduler has the slot; until then it is only reported.
     MainNetworkThread *scheduler = MainNetworkThread::getInstance();
-    const struct
-    {
-        const char *signal;
-        const char *slot;
-    } requests[] = {
-        {SIGNAL(deleteDirClicked(RemoteFilesTreeItem *)), SLOT(deleteDir(RemoteFilesTreeItem *))},
-        {SIGNAL(deleteFileClicked(RemoteFilesTreeItem *)), SLOT(deleteFile(RemoteFilesTreeItem *))},
-        {SIGNAL(makeDirClicked(RemoteFilesTreeItem *)), SLOT(createDir(RemoteFilesTreeItem *))},
-        {SIGNAL(moveDirClicked(RemoteFilesTreeItem *)), SLOT(moveDir(RemoteFilesTreeItem *))},
-        {SIGNAL(moveFileClicked(RemoteFilesTreeItem *)), SLOT(moveFile(RemoteFilesTreeItem *))},
-        {SIGNAL(setParamsClicked(RemoteFilesTreeItem *)), SLOT(setParams(RemoteFilesTreeItem *))},
-        {SIGNAL(addUrlClicked(RemoteFilesTreeItem *)), SLOT(uploadUrl(RemoteFilesTreeItem *))},
-    };
-    for (const auto &request : requests) {
-        // SIGNAL() and SLOT() put a code digit before the signature.
-        const QByteArray slot = QMetaObject::normalizedSignature(request.slot + 1);
-        if (scheduler->metaObject()->indexOfSlot(slot.constData()) < 0) {
-            qCWarning(lcRemoteTree) << "the scheduler has no request slot" << slot;
-            continue;
-        }
-        connect(this, request.signal, scheduler, request.slot);
-    }
+    connect(this, &RemoteTreeWidget::deleteDirClicked, scheduler, &MainNetworkThread::deleteDir);
+    connect(this, &RemoteTreeWidget::deleteFileClicked, scheduler, &MainNetworkThread::deleteFile);
+    connect(this, &RemoteTreeWidget::makeDirClicked, scheduler, &MainNetworkThread::createDir);
+    connect(this, &RemoteTreeWidget::moveDirClicked, scheduler, &MainNetworkThread::moveDir);
+    connect(this, &RemoteTreeWidget::moveFileClicked, scheduler, &MainNetworkThread::moveFile);
+    connect(this, &RemoteTreeWidget::setParamsClicked, scheduler, &MainNetworkThread::setParams);
+    connect(this, &RemoteTreeWidget::addUrlClicked, scheduler, &MainNetworkThread::uploadUrl);
 }
 
 void RemoteTreeWidget::setLocalTree(LocalTreeWidget *tree)
@@ -376,12 +362,8 @@ void RemoteTreeWidget::addNewUrl(const QString &url)
 
 QString RemoteTreeWidget::fileNameFromUrl(const QString &url)
 {
-    QString name = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
-    const int query = name.lastIndexOf(QLatin1Char('?'));
-    if (query >= 0)
-        name.truncate(query);
-    // UTF-8 keeps characters typed as such intact; escapes are decoded as UTF-8 too.
-    return QUrl::fromPercentEncoding(name.toUtf8()).trimmed();
+    // The same name a download of the address would be saved under.
+    return LocalFileName::fromUrl(url);
 }
 
 QString RemoteTreeWidget::nameProblem(const QString &name, RemoteFilesTreeItem *folder,
