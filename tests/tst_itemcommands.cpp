@@ -14,6 +14,7 @@
 #include "settings.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <memory>
@@ -141,6 +142,8 @@ private Q_SLOTS:
     void makeDirReplies();
     void otherReplies_data();
     void otherReplies();
+    void hostileRepliesEndInTime_data();
+    void hostileRepliesEndInTime();
     void unsafeItemDataIsNeverSent_data();
     void unsafeItemDataIsNeverSent();
     void typeStrings_data();
@@ -264,6 +267,9 @@ void TestItemCommands::makeDirReplies_data()
     QTest::newRow("split inside done and inside the id")
         << reply().send("do").pause(100).send("ne\n12").pause(100).send("3\n").close()
         << BaseCommand::NoError << quint64(123);
+    // Only the line after the word is the value, however the reads fell.
+    QTest::newRow("id line, then more bytes in the same read")
+        << reply().send("done\n123\nabc").close() << BaseCommand::NoError << quint64(123);
     QTest::newRow("nothing after done") << reply().send("done\n").close() << formatError << quint64(0);
     QTest::newRow("letters after done") << reply().send("done\nabc\n").close() << formatError << quint64(0);
     QTest::newRow("above 2147483647") << reply().send("done\n2147483648\n").close() << formatError << quint64(0);
@@ -345,6 +351,53 @@ void TestItemCommands::otherReplies()
     }
 }
 
+void TestItemCommands::hostileRepliesEndInTime_data()
+{
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<FakeScript>("reply");
+    QTest::addColumn<BaseCommand::CommandResult>("result");
+
+    // Each server goes on for about 5 s: far beyond the reply and completion limits.
+    constexpr int ServerTalksMs = 5000;
+    auto endless = [](Kind kind, const QByteArray &word, const QByteArray &filler, int everyMs) {
+        FakeScript script = FakeScript().awaitText(wordOf(kind)).send(word);
+        for (int ms = 0; ms < ServerTalksMs; ms += everyMs)
+            script.pause(everyMs).send(filler);
+        return script.close();
+    };
+    const QByteArray digits(16 * 1024, '7');
+    const auto formatError = BaseCommand::ReceivedDataFormatError;
+    // More than a reply can hold, and still no line end: nothing of it is kept.
+    QTest::newRow("makedir: endless digits") << MakeDir << endless(MakeDir, "done\n", digits, 20) << formatError;
+    QTest::newRow("deldir: endless error code") << DeleteDir << endless(DeleteDir, "error\n", digits, 20)
+                                                << formatError;
+    // Trickling blanks behind the id: the folder was made, and the command ends
+    // once the completion limit has passed, not when the server stops.
+    QTest::newRow("makedir: a blank every 50 ms behind the id")
+        << MakeDir << endless(MakeDir, "done\n5", " ", 50) << BaseCommand::NoError;
+    QTest::newRow("setparams: a letter every 50 ms behind the error word")
+        << SetParams << endless(SetParams, "error\n", "x", 50) << formatError;
+}
+
+void TestItemCommands::hostileRepliesEndInTime()
+{
+    QFETCH(Kind, kind);
+    QFETCH(FakeScript, reply);
+    QFETCH(BaseCommand::CommandResult, result);
+
+    Tree tree;
+    RemoteFilesTreeItem *item = tree.target(kind);
+    item->setUploaded(false);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const Outcome outcome = run(makeCommand(kind, item), reply);
+    QCOMPARE(outcome.results, QList{result});
+    QVERIFY2(elapsed.elapsed() < 2500, qPrintable(QString::number(elapsed.elapsed())));
+    QCOMPARE(item->isUploaded(), result == BaseCommand::NoError);
+    if (kind == MakeDir)
+        QCOMPARE(item->getItemInnerId(), result == BaseCommand::NoError ? 5u : 0u);
+}
+
 void TestItemCommands::unsafeItemDataIsNeverSent_data()
 {
     QTest::addColumn<Kind>("kind");
@@ -352,20 +405,24 @@ void TestItemCommands::unsafeItemDataIsNeverSent_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("description");
     QTest::addColumn<bool>("onServer"); // false: the item has server id 0
+    QTest::addColumn<bool>("inFresh");  // the item hangs in a folder not yet on the server
 
     const QString none;
-    QTest::newRow("makedir name with a TAB") << MakeDir << "a\tb" << none << none << false;
-    QTest::newRow("makedir name with a line feed") << MakeDir << "a\nb" << none << none << false;
-    QTest::newRow("makedir name with a carriage return") << MakeDir << "a\rb" << none << none << false;
+    QTest::newRow("makedir name with a TAB") << MakeDir << "a\tb" << none << none << false << false;
+    QTest::newRow("makedir name with a line feed") << MakeDir << "a\nb" << none << none << false << false;
+    QTest::newRow("makedir name with a carriage return") << MakeDir << "a\rb" << none << none << false << false;
     QTest::newRow("movefile name outside Latin-1")
-        << MoveFile << QStringLiteral("\u65e5\u672c.txt") << none << none << true;
-    QTest::newRow("movedir name with a TAB") << MoveDir << "x\ty" << none << none << true;
-    QTest::newRow("setparams password with a line feed") << SetParams << none << "a\nb" << none << true;
+        << MoveFile << QStringLiteral("\u65e5\u672c.txt") << none << none << true << false;
+    QTest::newRow("movedir name with a TAB") << MoveDir << "x\ty" << none << none << true << false;
+    QTest::newRow("setparams password with a line feed") << SetParams << none << "a\nb" << none << true << false;
     QTest::newRow("setparams description outside Latin-1")
-        << SetParams << none << none << QStringLiteral("5 \u20ac") << true;
-    QTest::newRow("deldir of a folder the server does not know") << DeleteDir << none << none << none << false;
-    QTest::newRow("movefile of a file the server does not know") << MoveFile << none << none << none << false;
-    QTest::newRow("setparams of a file the server does not know") << SetParams << none << none << none << false;
+        << SetParams << none << none << QStringLiteral("5 \u20ac") << true << false;
+    QTest::newRow("deldir of a folder the server does not know") << DeleteDir << none << none << none << false << false;
+    QTest::newRow("movefile of a file the server does not know") << MoveFile << none << none << none << false << false;
+    QTest::newRow("setparams of a file the server does not know") << SetParams << none << none << none << false << false;
+    // Its folder's creation failed: the request would name parent id 0, the root folder.
+    QTest::newRow("makedir inside a folder not on the server") << MakeDir << none << none << none << false << true;
+    QTest::newRow("movefile into a folder not on the server") << MoveFile << none << none << none << true << true;
 }
 
 void TestItemCommands::unsafeItemDataIsNeverSent()
@@ -375,9 +432,14 @@ void TestItemCommands::unsafeItemDataIsNeverSent()
     QFETCH(QString, password);
     QFETCH(QString, description);
     QFETCH(bool, onServer);
+    QFETCH(bool, inFresh);
 
     Tree tree;
     RemoteFilesTreeItem *item = tree.target(kind);
+    if (inFresh && kind == MakeDir)
+        item = Tree::add(tree.fresh, 0, true, QStringLiteral("inner"), false);
+    else if (inFresh)
+        Tree::move(item, tree.fresh);
     if (!name.isEmpty())
         item->setItemInnerName(name);
     if (!password.isEmpty())

@@ -160,7 +160,9 @@ RemoteFilesTreeModel *TestItemCommandsDevServer::refresh()
     QSignalSpy lists(net, &MainNetworkThread::newRemoteListReceived);
     QMetaObject::invokeMethod(net, &MainNetworkThread::refreshList);
     QMetaObject::invokeMethod(net, &MainNetworkThread::startManualSync);
-    if (!lists.wait(WaitMs))
+    // The spy records on the scheduler's thread: the list may be in before a wait()
+    // would start counting.
+    if (!QTest::qWaitFor([&] { return !lists.isEmpty(); }, WaitMs))
         return nullptr;
     lastList = lists.first().first().toString();
     // Kept alive like the main window keeps every model: commands may hold its items.

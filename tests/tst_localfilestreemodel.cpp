@@ -103,6 +103,8 @@ private Q_SLOTS:
     void existingFileQuestion();
     void dropFolderBuildsLocalTree();
     void dropFolderReusesExistingFolder();
+    void collidingIdsDownloadTheDraggedItem_data();
+    void collidingIdsDownloadTheDraggedItem();
     void hostileNamesStayInside_data();
     void hostileNamesStayInside();
     void urlTargetFailure();
@@ -351,6 +353,53 @@ void TestLocalFilesTreeModel::dropFolderReusesExistingFolder()
     QCOMPARE(readAll(target + QStringLiteral("/docs/notes/n.txt")), QByteArray("old"));
     QCOMPARE(readAll(target + QStringLiteral("/docs/mine.txt")), QByteArray("mine"));
     Settings::getInstance()->removeDownloadPath(target + QStringLiteral("/docs/a.txt"));
+}
+
+void TestLocalFilesTreeModel::collidingIdsDownloadTheDraggedItem_data()
+{
+    QTest::addColumn<bool>("isDir");
+    QTest::addColumn<QString>("dragged");
+    QTest::addColumn<QStringList>("queued");
+    QTest::newRow("first of two files") << false << "first.txt" << QStringList{"/first.txt"};
+    QTest::newRow("second of two files") << false << "second.txt" << QStringList{"/second.txt"};
+    QTest::newRow("first of two folders") << true << "one" << QStringList{"/one/in-one.txt"};
+    QTest::newRow("second of two folders") << true << "two" << QStringList{};
+}
+
+void TestLocalFilesTreeModel::collidingIdsDownloadTheDraggedItem()
+{
+    QFETCH(bool, isDir);
+    QFETCH(QString, dragged);
+    QFETCH(QStringList, queued);
+    // A hostile list gives two files one id and two folders one id; the later folder
+    // line gets the children.
+    remote = std::make_unique<RemoteFilesTreeModel>(QStringList{
+        RemoteListFixture::line(20, false, QStringLiteral("first.txt"), 0, 1),
+        RemoteListFixture::line(20, false, QStringLiteral("second.txt"), 0, 2),
+        RemoteListFixture::line(30, true, QStringLiteral("two"), 0),
+        RemoteListFixture::line(30, true, QStringLiteral("one"), 0),
+        RemoteListFixture::line(31, false, QStringLiteral("in-one.txt"), 30, 3),
+    }.join(QLatin1Char('\n')));
+    model->setRemoteModel(remote.get());
+    QModelIndex index;
+    for (int row = 0; row < remote->rowCount(remote->index(0, 0)); ++row) {
+        const QModelIndex candidate = remote->index(row, 0, remote->index(0, 0));
+        if (candidate.data().toString() == dragged)
+            index = candidate;
+    }
+    QVERIFY(index.isValid());
+    std::unique_ptr<QMimeData> data(remote->mimeData({index}));
+
+    QSignalSpy spy(model.get(), &LocalFilesTreeModel::downloadFile);
+    QVERIFY(model->dropMimeData(data.get(), Qt::CopyAction, -1, -1, waitForIndex(target)));
+    QStringList paths;
+    for (const QList<QVariant> &call : spy)
+        paths.append(call.at(1).toString().mid(target.size()));
+    QCOMPARE(paths, queued);
+    QCOMPARE(QFileInfo(target + '/' + dragged).exists(), true);
+    QCOMPARE(QDir(target).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{dragged});
+    for (const QString &path : paths)
+        Settings::getInstance()->removeDownloadPath(target + path);
 }
 
 void TestLocalFilesTreeModel::hostileNamesStayInside_data()

@@ -63,7 +63,8 @@ private Q_SLOTS:
     void dataPortClosed();
     void dataConnectionLostWhileSending();
     void alreadyUploaded();
-    void unreadableFile();
+    void refusedBeforeAnythingIsSent_data();
+    void refusedBeforeAnythingIsSent();
     void progressCountsDigestThenTransfer();
 
 private:
@@ -393,11 +394,27 @@ void TestUploadFileCommand::alreadyUploaded()
     QCOMPARE(server.connectionCount(), 0);
 }
 
-void TestUploadFileCommand::unreadableFile()
+void TestUploadFileCommand::refusedBeforeAnythingIsSent_data()
 {
+    QTest::addColumn<bool>("unreadable");
+    QTest::addColumn<bool>("folderOnServer");
+    QTest::newRow("unreadable file") << true << true;
+    // The folder's creation failed: as parent id 0 the file would land in the root folder.
+    QTest::newRow("its folder is not on the server") << false << false;
+}
+
+void TestUploadFileCommand::refusedBeforeAnythingIsSent()
+{
+    QFETCH(bool, unreadable);
+    QFETCH(bool, folderOnServer);
     RemoteFilesTreeItem *item = addFile(QStringLiteral("f.bin"), "hello");
     QVERIFY(item);
-    QVERIFY(QFile::remove(item->getLocalPathForUpload()));
+    if (unreadable)
+        QVERIFY(QFile::remove(item->getLocalPathForUpload()));
+    if (!folderOnServer) {
+        folder->setItemInnerId(0);
+        folder->setUploaded(false);
+    }
     FakeServer server;
     server.useForSettings();
     CommandRunner runner(new UploadFileCommand(4, item));

@@ -212,6 +212,8 @@ void TestUploadUrlCommand::unsafeFieldsAreNeverSent_data()
     QTest::newRow("tab in the name") << "a\tb.zip" << address;
     QTest::newRow("line feed in the address") << "a.zip" << "http://h/a\n.zip";
     QTest::newRow("name outside Latin-1") << QStringLiteral("\u20ac.zip") << address;
+    // Empty name: the folder's creation failed, so the item would land in the root folder.
+    QTest::newRow("folder not on the server") << QString() << address;
 }
 
 void TestUploadUrlCommand::unsafeFieldsAreNeverSent()
@@ -220,7 +222,11 @@ void TestUploadUrlCommand::unsafeFieldsAreNeverSent()
     QFETCH(QString, url);
     FakeServer server;
     server.useForSettings();
-    UrlItem item(name, url);
+    UrlItem item(name.isEmpty() ? QStringLiteral("a.zip") : name, url);
+    if (name.isEmpty()) {
+        item.folder->setItemInnerId(0);
+        item.folder->setUploaded(false);
+    }
     CommandRunner runner(new UploadUrlCommand(10, item.item));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::InitialDataFormatError});

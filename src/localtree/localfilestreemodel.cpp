@@ -177,15 +177,30 @@ bool LocalFilesTreeModel::dropMimeData(const QMimeData *data, Qt::DropAction act
         // Items the server does not know yet (id 0) cannot be downloaded.
         if (id == 0)
             continue;
-        if (pieces.at(0) == QLatin1String("getfile")) {
-            if (RemoteFilesTreeItem *item = remoteModel->getItemByInnerId(id, false, nullptr))
-                createFile(item, joinPath(base, item->getItemInnerName()), settings);
-        } else if (pieces.at(0) == QLatin1String("getdir")) {
-            if (RemoteFilesTreeItem *item = remoteModel->getItemByInnerId(id, true, nullptr))
-                addDirToModel(item, base, settings);
-        }
+        const bool isDir = pieces.at(0) == QLatin1String("getdir");
+        if (!isDir && pieces.at(0) != QLatin1String("getfile"))
+            continue;
+        RemoteFilesTreeItem *item = draggedItem(id, isDir, pieces.value(2).toULongLong());
+        if (!item)
+            continue;
+        if (isDir)
+            addDirToModel(item, base, settings);
+        else
+            createFile(item, joinPath(base, item->getItemInnerName()), settings);
     }
     return true;
+}
+
+RemoteFilesTreeItem *LocalFilesTreeModel::draggedItem(quint64 id, bool isDir, quint64 selfId) const
+{
+    // A list may give two items one server id; the self id names the one the user
+    // dragged, as long as it is an item of the tree shown.
+    RemoteFilesTreeItem *item = remoteModel->getItemBySelfId(selfId);
+    RemoteFilesTreeItem *top = remoteModel->getRootItem();
+    if (item && item->getItemInnerId() == id && item->isDir() == isDir && top
+        && (item == top || top->ancestorFor(item)))
+        return item;
+    return remoteModel->getItemByInnerId(id, isDir, nullptr);
 }
 
 void LocalFilesTreeModel::createFile(RemoteFilesTreeItem *item, const QString &path,

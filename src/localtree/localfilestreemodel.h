@@ -78,6 +78,8 @@ private:
     void refuse(const QString &itemLabel, const QString &reason);
     void showRefusals();
     static QString getRemotePath(const RemoteFilesTreeItem *item);
+    // The remote item a drag payload names by server id and self id.
+    RemoteFilesTreeItem *draggedItem(quint64 id, bool isDir, quint64 selfId) const;
 
     RemoteFilesTreeModel *remoteModel = nullptr;
     int operationDepth = 0;

@@ -59,11 +59,22 @@ bool ItemCommand::appendItemId(QByteArray &request, const RemoteFilesTreeItem *i
     return true;
 }
 
+bool ItemCommand::appendParentId(QByteArray &request, const RemoteFilesTreeItem *item)
+{
+    if (!item->isParentOnServer())
+        return false;
+    request += QByteArray::number(item->getItemInnerParentId());
+    return true;
+}
+
 bool ItemCommand::appendPlaceFields(QByteArray &request, const RemoteFilesTreeItem *item)
 {
     if (!appendItemId(request, item))
         return false;
-    request += '\t' + QByteArray::number(item->getItemInnerParentId()) + '\t';
+    request += '\t';
+    if (!appendParentId(request, item))
+        return false;
+    request += '\t';
     return appendTextField(request, item->getItemInnerName());
 }
 
@@ -90,33 +101,52 @@ void ItemCommand::execute()
         return;
     if (!writeRequestAndWaitForReply(socket.get(), request))
         return;
-    const QByteArray reply = readReply(socket.get());
+    QByteArray reply;
+    const bool withinLimit = readReply(socket.get(), reply);
     socket->disconnectFromHost();
     socket.reset();
 
-    const CommandResult result = reply.startsWith(doneWord)
-            ? applySuccess(reply.mid(doneWord.size()))
-            : getErrorType(reply);
-    Q_EMIT finished(commandId, result);
+    if (!withinLimit)
+        qCDebug(lcNetwork) << getCommandName() << "reply longer than" << MaxReplyBytes << "bytes";
+    Q_EMIT finished(commandId, withinLimit ? judgeReply(reply) : ReceivedDataFormatError);
+}
+
+BaseCommand::CommandResult ItemCommand::judgeReply(const QByteArray &reply)
+{
+    if (!reply.startsWith(doneWord))
+        return getErrorType(reply);
+    // Bytes behind the value's line are not part of the reply: whether they came in
+    // the same read must not change the verdict.
+    const qsizetype lineEnd = reply.indexOf('\n', doneWord.size());
+    return applySuccess(reply.mid(doneWord.size(), lineEnd < 0 ? -1 : lineEnd - doneWord.size()));
 }
 
 // A reply may arrive in pieces. Judging the first piece alone would report a change
 // the server has already made as failed (and a new folder would keep id 0, sending
 // everything queued inside it to the root folder). So bytes are collected until the
 // reply can be judged or the peer closes: within the reply time limit while the
-// first line is incomplete, then within the shorter completion limit.
-QByteArray ItemCommand::readReply(QTcpSocket *socket) const
+// first line is incomplete, then within the shorter completion limit, counted from
+// that line's end, so a server that trickles bytes cannot hold the command. The
+// bytes kept are bounded by MaxReplyBytes.
+bool ItemCommand::readReply(QTcpSocket *socket, QByteArray &reply) const
 {
-    QByteArray reply = socket->readAll();
-    const QDeadlineTimer deadline(getTimeouts().replyMs);
     const bool valueExpected = isValueExpected();
-    while (!isReplyComplete(reply, valueExpected)) {
-        const int waitMs = reply.contains('\n')
-                ? getReplyCompletionMs()
-                : int(qMax<qint64>(0, deadline.remainingTime()));
-        if (!waitForReadyRead(socket, waitMs))
-            break;
-        reply += socket->readAll();
+    const QDeadlineTimer firstLineDeadline(getTimeouts().replyMs);
+    QDeadlineTimer completionDeadline;
+    bool firstLineEnded = false;
+    reply = socket->read(MaxReplyBytes + 1);
+    for (;;) {
+        if (!firstLineEnded && reply.contains('\n')) {
+            firstLineEnded = true;
+            completionDeadline.setRemainingTime(getReplyCompletionMs());
+        }
+        if (isReplyComplete(reply, valueExpected))
+            return true;
+        if (reply.size() > MaxReplyBytes)
+            return false;
+        const QDeadlineTimer &deadline = firstLineEnded ? completionDeadline : firstLineDeadline;
+        if (!waitForReadyRead(socket, int(qMax<qint64>(0, deadline.remainingTime()))))
+            return true;
+        reply += socket->read(MaxReplyBytes + 1 - reply.size());
     }
-    return reply;
 }

@@ -35,6 +35,14 @@ public:
     // line feed.
     static bool isReplyComplete(const QByteArray &reply, bool valueExpected);
 
+    // A reply is a word and one short line; a server that sends more than this
+    // without completing it is not answering, and the bytes are not kept.
+    static constexpr qsizetype MaxReplyBytes = 64 * 1024;
+
+    // Judges a complete reply: on "done\n" brings the item in line (only the line
+    // after the word counts as its value), otherwise decodes the error.
+    BaseCommand::CommandResult judgeReply(const QByteArray &reply);
+
 public Q_SLOTS:
     void execute() override;
 
@@ -47,7 +55,7 @@ protected:
     virtual bool appendRequestFields(QByteArray &request) const = 0;
     // Whether the success reply carries a value after "done\n".
     virtual bool isValueExpected() const { return false; }
-    // Brings the item in line after "done\n"; `value` is what followed the word.
+    // Brings the item in line after "done\n"; `value` is the rest of that line.
     virtual BaseCommand::CommandResult applySuccess(const QByteArray &value) = 0;
 
     // The action text followed by the item's name in bold.
@@ -58,11 +66,15 @@ protected:
     // The item's server id; false for an item the server does not know yet (id 0),
     // which no request may name.
     static bool appendItemId(QByteArray &request, const RemoteFilesTreeItem *item);
+    // The server id of the folder the item hangs in; false while that folder is not
+    // on the server (its creation failed or has not run).
+    static bool appendParentId(QByteArray &request, const RemoteFilesTreeItem *item);
     // id TAB parent id TAB name: where the item now hangs and under what name.
     static bool appendPlaceFields(QByteArray &request, const RemoteFilesTreeItem *item);
     // Takes a deleted item out of its parent's children.
     static void unlinkFromParent(RemoteFilesTreeItem *item);
 
 private:
-    QByteArray readReply(QTcpSocket *socket) const;
+    // False when the server sent more than MaxReplyBytes without completing a reply.
+    bool readReply(QTcpSocket *socket, QByteArray &reply) const;
 };

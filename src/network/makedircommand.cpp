@@ -20,7 +20,9 @@ QString MakeDirCommand::getCommandTypeString() const
 
 bool MakeDirCommand::appendRequestFields(QByteArray &request) const
 {
-    request += QByteArray::number(dirItem->getItemInnerParentId()) + '\t';
+    if (!appendParentId(request, dirItem))
+        return false;
+    request += '\t';
     return appendTextField(request, dirItem->getItemInnerName());
 }
 

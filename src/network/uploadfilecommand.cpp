@@ -81,6 +81,10 @@ bool UploadFileCommand::buildRequest(QByteArray &request)
         qCDebug(lcNetwork) << "upload refused: a tab or line feed in the name or password of" << path;
         return false;
     }
+    if (!fileItem->isParentOnServer()) {
+        qCDebug(lcNetwork) << "upload refused: its folder is not on the server:" << path;
+        return false;
+    }
     const qint64 size = info.size();
     const QByteArray digest = getFileHash(path);
     if (digest.size() != 16) {

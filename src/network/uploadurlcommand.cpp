@@ -58,7 +58,8 @@ void UploadUrlCommand::execute()
     // Latin-1 would arrive as "?": such a request is never sent.
     const QString problem = ProtocolTextCheck::problem(name, tr("The name"));
     const QString addressProblem = ProtocolTextCheck::problem(address, tr("The address"));
-    if (!problem.isEmpty() || !addressProblem.isEmpty()) {
+    // A folder whose creation failed has no id: the file would land in the root folder.
+    if (!problem.isEmpty() || !addressProblem.isEmpty() || !fileItem->isParentOnServer()) {
         qCDebug(lcNetwork) << "upload url: not sent:" << problem << addressProblem;
         Q_EMIT finished(commandId, InitialDataFormatError);
         return;

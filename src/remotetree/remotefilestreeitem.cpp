@@ -211,6 +211,12 @@ quint64 RemoteFilesTreeItem::getItemInnerParentId() const
     return parentItem ? parentItem->itemData.getId() : 0;
 }
 
+bool RemoteFilesTreeItem::isParentOnServer() const
+{
+    Locker locker(&treeMutex);
+    return !parentItem || parentItem->itemData.getId() != 0 || parentItem->itemData.isRootRecord();
+}
+
 void RemoteFilesTreeItem::setItemInnerName(const QString &value)
 {
     Locker locker(&treeMutex);

@@ -57,6 +57,11 @@ public:
     quint64 getItemInnerId() const;
     void setItemInnerId(quint64 value);
     quint64 getItemInnerParentId() const;
+    // Whether the folder this item hangs in exists on the server: the account's root
+    // folder or a folder with a server id (an item without a parent counts as in the
+    // root). A folder whose own creation failed has id 0, and a request naming it
+    // would put the item into the root folder instead.
+    bool isParentOnServer() const;
     QString getItemInnerName() const;
     void setItemInnerName(const QString &value);
     quint64 getItemInnerSize() const;
