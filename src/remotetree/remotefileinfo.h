@@ -16,7 +16,9 @@ public:
     RemoteFileInfo(quint64 id, quint64 parentId, bool isDir, const QString &name, quint64 size,
                    quint32 date, bool uploaded);
     RemoteFileInfo(const RemoteFileInfo &other) = default;
+    RemoteFileInfo(RemoteFileInfo &&other) noexcept = default;
     RemoteFileInfo &operator=(const RemoteFileInfo &other) = default;
+    RemoteFileInfo &operator=(RemoteFileInfo &&other) noexcept = default;
 
     quint64 getId() const { return id; }
     void setId(quint64 value) { id = value; }

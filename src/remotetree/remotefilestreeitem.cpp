@@ -15,8 +15,8 @@ RemoteFilesTreeItem::RemoteFilesTreeItem(RemoteFilesTreeItem *parent)
     setItemSelfId();
 }
 
-RemoteFilesTreeItem::RemoteFilesTreeItem(const RemoteFileInfo &info, RemoteFilesTreeItem *parent)
-    : itemData(info), parentItem(parent)
+RemoteFilesTreeItem::RemoteFilesTreeItem(RemoteFileInfo info, RemoteFilesTreeItem *parent)
+    : itemData(std::move(info)), parentItem(parent)
 {
     setItemSelfId();
 }

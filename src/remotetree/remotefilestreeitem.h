@@ -26,7 +26,7 @@ public:
     // A hidden top item: a folder record named "root".
     explicit RemoteFilesTreeItem(RemoteFilesTreeItem *parent = nullptr);
     // parent is recorded but not told; the caller appends the item.
-    RemoteFilesTreeItem(const RemoteFileInfo &info, RemoteFilesTreeItem *parent);
+    RemoteFilesTreeItem(RemoteFileInfo info, RemoteFilesTreeItem *parent);
     ~RemoteFilesTreeItem();
     Q_DISABLE_COPY_MOVE(RemoteFilesTreeItem)
 

@@ -11,11 +11,11 @@
 #include <QIcon>
 #include <QMimeData>
 #include <QMutexLocker>
-#include <QSet>
 #include <QUrl>
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 
 namespace {
 
@@ -231,126 +231,147 @@ QString RemoteFilesTreeModel::downloadAddress(QStringView segment, const QString
     return address;
 }
 
+// What building keeps of each listed line: small records in list order, which the
+// passes below run through instead of chasing items over the heap.
+struct RemoteFilesTreeModel::ListedItem
+{
+    // parent when the parent id names no folder of the list: the item goes to the top.
+    static constexpr qsizetype NoFolder = -1;
+
+    QStringView line;
+    quint64 parentId;
+    // Index of the folder that parentId names, or NoFolder.
+    qsizetype parent;
+    // Made and linked into the tree; null until then, and for lines never reached.
+    RemoteFilesTreeItem *item = nullptr;
+    // A folder marked not available.
+    bool marked = false;
+};
+
+namespace {
+
+RemoteFilesTreeItem *makeListedItem(QStringView line, RemoteFilesTreeItem *top)
+{
+    QStringView fields[RemoteFilesTreeModel::FieldCount];
+    splitFields(line, fields);
+    const bool isDir = readInt(fields[1]) != 0;
+    RemoteFileInfo info(readULongLong(fields[0]), readULongLong(fields[3]), isDir,
+                        fields[2].toString(), readULongLong(fields[4]), readUInt(fields[5]), true);
+    if (isDir) {
+        info.setFileAvailable(true);
+    } else {
+        info.setExternalDownloadUrl(
+            RemoteFilesTreeModel::downloadAddress(fields[9], info.getName()));
+        info.setFileAvailable(readInt(fields[10]) != 0);
+    }
+    if (!fields[6].isEmpty())
+        info.setDescription(QString::fromLatin1(QByteArray::fromBase64(fields[6].toLatin1())));
+    info.setSearchable(readInt(fields[7]) != 0);
+    qCDebug(lcRemoteTree) << "url1 setted as " << info.getExternalDownloadUrl();
+    auto *item = new RemoteFilesTreeItem(std::move(info), top);
+    qCDebug(lcRemoteTree) << "url2 setted as " << item->getItemExternalDownloadUrl();
+    return item;
+}
+
+} // namespace
+
 void RemoteFilesTreeModel::setupModelData(QStringView list, RemoteFilesTreeItem *top)
 {
     // Building links every item: hold the tree's lock once for all of it (command
     // threads touching records wait for the build to finish).
     QMutexLocker locker(&RemoteFilesTreeItem::treeLock());
-    const qsizetype lineCount = list.count(u'\n') + 1;
+    qsizetype lineCount = 1;
+    for (qsizetype at = list.indexOf(u'\n'); at >= 0; at = list.indexOf(u'\n', at + 1))
+        ++lineCount;
     RemoteFilesTreeItem::reserveItems(lineCount);
-    QHash<quint64, RemoteFilesTreeItem *> folders;
-    QHash<quint64, QList<RemoteFilesTreeItem *>> groups;
 
+    // First the lines' places: which folder each one names as its parent.
+    QList<ListedItem> listed;
+    listed.reserve(lineCount);
+    // Folder id to the folder's index in listed; a later folder with the same id
+    // replaces the earlier one.
+    QHash<quint64, qsizetype> folders;
     for (QStringView line : list.tokenize(u'\n')) {
         qCDebug(lcRemoteTree) << "Parsing item " << line;
         QStringView fields[FieldCount];
         if (splitFields(line, fields) < FieldCount)
             continue;
-
-        const bool isDir = readInt(fields[1]) != 0;
-        RemoteFileInfo info(readULongLong(fields[0]), readULongLong(fields[3]), isDir,
-                            fields[2].toString(), readULongLong(fields[4]), readUInt(fields[5]),
-                            true);
-        if (isDir) {
-            info.setFileAvailable(true);
-        } else {
-            info.setExternalDownloadUrl(downloadAddress(fields[9], info.getName()));
-            info.setFileAvailable(readInt(fields[10]) != 0);
-        }
-        if (!fields[6].isEmpty())
-            info.setDescription(QString::fromLatin1(QByteArray::fromBase64(fields[6].toLatin1())));
-        info.setSearchable(readInt(fields[7]) != 0);
-
-        auto *item = new RemoteFilesTreeItem(info, top);
-        qCDebug(lcRemoteTree) << "url1 setted as " << info.getExternalDownloadUrl();
-        qCDebug(lcRemoteTree) << "url2 setted as " << item->getItemExternalDownloadUrl();
+        const quint64 id = readULongLong(fields[0]);
         // Id 0 is what an unreadable id reads as; such a folder must not collect the
         // top level (and itself) and so hide the whole tree.
-        if (isDir && info.getId() != 0)
-            folders.insert(info.getId(), item);
-        groups[info.getParentId()].append(item);
+        if (readInt(fields[1]) != 0 && id != 0)
+            folders.insert(id, listed.size());
+        listed.append({line, readULongLong(fields[3]), ListedItem::NoFolder});
     }
 
-    // A folder reaches the top when following parent ids from it ends at an id that is
-    // no folder of the list. Folders on a loop of parent ids, and whatever hangs below
-    // them, never do: they are not shown. Deciding that up front, once per folder, keeps
-    // hostile lists (loops, chains of a million nested folders) linear.
-    QHash<RemoteFilesTreeItem *, bool> reachesTop;
-    reachesTop.reserve(folders.size());
-    for (RemoteFilesTreeItem *start : std::as_const(folders)) {
-        QList<RemoteFilesTreeItem *> path;
-        QSet<RemoteFilesTreeItem *> onPath;
-        bool reaches = true;
-        for (RemoteFilesTreeItem *folder = start; folder;
-             folder = folders.value(folder->getItemInfo().getParentId(), nullptr)) {
-            const auto known = reachesTop.constFind(folder);
-            if (known != reachesTop.cend()) {
-                reaches = *known;
-                break;
-            }
-            if (onPath.contains(folder)) {
-                reaches = false;
-                break;
-            }
-            path.append(folder);
-            onPath.insert(folder);
-        }
-        for (RemoteFilesTreeItem *folder : std::as_const(path))
-            reachesTop.insert(folder, reaches);
+    // Each folder's children in list order, by counting: the children of the folder
+    // at index f are grouped[groupStart[f]] up to grouped[groupStart[f + 1]].
+    QList<qsizetype> underTop;
+    QList<qsizetype> groupStart(listed.size() + 1, 0);
+    for (qsizetype at = 0; at < listed.size(); ++at) {
+        ListedItem &entry = listed[at];
+        entry.parent = folders.value(entry.parentId, ListedItem::NoFolder);
+        if (entry.parent == ListedItem::NoFolder)
+            underTop.append(at);
+        else
+            ++groupStart[entry.parent];
     }
+    folders = {};
+    std::partial_sum(groupStart.cbegin(), groupStart.cend(), groupStart.begin());
+    QList<qsizetype> grouped(groupStart.last());
+    for (qsizetype at = listed.size() - 1; at >= 0; --at) {
+        if (listed[at].parent != ListedItem::NoFolder)
+            grouped[--groupStart[listed[at].parent]] = at;
+    }
+    // The top level and the orphans, grouped by the parent id they name, ascending.
+    std::stable_sort(underTop.begin(), underTop.end(), [&listed](qsizetype a, qsizetype b) {
+        return listed[a].parentId < listed[b].parentId;
+    });
 
-    // Items refused by their folder (a name already taken) are reachable from nowhere and
-    // are destroyed with whatever hangs below them; so are the items that never reach the
-    // top, which were never appended and hold no children.
-    QList<RemoteFilesTreeItem *> unreachable;
-    QList<quint64> folderIds = folders.keys();
-    std::sort(folderIds.begin(), folderIds.end());
-    for (quint64 id : std::as_const(folderIds)) {
-        RemoteFilesTreeItem *folder = folders.value(id);
-        const QList<RemoteFilesTreeItem *> group = groups.take(id);
-        const bool shown = reachesTop.value(folder);
-        for (RemoteFilesTreeItem *item : group) {
-            qCDebug(lcRemoteTree) << "adding item " << item->getItemInnerName() << "to parent "
-                                  << folder->getItemInnerName();
-            if (!shown || !folder->appendListedChild(item))
-                unreachable.append(item);
+    // Then the tree, from the top down, a folder's whole group at a time: items are
+    // made just before their folder takes them, so siblings lie side by side in memory
+    // and the name check against them stays cheap however long the list. Only what
+    // hangs below the top is ever reached: folders on a loop of parent ids, what lies
+    // below them and below a refused folder (a name already taken) make no items, and
+    // no item can end up in its own child list.
+    QList<qsizetype> pending;
+    const auto take = [&](qsizetype at, RemoteFilesTreeItem *folder) {
+        ListedItem &entry = listed[at];
+        RemoteFilesTreeItem *item = makeListedItem(entry.line, top);
+        qCDebug(lcRemoteTree) << "adding item " << item->getItemInnerName() << "to parent "
+                              << folder->getItemInnerName();
+        if (!folder->appendListedChild(item)) {
+            delete item;
+            return;
         }
+        entry.item = item;
+        if (!item->isFileAvailable())
+            checkDirOnAvailable(listed, entry.parent, top);
+        if (groupStart[at] < groupStart[at + 1])
+            pending.append(at);
+    };
+    for (qsizetype at : std::as_const(underTop))
+        take(at, top);
+    for (qsizetype done = 0; done < pending.size(); ++done) {
+        const qsizetype folder = pending[done];
+        for (qsizetype child = groupStart[folder]; child < groupStart[folder + 1]; ++child)
+            take(grouped[child], listed[folder].item);
     }
-    QList<quint64> orphanParentIds = groups.keys();
-    std::sort(orphanParentIds.begin(), orphanParentIds.end());
-    for (quint64 parentId : std::as_const(orphanParentIds)) {
-        for (RemoteFilesTreeItem *item : std::as_const(groups[parentId])) {
-            if (!top->appendListedChild(item))
-                unreachable.append(item);
-        }
-    }
-    qDeleteAll(unreachable);
-
-    checkDirOnAvailable(top);
 }
 
-void RemoteFilesTreeModel::checkDirOnAvailable(RemoteFilesTreeItem *top)
+void RemoteFilesTreeModel::checkDirOnAvailable(QList<ListedItem> &listed, qsizetype folder,
+                                               RemoteFilesTreeItem *top)
 {
-    // Folders in pre-order; walked backwards, every folder comes after its sub-folders.
-    QList<RemoteFilesTreeItem *> foldersInOrder;
-    QList<RemoteFilesTreeItem *> pending{top};
-    while (!pending.isEmpty()) {
-        RemoteFilesTreeItem *folder = pending.takeLast();
-        foldersInOrder.append(folder);
-        for (RemoteFilesTreeItem *child : folder->getChildItems()) {
-            if (child->isDir())
-                pending.append(child);
-        }
+    // Something not available now lies in folder: it and every folder above it are not
+    // available. The walk stops at the first folder already marked, whose folders above
+    // are marked too, so each folder is marked once however deep the tree.
+    qsizetype at = folder;
+    for (; at != ListedItem::NoFolder && !listed[at].marked; at = listed[at].parent) {
+        listed[at].marked = true;
+        listed[at].item->setFileAvailable(false);
     }
-    for (auto it = foldersInOrder.crbegin(); it != foldersInOrder.crend(); ++it) {
-        const QList<RemoteFilesTreeItem *> children = (*it)->getChildItems();
-        const bool missing = std::any_of(children.cbegin(), children.cend(),
-                                         [](const RemoteFilesTreeItem *child) {
-                                             return !child->isFileAvailable();
-                                         });
-        if (missing)
-            (*it)->setFileAvailable(false);
-    }
+    if (at == ListedItem::NoFolder)
+        top->setFileAvailable(false);
 }
 
 RemoteFilesTreeItem *RemoteFilesTreeModel::itemFromIndex(const QModelIndex &index) const

@@ -77,8 +77,12 @@ Q_SIGNALS:
 
 private:
     void connectToScheduler();
+    // What building keeps of each listed line (defined with the build).
+    struct ListedItem;
+
     void setupModelData(QStringView list, RemoteFilesTreeItem *top);
-    void checkDirOnAvailable(RemoteFilesTreeItem *top);
+    // Marks folder, an index into listed, and the folders above it not available.
+    void checkDirOnAvailable(QList<ListedItem> &listed, qsizetype folder, RemoteFilesTreeItem *top);
     void sortByColumn(int column, RemoteFilesTreeItem *item, Qt::SortOrder order);
     void addContentsOfDir(const QString &path, RemoteFilesTreeItem *parent,
                           QList<RemoteFilesTreeItem *> &folders,
