@@ -11,6 +11,9 @@ scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --parallel "$(nproc)" >/dev/null
 
+# The benchmarks build models and widgets; no display is needed.
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+
 if [ -f "bench/$name.sh" ]; then
     exec bash "bench/$name.sh" "$@"
 fi
