@@ -446,8 +446,9 @@ void ControlSession::sendError(ProtocolError error)
 
 void ControlSession::flushOutbox()
 {
-    // The client takes each read as one message: keep messages apart in time so
-    // that two never reach it in one read.
+    // Messages leave with a short gap between them, so each usually reaches the client
+    // in a read of its own. The client does not rely on it: it collects bytes until a
+    // message is whole, and its tests send messages together and in pieces.
     while (!outbox.isEmpty()) {
         if (sinceLastMessage.isValid() && sinceLastMessage.elapsed() < options.messageGapMs) {
             gapTimer.start(int(options.messageGapMs - sinceLastMessage.elapsed()));
