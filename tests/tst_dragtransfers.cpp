@@ -1,5 +1,6 @@
 #include "devserverprocess.h"
 #include "dialogs/transferinfodialog.h"
+#include "filedigest.h"
 #include "localtree/localfilestreemodel.h"
 #include "localtree/localtreewidget.h"
 #include "mainwindow.h"
@@ -9,9 +10,9 @@
 #include "remotetree/remotetreewidget.h"
 #include "settingsfile.h"
 #include "startup.h"
+#include "windowactions.h"
 
 #include <QAction>
-#include <QCryptographicHash>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
@@ -46,16 +47,6 @@ namespace {
 // Large enough that the upload lasts through several progress reports.
 constexpr qint64 LargeSize = qint64(192) << 20;
 
-QAction *findAction(const MainWindow &window, const QString &text)
-{
-    const QList<QAction *> actions = window.findChildren<QAction *>();
-    for (QAction *action : actions) {
-        if (action->text() == text)
-            return action;
-    }
-    return nullptr;
-}
-
 bool writePattern(const QString &path, qint64 size)
 {
     QFile file(path);
@@ -69,16 +60,6 @@ bool writePattern(const QString &path, qint64 size)
             return false;
     }
     return true;
-}
-
-QByteArray md5Of(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    hash.addData(&file);
-    return hash.result().toHex();
 }
 
 QModelIndex childNamed(const QAbstractItemModel *model, const QModelIndex &parent, const QString &name)
@@ -134,7 +115,7 @@ void TestDragTransfers::dragBothWays()
 {
     const QString source = files.filePath(QStringLiteral("dl/large.bin"));
     QVERIFY(writePattern(source, LargeSize));
-    const QByteArray sourceMd5 = md5Of(source);
+    const QByteArray sourceMd5 = fileMd5Hex(source);
 
     MainWindow window;
     window.resize(1100, 640);
@@ -208,7 +189,7 @@ void TestDragTransfers::dragBothWays()
         localModel->index(target).siblingAtColumn(LocalFilesTreeModel::SyncColumn).data().toString(),
         QStringLiteral("Yes"), 10000);
     QCOMPARE(QFileInfo(target).size(), LargeSize);
-    QCOMPARE(md5Of(target), sourceMd5);
+    QCOMPARE(fileMd5Hex(target), sourceMd5);
 
     MainNetworkThread *scheduler = MainNetworkThread::getInstance();
     QTRY_VERIFY_WITH_TIMEOUT(scheduler->getQueuedCommandIds().isEmpty() && scheduler->getRunningCommandIds().isEmpty(),

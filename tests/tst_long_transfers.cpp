@@ -1,13 +1,13 @@
 #include "commandrunner.h"
 #include "devserverprocess.h"
 #include "fakeserver.h"
+#include "filedigest.h"
 #include "network/downloadfilecommand.h"
 #include "network/uploadfilecommand.h"
 #include "remotetree/remotefileinfo.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "settings.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QStorageInfo>
@@ -35,16 +35,6 @@ private:
 namespace {
 
 constexpr qint64 Size = (qint64(4) << 30) + 4097;
-
-QByteArray fileMd5(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    hash.addData(&file);
-    return hash.result().toHex();
-}
 
 QByteArray mark(qint64 at)
 {
@@ -119,7 +109,7 @@ void TestLongTransfers::uploadDownloadResumeBeyond4GiB()
     const QList<qint64> marks{0, (qint64(1) << 31) - 3, (qint64(1) << 32) - 2, (qint64(1) << 32) + 1000, Size - 20};
     const QString source = makeSparse(QStringLiteral("big.bin"), Size, marks);
     QVERIFY(!source.isEmpty());
-    const QByteArray sourceMd5 = fileMd5(source);
+    const QByteArray sourceMd5 = fileMd5Hex(source);
 
     // Beyond 4 GiB and before the end, through the middle of a mark.
     const qint64 cutAt = (qint64(1) << 32) + 1003;
@@ -148,7 +138,7 @@ void TestLongTransfers::uploadDownloadResumeBeyond4GiB()
         QVERIFY(download.run(600000));
         QCOMPARE(download.finishedResults(), QList{BaseCommand::NoError});
         QCOMPARE(QFileInfo(whole).size(), Size);
-        QCOMPARE(fileMd5(whole), sourceMd5);
+        QCOMPARE(fileMd5Hex(whole), sourceMd5);
     }
     QFile::remove(whole);
 
@@ -169,7 +159,7 @@ void TestLongTransfers::uploadDownloadResumeBeyond4GiB()
         QVERIFY(download.run(600000));
         QCOMPARE(download.finishedResults(), QList{BaseCommand::NoError});
         QCOMPARE(QFileInfo(resumed).size(), Size);
-        QCOMPARE(fileMd5(resumed), sourceMd5);
+        QCOMPARE(fileMd5Hex(resumed), sourceMd5);
     }
 }
 

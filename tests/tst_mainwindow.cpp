@@ -14,6 +14,7 @@
 #include "settings.h"
 #include "settingsfile.h"
 #include "startup.h"
+#include "windowactions.h"
 
 #include <QAction>
 #include <QDirIterator>
@@ -28,16 +29,6 @@
 #include <QtTest>
 
 namespace {
-
-QAction *findAction(const MainWindow &window, const QString &text)
-{
-    const QList<QAction *> actions = window.findChildren<QAction *>();
-    for (QAction *action : actions) {
-        if (action->text() == text)
-            return action;
-    }
-    return nullptr;
-}
 
 QStringList treeBelow(const QString &root)
 {

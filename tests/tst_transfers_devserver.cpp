@@ -1,5 +1,6 @@
 #include "commandrunner.h"
 #include "devserverprocess.h"
+#include "filedigest.h"
 #include "network/downloadfilecommand.h"
 #include "network/mainnetworkthread.h"
 #include "network/refreshlistcommand.h"
@@ -8,7 +9,6 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "settings.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QSignalSpy>
@@ -48,16 +48,6 @@ private:
 };
 
 namespace {
-
-QByteArray fileMd5(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    hash.addData(&file);
-    return hash.result().toHex();
-}
 
 } // namespace
 
@@ -169,7 +159,7 @@ void TestTransfersDevServer::uploadThenDownload()
     const QString target = dir->filePath(QStringLiteral("down.bin"));
     QCOMPARE(download(item, target), BaseCommand::NoError);
     QCOMPARE(QFileInfo(target).size(), size);
-    QCOMPARE(fileMd5(target), fileMd5(source));
+    QCOMPARE(fileMd5Hex(target), fileMd5Hex(source));
 }
 
 void TestTransfersDevServer::uploadFetchedInSeveralRanges()
@@ -191,7 +181,7 @@ void TestTransfersDevServer::uploadFetchedInSeveralRanges()
 
     const QString target = dir->filePath(QStringLiteral("down.bin"));
     QCOMPARE(download(item, target), BaseCommand::NoError);
-    QCOMPARE(fileMd5(target), fileMd5(source));
+    QCOMPARE(fileMd5Hex(target), fileMd5Hex(source));
 }
 
 void TestTransfersDevServer::cutDownloadResumesByteIdentical()
@@ -209,7 +199,7 @@ void TestTransfersDevServer::cutDownloadResumesByteIdentical()
     // "Resume download": the same file, a server that no longer cuts.
     QVERIFY2(startServer(), qPrintable(server->errorText()));
     QCOMPARE(download(item, target), BaseCommand::NoError);
-    QCOMPARE(fileMd5(target), fileMd5(source));
+    QCOMPARE(fileMd5Hex(target), fileMd5Hex(source));
 }
 
 void TestTransfersDevServer::serverIgnoringRangeLeavesNoMixture()
@@ -227,7 +217,7 @@ void TestTransfersDevServer::serverIgnoringRangeLeavesNoMixture()
     }
     QCOMPARE(download(item, target), BaseCommand::NoError);
     QCOMPARE(QFileInfo(target).size(), 2000000);
-    QCOMPARE(fileMd5(target), fileMd5(source));
+    QCOMPARE(fileMd5Hex(target), fileMd5Hex(source));
 }
 
 void TestTransfersDevServer::downloadRefusedWritesNothing()
@@ -285,7 +275,7 @@ void TestTransfersDevServer::schedulerAnnouncesTransfers()
     QTRY_COMPARE_WITH_TIMEOUT(downloaded.size(), 1, 20000);
     QCOMPARE(downloaded.at(0).at(1).toString(), target);
     QVERIFY(!settings->isPathDownloadable(target));
-    QCOMPARE(fileMd5(target), fileMd5(source));
+    QCOMPARE(fileMd5Hex(target), fileMd5Hex(source));
 
     scheduler.quit();
     scheduler.wait();
