@@ -135,7 +135,14 @@ public:
         data.listen(QHostAddress::LocalHost);
         control.moveToThread(&thread);
         data.moveToThread(&thread);
-        QObject::connect(&thread, &QThread::started, &control, [this] { serve(); }, Qt::DirectConnection);
+        // The thread's event loop is not needed: it ends as soon as the one upload has been played.
+        QObject::connect(
+            &thread, &QThread::started, &control,
+            [this] {
+                serve();
+                thread.quit();
+            },
+            Qt::DirectConnection);
     }
     quint16 port() const { return control.serverPort(); }
     void start() { thread.start(); }
@@ -150,7 +157,9 @@ private:
         QByteArray announcement;
         while (announcement.count('\t') < 8 && request->waitForReadyRead(30000))
             announcement += request->readAll();
-        request->write("ready\n" + QByteArray::number(data.serverPort()));
+        // Messages framed as the development server frames them, so the client never
+        // waits for the rest of one.
+        request->write("ready\n" + QByteArray::number(data.serverPort()) + '\n');
         request->waitForBytesWritten(10000);
         if (!data.waitForNewConnection(30000))
             return;
@@ -165,8 +174,9 @@ private:
             }
         }
         request->write("done\n1\tsink");
-        request->waitForBytesWritten(10000);
-        request->waitForDisconnected(10000);
+        request->disconnectFromHost();
+        if (request->state() != QAbstractSocket::UnconnectedState)
+            request->waitForDisconnected(10000);
     }
 
     QThread thread;

@@ -407,7 +407,7 @@ void ControlSession::downloadFile(const QList<QByteArray> &fields)
     // The client holds the control connection open while it fetches; it closes
     // when the transfer is over.
     connect(transfer, &DownloadTransfer::finished, socket, &QTcpSocket::disconnectFromHost);
-    sendMessage("ready\n" + QByteArray::number(port));
+    sendMessage("ready\n" + QByteArray::number(port) + '\n');
 }
 
 void ControlSession::uploadUrl(const QList<QByteArray> &fields)

@@ -145,15 +145,17 @@ void DownloadTransfer::sendMore()
             wanted = qMin(wanted, options.cutDownloadAfter - bodySent);
         if (wanted <= 0)
             break;
-        const QByteArray chunk = content.read(wanted);
-        if (chunk.isEmpty()) {
+        if (chunk.isEmpty())
+            chunk.resize(ChunkSize);
+        const qint64 count = content.read(chunk.data(), wanted);
+        if (count <= 0) {
             // The content shrank under us: the promised length cannot be kept.
             client->abort();
             return;
         }
-        client->write(chunk);
-        bodyLeft -= chunk.size();
-        bodySent += chunk.size();
+        client->write(chunk.constData(), count);
+        bodyLeft -= count;
+        bodySent += count;
     }
     if (bodyLeft > 0 && options.cutDownloadAfter >= 0 && bodySent >= options.cutDownloadAfter) {
         // Fault injection: the connection breaks mid-body.

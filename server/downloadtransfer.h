@@ -42,6 +42,8 @@ private:
 
     const ServerOptions &options;
     QFile content;
+    // One block reused for every read of the content (a fresh one per read costs page faults).
+    QByteArray chunk;
     QTcpServer listener;
     QTcpSocket *client = nullptr;
     QTimer idleTimer;

@@ -41,6 +41,7 @@ void UploadTransfer::start()
         fail(ProtocolError::StorageFailure);
         return;
     }
+    store = std::make_unique<UploadStore>(file);
     if (announcement.size == 0)
         complete();
     else
@@ -57,7 +58,7 @@ void UploadTransfer::requestNextRange()
     rangeEnd = qMin(announcement.size, received + rangeSize);
     receivedBefore = received;
     idleTimer.start();
-    Q_EMIT message("ready\n" + QByteArray::number(listener.serverPort()));
+    Q_EMIT message("ready\n" + QByteArray::number(listener.serverPort()) + '\n');
 }
 
 void UploadTransfer::acceptClient()
@@ -87,9 +88,8 @@ void UploadTransfer::readResponse()
     if (!client || over)
         return;
     idleTimer.start();
-    QByteArray data = client->readAll();
     if (!headRead) {
-        headBytes += data;
+        headBytes += client->readAll();
         HttpHead head;
         bool tooLong = false;
         if (!head.take(headBytes, &tooLong)) {
@@ -98,61 +98,80 @@ void UploadTransfer::readResponse()
             return;
         }
         headRead = true;
-        data = headBytes;
+        const QByteArray bodyStart = headBytes;
         headBytes.clear();
+        if (!acceptHead(head))
+            return;
+        storeBody(bodyStart.constData(), bodyStart.size());
+    }
+    // The body goes through one buffer that lives as long as the transfer: a fresh
+    // block per read costs more in page faults than the copying itself.
+    if (readBuffer.isEmpty())
+        readBuffer.resize(ReadBlockSize);
+    while (client && !over && client->bytesAvailable() > 0) {
+        const qint64 count = client->read(readBuffer.data(), readBuffer.size());
+        if (count <= 0)
+            break;
+        storeBody(readBuffer.constData(), count);
+    }
+}
 
-        const QList<QByteArray> status = head.firstLine().split(' ');
-        if (status.size() < 2 || !status[0].startsWith("HTTP/1.") || (status[1] != "200" && status[1] != "206")) {
+bool UploadTransfer::acceptHead(const HttpHead &head)
+{
+    const QList<QByteArray> status = head.firstLine().split(' ');
+    if (status.size() < 2 || !status[0].startsWith("HTTP/1.") || (status[1] != "200" && status[1] != "206")) {
+        client->abort();
+        return false;
+    }
+    const QByteArray length = head.header("Content-Length");
+    bool ok = true;
+    if (!length.isNull()) {
+        bodyLeft = length.toLongLong(&ok);
+        if (!ok || bodyLeft < 0) {
             client->abort();
-            return;
-        }
-        const QByteArray length = head.header("Content-Length");
-        bool ok = true;
-        if (!length.isNull()) {
-            bodyLeft = length.toLongLong(&ok);
-            if (!ok || bodyLeft < 0) {
-                client->abort();
-                return;
-            }
-        }
-        // The response says where its bytes start; anything but the first missing
-        // byte would put them at the wrong place.
-        bodyPosition = 0;
-        const QByteArray range = head.header("Content-Range");
-        if (!range.isNull()) {
-            QByteArray first = range.left(range.indexOf('-'));
-            if (first.startsWith("bytes "))
-                first = first.mid(6);
-            bodyPosition = first.trimmed().toLongLong(&ok);
-            if (!ok) {
-                client->abort();
-                return;
-            }
-        }
-        if (bodyPosition != received) {
-            client->abort();
-            return;
+            return false;
         }
     }
+    // The response says where its bytes start; anything but the first missing
+    // byte would put them at the wrong place.
+    bodyPosition = 0;
+    const QByteArray range = head.header("Content-Range");
+    if (!range.isNull()) {
+        QByteArray first = range.left(range.indexOf('-'));
+        if (first.startsWith("bytes "))
+            first = first.mid(6);
+        bodyPosition = first.trimmed().toLongLong(&ok);
+        if (!ok) {
+            client->abort();
+            return false;
+        }
+    }
+    if (bodyPosition != received) {
+        client->abort();
+        return false;
+    }
+    return true;
+}
+
+void UploadTransfer::storeBody(const char *data, qint64 size)
+{
     if (bodyLeft >= 0) {
-        data.truncate(int(qMin<qint64>(data.size(), bodyLeft)));
-        bodyLeft -= data.size();
+        size = qMin(size, bodyLeft);
+        bodyLeft -= size;
     }
     // Keep only what lies in the range asked for; a client may send more.
     const qint64 dataStart = bodyPosition;
-    bodyPosition += data.size();
-    if (dataStart <= received && bodyPosition > received) {
-        const qint64 keep = qMin(bodyPosition, rangeEnd) - received;
-        if (keep > 0) {
-            const QByteArray kept = data.mid(int(received - dataStart), int(keep));
-            if (file.write(kept) != kept.size()) {
-                fail(ProtocolError::StorageFailure);
-                return;
-            }
-            md5.addData(kept);
-            received += keep;
-        }
+    bodyPosition += size;
+    if (dataStart > received || bodyPosition <= received)
+        return;
+    const qint64 keep = qMin(bodyPosition, rangeEnd) - received;
+    if (keep <= 0)
+        return;
+    if (!store->append(data + (received - dataStart), keep)) {
+        fail(ProtocolError::StorageFailure);
+        return;
     }
+    received += keep;
 }
 
 void UploadTransfer::connectionEnded()
@@ -191,11 +210,13 @@ void UploadTransfer::giveUpWaiting()
 void UploadTransfer::complete()
 {
     listener.close();
-    if (!file.flush()) {
+    const QByteArray md5 = store->finish();
+    store.reset();
+    if (md5.isEmpty() || !file.flush()) {
         fail(ProtocolError::StorageFailure);
         return;
     }
-    if (uploadDigest(md5.result()).toHex() != announcement.digest.toLower()) {
+    if (uploadDigest(md5).toHex() != announcement.digest.toLower()) {
         fail(ProtocolError::UploadFailed);
         return;
     }
@@ -242,6 +263,7 @@ void UploadTransfer::fail(ProtocolError error)
     listener.close();
     if (client)
         client->abort();
+    store.reset();
     file.remove();
     Q_EMIT finished("error\n" + QByteArray::number(int(error)));
 }

@@ -12,16 +12,20 @@
 //
 // The bytes go to a temporary file and become an item only when all are here and
 // their digest matches the announced one; otherwise the temporary file is removed.
+// Writing and digesting run beside the event thread (UploadStore).
 
 #include "protocolerror.h"
+#include "uploadstore.h"
 
-#include <QCryptographicHash>
 #include <QHostAddress>
 #include <QObject>
 #include <QTcpServer>
 #include <QTemporaryFile>
 #include <QTimer>
 
+#include <memory>
+
+class HttpHead;
 struct ServerOptions;
 class Storage;
 class QTcpSocket;
@@ -61,6 +65,11 @@ private:
     void requestNextRange();
     void acceptClient();
     void readResponse();
+    // Checks the response's status and range; aborts the connection if unusable.
+    bool acceptHead(const HttpHead &head);
+    // Body bytes as they arrive: what lies in the range asked for goes to the file
+    // and into the digest.
+    void storeBody(const char *data, qint64 size);
     void connectionEnded();
     void giveUpWaiting();
     void complete();
@@ -73,11 +82,14 @@ private:
     QHostAddress address;
 
     QTemporaryFile file;
-    QCryptographicHash md5{QCryptographicHash::Md5};
     QTcpServer listener;
     QTcpSocket *client = nullptr;
     QTimer idleTimer;
+    // Declared after `file`: it writes into it until it is gone.
+    std::unique_ptr<UploadStore> store;
 
+    static constexpr qint64 ReadBlockSize = 1024 * 1024;
+    QByteArray readBuffer;
     QByteArray headBytes;
     bool headRead = false;
     qint64 rangeEnd = 0;       // one past the last byte asked for on this connection

@@ -378,7 +378,7 @@ void TestDevServer::dataPortClosesAfterTimeout()
     // closes and the control connection with it.
     QVERIFY(control.waitForDisconnected(3000));
     QTcpSocket data;
-    data.connectToHost(QStringLiteral("127.0.0.1"), quint16(reply.mid(6).toUInt()));
+    data.connectToHost(QStringLiteral("127.0.0.1"), quint16(reply.mid(6).trimmed().toUInt()));
     QVERIFY(!data.waitForConnected(1000) || !data.waitForReadyRead(1000));
 }
 

@@ -16,6 +16,10 @@
 namespace {
 
 constexpr quint64 FileId = 42;
+// The pieces of a split reply arrive this far apart, well within the window the
+// client gives the rest of a reply.
+constexpr int PiecePauseMs = 30;
+constexpr int CompletionMs = 300;
 const QByteArray ControlRequest = "alice\nsecret\ndownloadfile\n42";
 
 QByteArray expectedGet(qint64 offset)
@@ -89,6 +93,7 @@ void TestDownloadFileCommand::initTestCase()
 {
     curl_global_init(CURL_GLOBAL_DEFAULT);
     BaseCommand::setTimeouts({2000, 2000, 2000});
+    BaseCommand::setReplyCompletionMs(CompletionMs);
 }
 
 void TestDownloadFileCommand::init()
@@ -265,9 +270,14 @@ void TestDownloadFileCommand::readyPortForms_data()
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("after");
     QTest::addColumn<int>("add");
-    QTest::newRow("blanks") << QByteArray("  ") << QByteArray(" ") << 0;
-    QTest::newRow("line end") << QByteArray() << QByteArray("\r\n") << 0;
-    QTest::newRow("above 65535: low 16 bits") << QByteArray() << QByteArray() << 65536;
+    // Where the reply is cut into two pieces sent apart in time; 0: in one piece.
+    QTest::addColumn<int>("cut");
+    QTest::newRow("blanks") << QByteArray("  ") << QByteArray(" ") << 0 << 0;
+    QTest::newRow("line end") << QByteArray() << QByteArray("\r\n") << 0 << 0;
+    QTest::newRow("above 65535: low 16 bits") << QByteArray() << QByteArray() << 65536 << 0;
+    QTest::newRow("word in pieces") << QByteArray() << QByteArray() << 0 << 3;
+    QTest::newRow("port in pieces") << QByteArray() << QByteArray() << 0 << 8;
+    QTest::newRow("port in pieces, line end") << QByteArray(" ") << QByteArray("\n") << 0 << 9;
 }
 
 void TestDownloadFileCommand::readyPortForms()
@@ -275,12 +285,16 @@ void TestDownloadFileCommand::readyPortForms()
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, after);
     QFETCH(int, add);
+    QFETCH(int, cut);
     FakeServer server;
     server.useForSettings();
     const quint16 dataPort = server.openDataPort(answer(FakeScript::httpResponse(200, "xyz")));
+    const QByteArray reply = "ready\n" + before + QByteArray::number(dataPort + add) + after;
     server.addScript(FakeScript()
                          .awaitBytes(ControlRequest.size())
-                         .send("ready\n" + before + QByteArray::number(dataPort + add) + after)
+                         .send(reply.left(cut))
+                         .pause(PiecePauseMs)
+                         .send(reply.mid(cut))
                          .awaitClose());
     CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
     QVERIFY(runner.run());

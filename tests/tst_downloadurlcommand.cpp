@@ -101,6 +101,7 @@ private Q_SLOTS:
     void httpResponses_data();
     void httpResponses();
     void httpProgressAndDefaultPort();
+    void httpProgressIsBounded();
     void ftpRetrievals_data();
     void ftpRetrievals();
     void ftpRefusalsLeaveTheFileAlone_data();
@@ -330,6 +331,34 @@ void TestDownloadUrlCommand::httpProgressAndDefaultPort()
     QVERIFY(!progress.isEmpty());
     QCOMPARE(progress.last().currentState, qulonglong(body.size()));
     QCOMPARE(progress.last().fullState, qulonglong(body.size()));
+}
+
+void TestDownloadUrlCommand::httpProgressIsBounded()
+{
+    QByteArray body(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+    for (int i = 0; i < body.size(); ++i)
+        body[i] = char(i * 7 + i / 251);
+    // Sent in a few hundred pieces apart, so libcurl reports progress that often.
+    const QByteArray response = FakeScript::httpResponse(200, body);
+    FakeScript script = FakeScript().awaitText("\r\n\r\n");
+    for (qsizetype at = 0; at < response.size(); at += 16384)
+        script.send(response.mid(at, 16384)).pause(2);
+    FakeServer server;
+    const quint16 port = server.openDataPort(script.close());
+    CommandRunner runner(
+        new DownloadUrlCommand(3, QStringLiteral("http://127.0.0.1:%1/big.bin").arg(port), target));
+    QVERIFY(runner.run());
+    QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
+    QCOMPARE(readFile(target), body);
+
+    // About a hundred reports, each a step forward, the last one complete.
+    const QList<CommandRunner::Progress> progress = runner.progress();
+    QVERIFY(!progress.isEmpty());
+    QVERIFY2(progress.size() <= 102, QByteArray::number(progress.size()));
+    QCOMPARE(progress.last().currentState, qulonglong(body.size()));
+    QCOMPARE(progress.last().fullState, qulonglong(body.size()));
+    for (qsizetype i = 1; i < progress.size(); ++i)
+        QVERIFY(progress.at(i).currentState > progress.at(i - 1).currentState);
 }
 
 void TestDownloadUrlCommand::ftpRetrievals_data()

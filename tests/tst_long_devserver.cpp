@@ -68,7 +68,7 @@ void TestLongDevServer::fileLargerThanFourGiB()
             break;
         }
         QTcpSocket data;
-        data.connectToHost(QStringLiteral("127.0.0.1"), quint16(reply.mid(6).toUInt()));
+        data.connectToHost(QStringLiteral("127.0.0.1"), quint16(reply.mid(6).trimmed().toUInt()));
         QVERIFY(data.waitForConnected(WaitMs));
         QByteArray head;
         while (!head.contains("\r\n\r\n") && data.waitForReadyRead(WaitMs))

@@ -17,6 +17,10 @@ namespace {
 const QByteArray Prefix = "alice\nsecret\nuploadfile\n";
 // Long enough for the client to have asked for and served its data connection.
 constexpr int ServeMs = 300;
+// A reply cut in pieces: the pieces arrive this far apart, within the window the
+// client gives the rest of a reply, itself well below ServeMs.
+constexpr int PiecePauseMs = 20;
+constexpr int CompletionMs = 100;
 
 QByteArray pattern(qsizetype size)
 {
@@ -56,6 +60,8 @@ private Q_SLOTS:
     void severalRanges();
     void readyWhileDataConnectionOpenIsIgnored();
     void dataConnectionWithoutRequest();
+    void repliesInPieces_data();
+    void repliesInPieces();
     void finalReplies_data();
     void finalReplies();
     void controlConnectionClosedEarly();
@@ -77,6 +83,7 @@ private:
 void TestUploadFileCommand::initTestCase()
 {
     BaseCommand::setTimeouts({2000, 2000, 2000});
+    BaseCommand::setReplyCompletionMs(CompletionMs);
 }
 
 void TestUploadFileCommand::init()
@@ -282,6 +289,50 @@ void TestUploadFileCommand::dataConnectionWithoutRequest()
     QCOMPARE(server.received(0, noise), QByteArray());
     QVERIFY(server.isClosedByClient(0, noise));
     QCOMPARE(server.received(0, notFound), QByteArray("HTTP/1.1 404 Not Found\r\n\r\n"));
+}
+
+void TestUploadFileCommand::repliesInPieces_data()
+{
+    // Where "ready" and "done" are cut into two pieces; 0: sent whole.
+    QTest::addColumn<int>("readyCut");
+    QTest::addColumn<int>("doneCut");
+    QTest::addColumn<QByteArray>("readyEnd");
+    QTest::newRow("ready word") << 2 << 0 << QByteArray();
+    QTest::newRow("ready port") << 8 << 0 << QByteArray();
+    QTest::newRow("ready port, line end") << 8 << 0 << QByteArray("\n");
+    QTest::newRow("done word") << 0 << 3 << QByteArray("\n");
+    QTest::newRow("done id") << 0 << 6 << QByteArray();
+    QTest::newRow("done name") << 0 << 10 << QByteArray();
+}
+
+void TestUploadFileCommand::repliesInPieces()
+{
+    QFETCH(int, readyCut);
+    QFETCH(int, doneCut);
+    QFETCH(QByteArray, readyEnd);
+    RemoteFilesTreeItem *item = addFile(QStringLiteral("f.bin"), "hello");
+    QVERIFY(item);
+    FakeServer server;
+    server.useForSettings();
+    const quint16 dataPort = server.openDataPort(ask({}));
+    const QByteArray ready = "ready\n" + QByteArray::number(dataPort) + readyEnd;
+    const QByteArray done = "done\n1234\tfsname";
+    server.addScript(FakeScript()
+                         .awaitText("\t9\t")
+                         .send(ready.left(readyCut))
+                         .pause(PiecePauseMs)
+                         .send(ready.mid(readyCut))
+                         .pause(ServeMs)
+                         .send(done.left(doneCut))
+                         .pause(PiecePauseMs)
+                         .send(done.mid(doneCut))
+                         .awaitClose());
+    CommandRunner runner(new UploadFileCommand(4, item));
+    QVERIFY(runner.run());
+    QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
+    QCOMPARE(server.received(0, dataPort), httpHead(5, "0-*/5") + "hello");
+    QCOMPARE(item->getItemInnerId(), 1234u);
+    QCOMPARE(item->getItemExternalDownloadUrl(), RemoteFilesTreeModel::downloadAddress(u"fsname", "f.bin"));
 }
 
 void TestUploadFileCommand::finalReplies_data()

@@ -18,6 +18,7 @@ std::atomic<QThread *> BaseCommand::mainThread{nullptr};
 namespace {
 QMutex timeoutsMutex;
 BaseCommand::Timeouts currentTimeouts;
+std::atomic<int> replyCompletionMs{BaseCommand::DefaultReplyCompletionMs};
 
 // Base-10 integer as the server writes its error code: leading white space and a
 // sign are allowed, nothing may follow the digits, the value must fit 32 bits.
@@ -191,6 +192,67 @@ bool BaseCommand::waitForBytesWritten(QTcpSocket *socket, int ms) const
 {
     return waitInSlices(this, socket, ms,
                         [socket](int slice) { return socket->waitForBytesWritten(slice); });
+}
+
+int BaseCommand::getReplyCompletionMs() { return replyCompletionMs; }
+void BaseCommand::setReplyCompletionMs(int ms) { replyCompletionMs = ms; }
+
+qsizetype BaseCommand::completeReplyLength(const QByteArray &buffer, bool valueExpected)
+{
+    static const QByteArray done = QByteArrayLiteral("done\n");
+    static const QByteArray error = QByteArrayLiteral("error\n");
+    static const QByteArray ready = QByteArrayLiteral("ready\n");
+    for (const QByteArray *word : {&done, &error, &ready}) {
+        if (buffer.size() < word->size() && word->startsWith(buffer))
+            return 0;
+    }
+    if (buffer.startsWith(ready)) {
+        // A port is digits with blanks around them; anything else ends it (the
+        // next reply may follow it directly).
+        for (qsizetype i = ready.size(); i < buffer.size(); ++i) {
+            const char c = buffer.at(i);
+            if (c == '\n')
+                return i + 1;
+            if (!(c >= '0' && c <= '9') && c != ' ' && c != '\t' && c != '\r')
+                return i;
+        }
+        return 0;
+    }
+    const QByteArray *word = buffer.startsWith(error) ? &error
+                           : buffer.startsWith(done) && valueExpected ? &done
+                           : nullptr;
+    if (!word)
+        return buffer.size();
+    const qsizetype end = buffer.indexOf('\n', word->size());
+    return end < 0 ? 0 : end + 1;
+}
+
+// A reply may arrive in pieces. Judging the first piece alone would report a change
+// the server has already made as failed, or dial a port cut short. So bytes are
+// collected until the reply can be judged or the peer closes: within the reply time
+// limit while the first line is incomplete, then within the shorter completion limit,
+// counted from that line's end, so a server that trickles bytes cannot hold the
+// command. The bytes kept are bounded by MaxReplyBytes.
+bool BaseCommand::readReply(QTcpSocket *socket, bool valueExpected, QByteArray &reply) const
+{
+    const QDeadlineTimer firstLineDeadline(getTimeouts().replyMs);
+    QDeadlineTimer completionDeadline;
+    bool firstLineEnded = false;
+    reply = socket->read(MaxReplyBytes + 1);
+    for (;;) {
+        if (!firstLineEnded && reply.contains('\n')) {
+            firstLineEnded = true;
+            completionDeadline.setRemainingTime(getReplyCompletionMs());
+        }
+        if (isReplyComplete(reply, valueExpected))
+            return true;
+        if (reply.size() > MaxReplyBytes)
+            return false;
+        const QDeadlineTimer &deadline = firstLineEnded ? completionDeadline : firstLineDeadline;
+        if (!waitForReadyRead(socket, int(qMax<qint64>(0, deadline.remainingTime()))))
+            return true;
+        reply += socket->read(MaxReplyBytes + 1 - reply.size());
+    }
 }
 
 BaseCommand::CommandResult BaseCommand::getErrorType(const QByteArray &reply)

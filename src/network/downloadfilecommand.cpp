@@ -16,12 +16,6 @@ namespace {
 
 std::atomic<long> stallTimeoutSeconds{HttpReceiver::DefaultStallTimeoutSeconds};
 
-// Progress goes out when at least this share of the body arrived since the last
-// report, so a large file does not flood the scheduler and the GUI with reports.
-constexpr qint64 ReportsPerTransfer = 100;
-// Step for a body of unknown length.
-constexpr qint64 UnknownLengthReportStep = 1048576;
-
 } // namespace
 
 DownloadFileCommand::DownloadFileCommand(qulonglong commandId, RemoteFilesTreeItem *fileItem,
@@ -73,7 +67,12 @@ void DownloadFileCommand::execute()
         return;
     if (!writeRequestAndWaitForReply(controlSocket.get(), request))
         return;
-    const QByteArray reply = controlSocket->readAll();
+    QByteArray reply;
+    if (!readReply(controlSocket.get(), true, reply)) {
+        controlSocket->disconnectFromHost();
+        Q_EMIT finished(commandId, ReceivedDataFormatError);
+        return;
+    }
     if (!TransferReply::isReady(reply)) {
         controlSocket->disconnectFromHost();
         Q_EMIT finished(commandId, getErrorType(reply));
@@ -113,13 +112,6 @@ void DownloadFileCommand::httpReceiverRequestFinished(bool error)
 
 void DownloadFileCommand::httpReadProgress(qint64 curr, qint64 total)
 {
-    if (curr == 0 && total == 0)
-        return;
-    const qint64 step = total > 0 ? qMax<qint64>(1, total / ReportsPerTransfer) : UnknownLengthReportStep;
-    if (reportedBytes >= 0 && curr - reportedBytes < step && curr != total)
-        return;
-    if (curr == reportedBytes)
-        return;
-    reportedBytes = curr;
-    Q_EMIT processing(commandId, qulonglong(curr), qulonglong(total), getElapsedMs());
+    if (progressThrottle.shouldReport(curr, total))
+        Q_EMIT processing(commandId, qulonglong(curr), qulonglong(total), getElapsedMs());
 }

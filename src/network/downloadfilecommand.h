@@ -18,6 +18,7 @@
 // starts the copy over from byte 0 instead of being appended to the part we have.
 
 #include "network/basecommand.h"
+#include "network/progressthrottle.h"
 
 #include <QString>
 
@@ -53,5 +54,5 @@ private:
 
     RemoteFilesTreeItem *fileItem;
     QString downloadPath;
-    qint64 reportedBytes = -1;
+    ProgressThrottle progressThrottle;
 };

@@ -160,8 +160,10 @@ BaseCommand::CommandResult DownloadUrlCommand::downloadFtp(const QUrl &url, QFil
 
 void DownloadUrlCommand::receiverReadProgress(qint64 curr, qint64 total)
 {
-    Q_EMIT processing(commandId, qulonglong(qMax<qint64>(curr, 0)),
-                      qulonglong(qMax<qint64>(total, 0)), getElapsedMs());
+    curr = qMax<qint64>(curr, 0);
+    total = qMax<qint64>(total, 0);
+    if (progressThrottle.shouldReport(curr, total))
+        Q_EMIT processing(commandId, qulonglong(curr), qulonglong(total), getElapsedMs());
 }
 
 void DownloadUrlCommand::receiverRequestFinished(CommandResult result)

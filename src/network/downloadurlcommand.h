@@ -22,6 +22,7 @@
 // leave its folder end the command with InitialDataFormatError before anything is sent.
 
 #include "basecommand.h"
+#include "progressthrottle.h"
 
 #include <QString>
 
@@ -63,6 +64,7 @@ private:
 
     const QString downloadPath;
     const QString remotePath;
+    ProgressThrottle progressThrottle;
 
     static std::atomic<long> stallTimeoutSeconds;
 };

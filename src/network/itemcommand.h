@@ -14,7 +14,6 @@
 #include <QByteArray>
 #include <QString>
 
-class QTcpSocket;
 class RemoteFilesTreeItem;
 
 class ItemCommand : public BaseCommand
@@ -23,22 +22,6 @@ class ItemCommand : public BaseCommand
     Q_DISABLE_COPY_MOVE(ItemCommand)
 
 public:
-    // Once the reply's first line has arrived, how long to wait for the rest of a
-    // value or error code that the server neither ended with a line feed nor
-    // followed by closing the connection. Tests shorten it.
-    static constexpr int DefaultReplyCompletionMs = 1000;
-    static int getReplyCompletionMs();
-    static void setReplyCompletionMs(int ms);
-
-    // True once `reply` can be judged: it is neither empty nor a strict prefix of
-    // "done\n" or "error\n", and an expected value or an error code is ended by a
-    // line feed.
-    static bool isReplyComplete(const QByteArray &reply, bool valueExpected);
-
-    // A reply is a word and one short line; a server that sends more than this
-    // without completing it is not answering, and the bytes are not kept.
-    static constexpr qsizetype MaxReplyBytes = 64 * 1024;
-
     // Judges a complete reply: on "done\n" brings the item in line (only the line
     // after the word counts as its value), otherwise decodes the error.
     BaseCommand::CommandResult judgeReply(const QByteArray &reply);
@@ -73,8 +56,4 @@ protected:
     static bool appendPlaceFields(QByteArray &request, const RemoteFilesTreeItem *item);
     // Takes a deleted item out of its parent's children.
     static void unlinkFromParent(RemoteFilesTreeItem *item);
-
-private:
-    // False when the server sent more than MaxReplyBytes without completing a reply.
-    bool readReply(QTcpSocket *socket, QByteArray &reply) const;
 };

@@ -136,6 +136,10 @@ void UploadFileCommand::execute()
         restartInternalTimer();
         silenceTimer = new QTimer;
         silenceTimer->setSingleShot(true);
+        replyCompletionTimer = new QTimer;
+        replyCompletionTimer->setSingleShot(true);
+        connect(replyCompletionTimer, &QTimer::timeout, this, &UploadFileCommand::replyCompletionTimedOut,
+                Qt::DirectConnection);
         // Direct connections: the sockets and the timer live on this command's thread,
         // whichever thread the command object itself was given to.
         connect(silenceTimer, &QTimer::timeout, this, &UploadFileCommand::silenceTimedOut, Qt::DirectConnection);
@@ -154,6 +158,8 @@ void UploadFileCommand::execute()
 
     delete silenceTimer;
     silenceTimer = nullptr;
+    delete replyCompletionTimer;
+    replyCompletionTimer = nullptr;
     if (httpSocket) {
         httpSocket->disconnect(this);
         httpSocket->abort();
@@ -173,6 +179,8 @@ void UploadFileCommand::report(CommandResult result)
     resultReported = true;
     if (silenceTimer)
         silenceTimer->stop();
+    if (replyCompletionTimer)
+        replyCompletionTimer->stop();
     Q_EMIT finished(commandId, result);
     Q_EMIT quitLocalEventLoop();
 }
@@ -182,11 +190,46 @@ void UploadFileCommand::controlSocketReadyRead()
     qCDebug(lcNetwork) << "UploadCommand: controlSocketReadyRead() threadid" << QThread::currentThreadId();
     if (resultReported)
         return;
-    // The protocol has no reply framing: what one read brings is one reply.
-    const QByteArray reply = controlSocket->readAll();
-    if (reply.isEmpty())
+    const QByteArray bytes = controlSocket->readAll();
+    if (bytes.isEmpty())
         return;
     silenceTimer->start(silenceTimeoutMs);
+    controlReply += bytes;
+    handleControlReplies(false);
+}
+
+void UploadFileCommand::handleControlReplies(bool whole)
+{
+    while (!resultReported && !controlReply.isEmpty()) {
+        qsizetype length = completeReplyLength(controlReply, true);
+        if (length == 0 && controlReply.size() > MaxReplyBytes) {
+            qCDebug(lcNetwork) << "reply longer than" << MaxReplyBytes << "bytes";
+            report(ReceivedDataFormatError);
+            return;
+        }
+        if (length == 0 && !whole) {
+            // The first line is here but its value is not ended: give the rest a
+            // moment, then judge what came.
+            if (controlReply.contains('\n') && !replyCompletionTimer->isActive())
+                replyCompletionTimer->start(getReplyCompletionMs());
+            return;
+        }
+        if (length == 0)
+            length = controlReply.size();
+        replyCompletionTimer->stop();
+        const QByteArray reply = controlReply.left(length);
+        controlReply.remove(0, length);
+        handleControlReply(reply);
+    }
+}
+
+void UploadFileCommand::replyCompletionTimedOut()
+{
+    handleControlReplies(true);
+}
+
+void UploadFileCommand::handleControlReply(const QByteArray &reply)
+{
     // The result is settled before the connection is closed: closing announces itself.
     if (TransferReply::isDone(reply)) {
         handleDone(reply);
@@ -272,9 +315,9 @@ void UploadFileCommand::httpSocketReadyRead()
     silenceTimer->start(silenceTimeoutMs);
 }
 
-bool UploadFileCommand::writeAll(const QByteArray &bytes)
+bool UploadFileCommand::writeAll(QByteArrayView bytes)
 {
-    httpSocket->write(bytes);
+    httpSocket->write(bytes.constData(), bytes.size());
     QDeadlineTimer silence(silenceTimeoutMs);
     qint64 waiting = httpSocket->bytesToWrite();
     while (waiting > 0 && httpSocket->state() == QAbstractSocket::ConnectedState) {
@@ -308,7 +351,6 @@ bool UploadFileCommand::sendResponse(quint64 firstByte, quint64 lastByte)
     const qint64 onePercent = contentLength / 100;
     qint64 sentTotal = 0;
     qint64 previousSent = 0;
-    QByteArray response = answer.header;
     QByteArray portion(int(ResponseBlockSize), Qt::Uninitialized);
     bool headerSent = false;
     while (!headerSent || sentTotal < contentLength) {
@@ -317,14 +359,16 @@ bool UploadFileCommand::sendResponse(quint64 firstByte, quint64 lastByte)
             report(InitialDataFormatError);
             return false;
         }
-        response.append(portion.constData(), readed);
-        if (!writeAll(response)) {
+        // The header goes out with the first portion; later portions leave straight
+        // from the one block buffer.
+        const QByteArrayView bytes(portion.constData(), readed);
+        const bool written = headerSent ? writeAll(bytes) : writeAll(QByteArray(answer.header).append(bytes));
+        if (!written) {
             qCDebug(lcNetwork) << "data connection lost while sending";
             report(ConnectionError);
             return false;
         }
         headerSent = true;
-        response.clear();
         if (readed == 0)
             break; // the file ended before the announced length: the server sees a short body
         sentTotal += readed;
@@ -360,6 +404,7 @@ void UploadFileCommand::controlSocketDisconnected()
 {
     if (controlSocket->bytesAvailable() > 0)
         controlSocketReadyRead();
+    handleControlReplies(true);
     if (!resultReported) {
         qCDebug(lcNetwork) << "control connection closed before the final reply";
         report(ConnectionError);

@@ -20,6 +20,7 @@
 #include "network/basecommand.h"
 #include "network/uploadhttprequest.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <atomic>
@@ -65,14 +66,19 @@ private Q_SLOTS:
     void httpSocketReadyRead();
     void httpSocketDisconnected();
     void silenceTimedOut();
+    void replyCompletionTimedOut();
 
 private:
     bool buildRequest(QByteArray &request);
+    // Judges every complete reply collected so far; with `whole`, also what is left
+    // (the peer closed, or the rest of a reply did not come in time).
+    void handleControlReplies(bool whole);
+    void handleControlReply(const QByteArray &reply);
     void handleDone(const QByteArray &reply);
     void openDataConnection(const QByteArray &reply);
     // Answers one complete request; false if the data connection was lost meanwhile.
     bool sendResponse(quint64 firstByte, quint64 lastByte);
-    bool writeAll(const QByteArray &bytes);
+    bool writeAll(QByteArrayView bytes);
     void endDataConnection();
     // Reports the result once and ends the local event loop.
     void report(CommandResult result);
@@ -83,6 +89,9 @@ private:
     QTcpSocket *controlSocket = nullptr;
     UploadHttpRequest lastHttpRequest;
     QTimer *silenceTimer = nullptr;
+    QTimer *replyCompletionTimer = nullptr;
+    // Control bytes not yet judged: a reply may arrive in pieces.
+    QByteArray controlReply;
     bool resultReported = false;
     bool isSending = false;
 };
