@@ -15,6 +15,7 @@
 #include "uploadfilecommand.h"
 #include "uploadurlcommand.h"
 
+#include <QCoreApplication>
 #include <QMutexLocker>
 #include <QTimer>
 
@@ -96,6 +97,15 @@ qulonglong MainNetworkThread::queueCommand(
 
 void MainNetworkThread::stopAllCommands()
 {
+    // Requests sent just before (queued calls of the request slots, e.g. a folder the
+    // model asked for while the window closed) are still on their way and would queue
+    // commands afterwards. Let them arrive first; a scheduler that does not run would
+    // only take them in later, so they are dropped.
+    if (isRunning())
+        QMetaObject::invokeMethod(this, [] {}, Qt::BlockingQueuedConnection);
+    else
+        QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+
     QList<BaseCommand *> queued;
     QList<BaseCommand *> running;
     {

@@ -68,7 +68,8 @@ public:
 
     // Ends all work before the items the commands use go away (the main window is
     // closing): queued commands are dropped, running ones are asked to stop and waited
-    // for. Nothing is reported for them. Callable from any thread but the scheduler's.
+    // for, requests already sent included. Nothing is reported for them. Call it from
+    // any thread but the scheduler's.
     void stopAllCommands();
 
     // Snapshots for tests and diagnostics.
