@@ -10,8 +10,12 @@ namespace {
 
 struct PrimaryCollator
 {
-    QString localeName;
+    // Compared by the locale's identity, which is cheap: asking for its name on every
+    // hash would cost more than the hash.
+    QLocale locale = QLocale::c();
+    bool known = false;
     UCollator *collator = nullptr;
+    quint32 generation = 0;
 
     ~PrimaryCollator()
     {
@@ -22,16 +26,18 @@ struct PrimaryCollator
     // Follows the default locale, as localeAwareCompare does.
     UCollator *forCurrentLocale()
     {
-        const QLocale locale;
-        const QString name = locale.name();
-        if (name == localeName)
+        const QLocale current;
+        if (known && current == locale)
             return collator;
         if (collator)
             ucol_close(collator);
         collator = nullptr;
-        localeName = name;
+        locale = current;
+        known = true;
+        ++generation;
         if (locale.language() == QLocale::C)
             return nullptr;
+        const QString name = locale.name();
         UErrorCode status = U_ZERO_ERROR;
         collator = ucol_open(name.toLatin1().constData(), &status);
         if (U_FAILURE(status)) {
@@ -44,12 +50,23 @@ struct PrimaryCollator
     }
 };
 
+PrimaryCollator &primary()
+{
+    static PrimaryCollator collator;
+    return collator;
+}
+
 } // namespace
+
+quint32 NameCollationKey::generation()
+{
+    primary().forCurrentLocale();
+    return primary().generation;
+}
 
 size_t NameCollationKey::hash(QStringView name)
 {
-    static PrimaryCollator primary;
-    UCollator *collator = primary.forCurrentLocale();
+    UCollator *collator = primary().forCurrentLocale();
     if (!collator || name.isEmpty())
         return qHash(name);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringView>
+#include <QtGlobal>
 
 #include <cstddef>
 
@@ -18,6 +19,9 @@ class NameCollationKey final
 public:
     // Not thread-safe: callers serialise (the tree's lock).
     static size_t hash(QStringView name);
+    // Changes whenever the default locale does: hashes made under another generation
+    // may disagree with hash() now.
+    static quint32 generation();
 
 private:
     NameCollationKey() = delete;

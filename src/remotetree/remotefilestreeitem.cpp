@@ -58,32 +58,57 @@ void RemoteFilesTreeItem::reserveItems(qsizetype count)
     itemSelfIdMap.reserve(itemSelfIdMap.size() + count);
 }
 
-RemoteFilesTreeItem *RemoteFilesTreeItem::containedTwin(const QString &name, size_t nameKey) const
+quint32 RemoteFilesTreeItem::nameKeyFor(quint32 generation) const
 {
+    if (nameKeyGeneration != generation) {
+        const size_t hash = NameCollationKey::hash(itemData.getName());
+        nameKey = quint32(hash ^ (quint64(hash) >> 32));
+        nameKeyGeneration = generation;
+    }
+    return nameKey;
+}
+
+void RemoteFilesTreeItem::dropStaleNameIndex(quint32 generation) const
+{
+    if (childNameIndex && childNameIndex->generation != generation) {
+        delete childNameIndex;
+        childNameIndex = nullptr;
+    }
+}
+
+RemoteFilesTreeItem *RemoteFilesTreeItem::containedTwin(const QString &name, quint32 nameKey,
+                                                        quint32 generation) const
+{
+    // Names equal under the locale-aware comparison have equal keys, so only a child
+    // with the same key needs the (costly) comparison.
+    dropStaleNameIndex(generation);
     if (childNameIndex) {
-        for (auto it = childNameIndex->constFind(nameKey);
-             it != childNameIndex->cend() && it.key() == nameKey; ++it) {
+        const auto &children = childNameIndex->children;
+        for (auto it = children.constFind(nameKey); it != children.cend() && it.key() == nameKey;
+             ++it) {
             if (QString::localeAwareCompare(it.value()->itemData.getName(), name) == 0)
                 return it.value();
         }
         return nullptr;
     }
     for (RemoteFilesTreeItem *item : childItems) {
-        if (QString::localeAwareCompare(item->itemData.getName(), name) == 0)
+        if (item->nameKeyFor(generation) == nameKey
+            && QString::localeAwareCompare(item->itemData.getName(), name) == 0)
             return item;
     }
     return nullptr;
 }
 
-void RemoteFilesTreeItem::indexChild(RemoteFilesTreeItem *child, size_t nameKey)
+void RemoteFilesTreeItem::indexChild(RemoteFilesTreeItem *child, quint32 nameKey,
+                                     quint32 generation)
 {
     if (childNameIndex) {
-        childNameIndex->insert(nameKey, child);
+        childNameIndex->children.insert(nameKey, child);
     } else if (childItems.size() > NameIndexThreshold) {
-        childNameIndex = new QMultiHash<size_t, RemoteFilesTreeItem *>();
-        childNameIndex->reserve(childItems.size() * 2);
+        childNameIndex = new NameIndex{{}, generation};
+        childNameIndex->children.reserve(childItems.size() * 2);
         for (RemoteFilesTreeItem *item : std::as_const(childItems))
-            childNameIndex->insert(NameCollationKey::hash(item->itemData.getName()), item);
+            childNameIndex->children.insert(item->nameKeyFor(generation), item);
     }
 }
 
@@ -105,13 +130,12 @@ bool RemoteFilesTreeItem::appendChecked(RemoteFilesTreeItem *child, bool checkAn
         folder = folder->parentItem;
     if (!folder || !child || child == folder || (checkAncestry && child->ancestorFor(folder)))
         return false;
-    // The collation key is the costly part of the check: made once, used twice.
-    const QString name = child->itemData.getName();
-    const size_t nameKey = folder->childNameIndex ? NameCollationKey::hash(name) : 0;
-    if (folder->containedTwin(name, nameKey))
+    const quint32 generation = NameCollationKey::generation();
+    const quint32 nameKey = child->nameKeyFor(generation);
+    if (folder->containedTwin(child->itemData.getName(), nameKey, generation))
         return false;
     folder->childItems.append(child);
-    folder->indexChild(child, nameKey);
+    folder->indexChild(child, nameKey, generation);
     child->parentItem = folder;
     return true;
 }
@@ -126,7 +150,7 @@ void RemoteFilesTreeItem::removeChild(RemoteFilesTreeItem *child)
         return;
     childItems.removeAt(at);
     if (childNameIndex)
-        childNameIndex->remove(NameCollationKey::hash(child->itemData.getName()), child);
+        childNameIndex->children.remove(child->nameKeyFor(childNameIndex->generation), child);
 }
 
 bool RemoteFilesTreeItem::containsChild(const RemoteFilesTreeItem *child) const
@@ -134,8 +158,9 @@ bool RemoteFilesTreeItem::containsChild(const RemoteFilesTreeItem *child) const
     Locker locker(&treeMutex);
     if (!child)
         return false;
-    const QString name = child->itemData.getName();
-    return containedTwin(name, childNameIndex ? NameCollationKey::hash(name) : 0) != nullptr;
+    const quint32 generation = NameCollationKey::generation();
+    return containedTwin(child->itemData.getName(), child->nameKeyFor(generation), generation)
+        != nullptr;
 }
 
 bool RemoteFilesTreeItem::ancestorFor(const RemoteFilesTreeItem *item) const
@@ -221,11 +246,15 @@ void RemoteFilesTreeItem::setItemInnerName(const QString &value)
 {
     Locker locker(&treeMutex);
     // Keep the folder's name index in step; the item may be listed there.
-    if (parentItem && parentItem->childNameIndex
-        && parentItem->childNameIndex->remove(NameCollationKey::hash(itemData.getName()), this)) {
-        parentItem->childNameIndex->insert(NameCollationKey::hash(value), this);
-    }
+    const quint32 generation = NameCollationKey::generation();
+    if (parentItem)
+        parentItem->dropStaleNameIndex(generation);
+    const bool indexed = parentItem && parentItem->childNameIndex
+        && parentItem->childNameIndex->children.remove(nameKeyFor(generation), this);
     itemData.setName(value);
+    nameKeyGeneration = 0;
+    if (indexed)
+        parentItem->childNameIndex->children.insert(nameKeyFor(generation), this);
 }
 
 #define RECORD_GETTER(type, method, recordMethod) \

@@ -112,9 +112,15 @@ public:
 private:
     void setItemSelfId();
     bool appendChecked(RemoteFilesTreeItem *child, bool checkAncestry);
-    // nameKey: NameCollationKey::hash(name), or 0 when this folder has no name index.
-    RemoteFilesTreeItem *containedTwin(const QString &name, size_t nameKey) const;
-    void indexChild(RemoteFilesTreeItem *child, size_t nameKey);
+    // This item's NameCollationKey under the given locale generation, made once per
+    // generation (the lock held).
+    quint32 nameKeyFor(quint32 generation) const;
+    // Forgets a name index made under another locale generation: its keys may disagree
+    // with the names' keys now. Small folders scan instead until the next append.
+    void dropStaleNameIndex(quint32 generation) const;
+    RemoteFilesTreeItem *containedTwin(const QString &name, quint32 nameKey,
+                                       quint32 generation) const;
+    void indexChild(RemoteFilesTreeItem *child, quint32 nameKey, quint32 generation);
 
     QList<RemoteFilesTreeItem *> childItems;
     // Held by value: one allocation less per item in lists of a million lines.
@@ -122,8 +128,19 @@ private:
     QString localPathForUpload;
     RemoteFilesTreeItem *parentItem;
     quint64 selfId = 0;
-    // Hash of each child's name (NameCollationKey) to the child; only for large folders.
-    QMultiHash<size_t, RemoteFilesTreeItem *> *childNameIndex = nullptr;
+    // Each child's name key to the child, made under one locale generation; only for
+    // large folders.
+    struct NameIndex
+    {
+        QMultiHash<quint32, RemoteFilesTreeItem *> children;
+        quint32 generation;
+    };
+    // Caches, kept in step under the lock: hence mutable.
+    mutable NameIndex *childNameIndex = nullptr;
+    // This item's name key (NameCollationKey, cut to 32 bits: a clash only costs a
+    // comparison) and its locale generation, 0 before it is made.
+    mutable quint32 nameKey = 0;
+    mutable quint32 nameKeyGeneration = 0;
 
     static inline QRecursiveMutex treeMutex;
     static inline quint64 itemSelfIdCount = 0;

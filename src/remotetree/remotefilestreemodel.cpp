@@ -14,6 +14,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <numeric>
 
@@ -80,41 +81,41 @@ bool dateDescending(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
 // as it always did (0 when unreadable or out of range). Up to 19 digits fit in 64 bits.
 constexpr qsizetype PlainDigitsMax = 19;
 
-bool plainDigits(QStringView field)
+// Reads field when it is plain digits, in one pass; answers false otherwise.
+bool readPlainDigits(QStringView field, quint64 &value)
 {
     if (field.isEmpty() || field.size() > PlainDigitsMax)
         return false;
-    return std::all_of(field.begin(), field.end(),
-                       [](QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; });
-}
-
-quint64 digitsValue(QStringView field)
-{
-    quint64 value = 0;
-    for (QChar c : field)
-        value = value * 10 + (c.unicode() - u'0');
-    return value;
+    value = 0;
+    for (QChar c : field) {
+        const unsigned digit = unsigned(c.unicode()) - u'0';
+        if (digit > 9)
+            return false;
+        value = value * 10 + digit;
+    }
+    return true;
 }
 
 quint64 readULongLong(QStringView field)
 {
-    return plainDigits(field) ? digitsValue(field) : field.toULongLong();
+    quint64 value;
+    return readPlainDigits(field, value) ? value : field.toULongLong();
 }
 
 // A value beyond the type's range reads as 0, as with the library's conversion.
 uint readUInt(QStringView field)
 {
-    if (!plainDigits(field))
+    quint64 value;
+    if (!readPlainDigits(field, value))
         return field.toUInt();
-    const quint64 value = digitsValue(field);
     return value <= std::numeric_limits<uint>::max() ? uint(value) : 0;
 }
 
 int readInt(QStringView field)
 {
-    if (!plainDigits(field))
+    quint64 value;
+    if (!readPlainDigits(field, value))
         return field.toInt();
-    const quint64 value = digitsValue(field);
     return value <= quint64(std::numeric_limits<int>::max()) ? int(value) : 0;
 }
 
@@ -123,15 +124,15 @@ int readInt(QStringView field)
 int splitFields(QStringView line, QStringView (&fields)[RemoteFilesTreeModel::FieldCount])
 {
     int count = 0;
-    const QChar *start = line.begin();
-    for (const QChar *at = line.begin();; ++at) {
-        const bool end = at == line.end();
-        if (end || *at == u'\t') {
-            fields[count++] = QStringView(start, at);
-            if (end || count == RemoteFilesTreeModel::FieldCount)
-                return count;
-            start = at + 1;
-        }
+    const char16_t *start = line.utf16();
+    const char16_t *const end = start + line.size();
+    for (;;) {
+        // std::find over a plain array is unrolled: the search is most of the cost.
+        const char16_t *tab = std::find(start, end, u'\t');
+        fields[count++] = QStringView(start, tab);
+        if (tab == end || count == RemoteFilesTreeModel::FieldCount)
+            return count;
+        start = tab + 1;
     }
 }
 
@@ -198,11 +199,17 @@ QString RemoteFilesTreeModel::downloadAddress(QStringView segment, const QString
     const auto latin1 = [](QChar c) {
         return c.unicode() > 0xff ? uchar('?') : uchar(c.unicode());
     };
-    const auto unreserved = [](uchar byte) {
-        return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z')
-            || (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_'
-            || byte == '~';
-    };
+    // A table: two passes over every file name of the list ask it.
+    static constexpr auto Unreserved = [] {
+        std::array<bool, 256> table{};
+        for (int byte = 0; byte < 256; ++byte) {
+            table[byte] = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z')
+                || (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_'
+                || byte == '~';
+        }
+        return table;
+    }();
+    const auto unreserved = [](uchar byte) { return Unreserved[byte]; };
     const QLatin1String start("http://");
     const QLatin1String host(DownloadHost);
     const QLatin1String path("/dl/");
@@ -231,22 +238,26 @@ QString RemoteFilesTreeModel::downloadAddress(QStringView segment, const QString
     return address;
 }
 
-// What building keeps of each listed line: small records in list order, which the
-// passes below run through instead of chasing items over the heap.
+// What building keeps of each listed line: small records (32 bytes) in list order,
+// which the passes below run through instead of chasing items over the heap. Indices
+// are 32-bit: a list of 2^31 lines would be tens of gigabytes of text.
 struct RemoteFilesTreeModel::ListedItem
 {
     // parent when the parent id names no folder of the list: the item goes to the top.
-    static constexpr qsizetype NoFolder = -1;
+    static constexpr qint32 NoFolder = -1;
+    static constexpr qsizetype MaxCount = std::numeric_limits<qint32>::max() - 1;
 
-    QStringView line;
+    const QChar *line;
     quint64 parentId;
-    // Index of the folder that parentId names, or NoFolder.
-    qsizetype parent;
     // Made and linked into the tree; null until then, and for lines never reached.
-    RemoteFilesTreeItem *item = nullptr;
-    // A folder marked not available.
-    bool marked = false;
+    RemoteFilesTreeItem *item;
+    quint32 length;
+    // Index of the folder that parentId names, or NoFolder.
+    qint32 parent;
+
+    QStringView text() const { return QStringView(line, qsizetype(length)); }
 };
+
 
 namespace {
 
@@ -279,6 +290,7 @@ void RemoteFilesTreeModel::setupModelData(QStringView list, RemoteFilesTreeItem 
 {
     // Building links every item: hold the tree's lock once for all of it (command
     // threads touching records wait for the build to finish).
+    static_assert(sizeof(void *) != 8 || sizeof(ListedItem) == 32);
     QMutexLocker locker(&RemoteFilesTreeItem::treeLock());
     qsizetype lineCount = 1;
     for (qsizetype at = list.indexOf(u'\n'); at >= 0; at = list.indexOf(u'\n', at + 1))
@@ -290,25 +302,30 @@ void RemoteFilesTreeModel::setupModelData(QStringView list, RemoteFilesTreeItem 
     listed.reserve(lineCount);
     // Folder id to the folder's index in listed; a later folder with the same id
     // replaces the earlier one.
-    QHash<quint64, qsizetype> folders;
+    QHash<quint64, qint32> folders;
     for (QStringView line : list.tokenize(u'\n')) {
         qCDebug(lcRemoteTree) << "Parsing item " << line;
         QStringView fields[FieldCount];
-        if (splitFields(line, fields) < FieldCount)
+        // A line of 2^32 characters or more (8 GB) is beyond any real list: unreadable.
+        if (line.size() > qsizetype(std::numeric_limits<quint32>::max())
+            || splitFields(line, fields) < FieldCount)
             continue;
+        if (listed.size() == ListedItem::MaxCount)
+            break;
         const quint64 id = readULongLong(fields[0]);
         // Id 0 is what an unreadable id reads as; such a folder must not collect the
         // top level (and itself) and so hide the whole tree.
         if (readInt(fields[1]) != 0 && id != 0)
-            folders.insert(id, listed.size());
-        listed.append({line, readULongLong(fields[3]), ListedItem::NoFolder});
+            folders.insert(id, qint32(listed.size()));
+        listed.append({line.data(), readULongLong(fields[3]), nullptr, quint32(line.size()),
+                       ListedItem::NoFolder});
     }
 
     // Each folder's children in list order, by counting: the children of the folder
     // at index f are grouped[groupStart[f]] up to grouped[groupStart[f + 1]].
-    QList<qsizetype> underTop;
-    QList<qsizetype> groupStart(listed.size() + 1, 0);
-    for (qsizetype at = 0; at < listed.size(); ++at) {
+    QList<qint32> underTop;
+    QList<qint32> groupStart(listed.size() + 1, 0);
+    for (qint32 at = 0; at < qint32(listed.size()); ++at) {
         ListedItem &entry = listed[at];
         entry.parent = folders.value(entry.parentId, ListedItem::NoFolder);
         if (entry.parent == ListedItem::NoFolder)
@@ -318,13 +335,13 @@ void RemoteFilesTreeModel::setupModelData(QStringView list, RemoteFilesTreeItem 
     }
     folders = {};
     std::partial_sum(groupStart.cbegin(), groupStart.cend(), groupStart.begin());
-    QList<qsizetype> grouped(groupStart.last());
-    for (qsizetype at = listed.size() - 1; at >= 0; --at) {
+    QList<qint32> grouped(groupStart.last());
+    for (qint32 at = qint32(listed.size()) - 1; at >= 0; --at) {
         if (listed[at].parent != ListedItem::NoFolder)
             grouped[--groupStart[listed[at].parent]] = at;
     }
     // The top level and the orphans, grouped by the parent id they name, ascending.
-    std::stable_sort(underTop.begin(), underTop.end(), [&listed](qsizetype a, qsizetype b) {
+    std::stable_sort(underTop.begin(), underTop.end(), [&listed](qint32 a, qint32 b) {
         return listed[a].parentId < listed[b].parentId;
     });
 
@@ -334,10 +351,10 @@ void RemoteFilesTreeModel::setupModelData(QStringView list, RemoteFilesTreeItem 
     // hangs below the top is ever reached: folders on a loop of parent ids, what lies
     // below them and below a refused folder (a name already taken) make no items, and
     // no item can end up in its own child list.
-    QList<qsizetype> pending;
-    const auto take = [&](qsizetype at, RemoteFilesTreeItem *folder) {
+    QList<qint32> pending;
+    const auto take = [&](qint32 at, RemoteFilesTreeItem *folder) {
         ListedItem &entry = listed[at];
-        RemoteFilesTreeItem *item = makeListedItem(entry.line, top);
+        RemoteFilesTreeItem *item = makeListedItem(entry.text(), top);
         qCDebug(lcRemoteTree) << "adding item " << item->getItemInnerName() << "to parent "
                               << folder->getItemInnerName();
         if (!folder->appendListedChild(item)) {
@@ -350,26 +367,26 @@ void RemoteFilesTreeModel::setupModelData(QStringView list, RemoteFilesTreeItem 
         if (groupStart[at] < groupStart[at + 1])
             pending.append(at);
     };
-    for (qsizetype at : std::as_const(underTop))
+    for (qint32 at : std::as_const(underTop))
         take(at, top);
     for (qsizetype done = 0; done < pending.size(); ++done) {
-        const qsizetype folder = pending[done];
-        for (qsizetype child = groupStart[folder]; child < groupStart[folder + 1]; ++child)
+        const qint32 folder = pending[done];
+        for (qint32 child = groupStart[folder]; child < groupStart[folder + 1]; ++child)
             take(grouped[child], listed[folder].item);
     }
 }
 
-void RemoteFilesTreeModel::checkDirOnAvailable(QList<ListedItem> &listed, qsizetype folder,
+void RemoteFilesTreeModel::checkDirOnAvailable(const QList<ListedItem> &listed, qint32 folder,
                                                RemoteFilesTreeItem *top)
 {
     // Something not available now lies in folder: it and every folder above it are not
-    // available. The walk stops at the first folder already marked, whose folders above
-    // are marked too, so each folder is marked once however deep the tree.
-    qsizetype at = folder;
-    for (; at != ListedItem::NoFolder && !listed[at].marked; at = listed[at].parent) {
-        listed[at].marked = true;
+    // available. Listed folders start available, so one already marked was marked by this
+    // walk, as were the folders above it: it stops there, and each folder is marked once
+    // however deep the tree.
+    qint32 at = folder;
+    for (; at != ListedItem::NoFolder && listed[at].item->isFileAvailable();
+         at = listed[at].parent)
         listed[at].item->setFileAvailable(false);
-    }
     if (at == ListedItem::NoFolder)
         top->setFileAvailable(false);
 }

@@ -82,7 +82,8 @@ private:
 
     void setupModelData(QStringView list, RemoteFilesTreeItem *top);
     // Marks folder, an index into listed, and the folders above it not available.
-    void checkDirOnAvailable(QList<ListedItem> &listed, qsizetype folder, RemoteFilesTreeItem *top);
+    void checkDirOnAvailable(const QList<ListedItem> &listed, qint32 folder,
+                             RemoteFilesTreeItem *top);
     void sortByColumn(int column, RemoteFilesTreeItem *item, Qt::SortOrder order);
     void addContentsOfDir(const QString &path, RemoteFilesTreeItem *parent,
                           QList<RemoteFilesTreeItem *> &folders,
