@@ -13,6 +13,12 @@
 #include <algorithm>
 #include <limits>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 std::atomic<QThread *> BaseCommand::mainThread{nullptr};
 
 namespace {
@@ -111,6 +117,12 @@ QByteArray BaseCommand::toProtocolBytes(const QString &text)
 
 void BaseCommand::run()
 {
+#ifdef Q_OS_LINUX
+    // Transfers digest, copy and write for seconds on end; the window must stay
+    // responsive meanwhile. A slightly lower priority for this thread alone (Linux
+    // gives each thread its own nice value) lets the GUI thread in first.
+    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), CommandThreadNice);
+#endif
     timer.start();
     execute();
 }

@@ -73,6 +73,8 @@ public:
     static void setTimeouts(const Timeouts &timeouts);
     // How often a waiting command looks whether it has been asked to stop.
     static constexpr int StopCheckMs = 50;
+    // The nice value of a command's thread (where the system allows one per thread).
+    static constexpr int CommandThreadNice = 5;
 
     // Once a reply's first line has arrived, how long to wait for the rest of a
     // value or error code that the server neither ended with a line feed nor
