@@ -65,3 +65,20 @@ QList<CommandRunner::Progress> CommandRunner::progress() const
     QMutexLocker lock(&mutex);
     return reports;
 }
+
+QString CommandRunner::throttledProgressProblem(qulonglong total) const
+{
+    const QList<Progress> reports = progress();
+    if (reports.isEmpty())
+        return QStringLiteral("no progress reported");
+    if (reports.size() > 102)
+        return QStringLiteral("%1 progress reports").arg(reports.size());
+    if (reports.last().currentState != total || reports.last().fullState != total)
+        return QStringLiteral("last report %1 of %2, expected %3")
+            .arg(reports.last().currentState).arg(reports.last().fullState).arg(total);
+    for (qsizetype i = 1; i < reports.size(); ++i) {
+        if (reports.at(i).currentState <= reports.at(i - 1).currentState)
+            return QStringLiteral("report %1 is no step forward").arg(i);
+    }
+    return {};
+}

@@ -34,6 +34,10 @@ public:
     int startedCount() const;
     QList<BaseCommand::CommandResult> finishedResults() const;
     QList<Progress> progress() const;
+    // Empty if the progress reports of a transfer of `total` bytes look as a throttled
+    // transfer's should: about a hundred at most, each a step forward, the last one
+    // complete; otherwise what is wrong.
+    QString throttledProgressProblem(qulonglong total) const;
     // Milliseconds from start until the thread ended.
     qint64 elapsedMs() const { return elapsed; }
 
