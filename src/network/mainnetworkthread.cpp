@@ -42,18 +42,7 @@ MainNetworkThread::~MainNetworkThread()
         quit();
         wait();
     }
-    QMutexLocker lock(&queueMutex);
-    qDeleteAll(commandQueue);
-    commandQueue.clear();
-    // A thread that still runs cannot be deleted; at process exit it simply goes with
-    // the process. Those that have ended are tidied up.
-    for (BaseCommand *command : std::as_const(runnedCommands)) {
-        disconnect(command, nullptr, this, nullptr);
-        if (command->wait(ThreadEndWaitMs))
-            delete command;
-        else
-            qCDebug(lcNetwork) << "command" << command->getCommandId() << "still running at exit";
-    }
+    stopAllCommands();
     for (BaseCommand *command : std::as_const(endingCommands)) {
         if (command->wait(ThreadEndWaitMs))
             delete command;
@@ -99,9 +88,9 @@ void MainNetworkThread::stopAllCommands()
 {
     // Requests sent just before (queued calls of the request slots, e.g. a folder the
     // model asked for while the window closed) are still on their way and would queue
-    // commands afterwards. Let them arrive first; a scheduler that does not run would
-    // only take them in later, so they are dropped.
-    if (isRunning())
+    // commands afterwards. Let them arrive first; a scheduler that does not run (or
+    // that is the caller) would only take them in later, so they are dropped.
+    if (isRunning() && QThread::currentThread() != this)
         QMetaObject::invokeMethod(this, [] {}, Qt::BlockingQueuedConnection);
     else
         QCoreApplication::removePostedEvents(this, QEvent::MetaCall);

@@ -68,8 +68,8 @@ public:
 
     // Ends all work before the items the commands use go away (the main window is
     // closing): queued commands are dropped, running ones are asked to stop and waited
-    // for, requests already sent included. Nothing is reported for them. Call it from
-    // any thread but the scheduler's.
+    // for, requests already sent included. Nothing is reported for them. Thread-safe;
+    // the destructor does the same.
     void stopAllCommands();
 
     // Snapshots for tests and diagnostics.
