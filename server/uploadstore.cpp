@@ -6,8 +6,12 @@
 
 UploadStore::UploadStore(QFileDevice &file)
     : file(file)
-    , worker([this] { run(); })
+    , md5(EVP_MD_CTX_new())
 {
+    if (!md5 || EVP_DigestInit_ex(md5, EVP_md5(), nullptr) != 1)
+        failed = true;
+    workers[Writer] = std::thread([this] { run(Writer); });
+    workers[Digester] = std::thread([this] { run(Digester); });
 }
 
 UploadStore::~UploadStore()
@@ -15,10 +19,11 @@ UploadStore::~UploadStore()
     {
         std::lock_guard lock(mutex);
         closing = true;
-        queue.clear();
     }
     changed.notify_all();
-    worker.join();
+    for (std::thread &worker : workers)
+        worker.join();
+    EVP_MD_CTX_free(md5);
 }
 
 bool UploadStore::append(const char *data, qint64 size)
@@ -46,33 +51,54 @@ bool UploadStore::append(const char *data, qint64 size)
 QByteArray UploadStore::finish()
 {
     std::unique_lock lock(mutex);
-    changed.wait(lock, [this] { return failed || (queue.empty() && !busy); });
+    changed.wait(lock, [this] { return failed || queue.empty(); });
     if (failed)
         return {};
-    return md5.result();
+    QByteArray digest(EVP_MAX_MD_SIZE, Qt::Uninitialized);
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(md5, reinterpret_cast<unsigned char *>(digest.data()), &length) != 1)
+        return {};
+    digest.truncate(length);
+    return digest;
 }
 
-void UploadStore::run()
+void UploadStore::run(Worker worker)
 {
     std::unique_lock lock(mutex);
     for (;;) {
-        changed.wait(lock, [this] { return closing || !queue.empty(); });
-        if (closing)
+        changed.wait(lock, [&] { return closing || failed || done[worker] < queue.size(); });
+        if (closing || failed)
             return;
+        // A second handle on the block: the deque may grow meanwhile, and the other
+        // worker may finish with it first; the bytes themselves are never changed.
+        const QByteArray block = queue[done[worker]];
+        lock.unlock();
+        const bool ok = process(worker, block);
+        lock.lock();
+        ++done[worker];
+        if (!ok)
+            failed = true;
+        releaseDoneBlocks();
+        changed.notify_all();
+    }
+}
+
+bool UploadStore::process(Worker worker, const QByteArray &block)
+{
+    if (worker == Writer)
+        return file.write(block.constData(), block.size()) == block.size();
+    return EVP_DigestUpdate(md5, block.constData(), size_t(block.size())) == 1;
+}
+
+void UploadStore::releaseDoneBlocks()
+{
+    while (done[Writer] > 0 && done[Digester] > 0) {
         QByteArray block = std::move(queue.front());
         queue.pop_front();
-        busy = true;
-        lock.unlock();
-        const bool written = file.write(block.constData(), block.size()) == block.size();
-        if (written)
-            md5.addData(block);
-        lock.lock();
-        busy = false;
+        --done[Writer];
+        --done[Digester];
         queuedBytes -= block.size();
-        if (!written)
-            failed = true;
         if (spare.size() < 4)
             spare.push_back(std::move(block));
-        changed.notify_all();
     }
 }
