@@ -2,6 +2,7 @@
 # Builds the program and the development server, starts the server with the demo
 # account (login demo, password demo) on 127.0.0.1:2939 unless one already listens
 # there, then the program. The server started here stops when the program exits.
+# PELORIN_DEVSERVER_OPTIONS adds options of the server's own (e.g. "--data-rate 10000000").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,7 +22,8 @@ if listening; then
 else
     mkdir -p "$data"
     log="$data/server.log"
-    build/server/pelorin-devserver --listen "$host:$port" --data "$data" --demo >"$log" 2>&1 &
+    # shellcheck disable=SC2086 # the extra options are meant to be split into words
+    build/server/pelorin-devserver --listen "$host:$port" --data "$data" --demo ${PELORIN_DEVSERVER_OPTIONS:-} >"$log" 2>&1 &
     server_pid=$!
     trap 'kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null || true' EXIT
     for _ in $(seq 50); do

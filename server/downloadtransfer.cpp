@@ -22,7 +22,11 @@ DownloadTransfer::DownloadTransfer(const QString &contentPath, const ServerOptio
     : QObject(parent)
     , options(options)
     , content(contentPath)
+    , pace(options.dataRate)
 {
+    paceTimer.setSingleShot(true);
+    paceTimer.setInterval(DataPace::RetryMs);
+    connect(&paceTimer, &QTimer::timeout, this, &DownloadTransfer::sendMore);
     idleTimer.setSingleShot(true);
     idleTimer.setInterval(options.dataTimeoutMs);
     connect(&idleTimer, &QTimer::timeout, this, &DownloadTransfer::end);
@@ -145,6 +149,12 @@ void DownloadTransfer::sendMore()
             wanted = qMin(wanted, options.cutDownloadAfter - bodySent);
         if (wanted <= 0)
             break;
+        const qint64 allowed = pace.allowance();
+        if (allowed == 0) {
+            paceTimer.start();
+            break;
+        }
+        wanted = qMin(wanted, allowed);
         if (chunk.isEmpty())
             chunk.resize(ChunkSize);
         const qint64 count = content.read(chunk.data(), wanted);
@@ -154,6 +164,7 @@ void DownloadTransfer::sendMore()
             return;
         }
         client->write(chunk.constData(), count);
+        pace.moved(count);
         bodyLeft -= count;
         bodySent += count;
     }

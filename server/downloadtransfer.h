@@ -9,6 +9,8 @@
 //
 // The listener takes one connection and closes; it gives up after the data timeout.
 
+#include "datapace.h"
+
 #include <QFile>
 #include <QHostAddress>
 #include <QObject>
@@ -47,6 +49,9 @@ private:
     QTcpServer listener;
     QTcpSocket *client = nullptr;
     QTimer idleTimer;
+    DataPace pace;
+    // Sends again once the pace allows more.
+    QTimer paceTimer;
     QByteArray requestBytes;
     qint64 bodyLeft = 0;
     qint64 bodySent = 0;

@@ -78,6 +78,8 @@ ServerOptions parseOptions(const QCoreApplication &app)
                               "(default 3).", "N");
     option("upload-range-size", "Fetch uploads in ranges of this many bytes, one data connection each, so the "
                                 "client serves several requests (default: the whole file at once).", "BYTES");
+    option("data-rate", "Move each upload and download at most this many bytes per second, to watch "
+                        "progress and time left on one machine (default: no limit).", "BYTES");
     option("cut-download-after", "Fault: close a download's data connection after N bytes of the body.", "N");
     option("ignore-range", "Fault: answer every download from byte 0 with status 200, whatever the range.");
     option("download-404", "Fault: answer every download request with status 404 Not Found.");
@@ -125,6 +127,7 @@ ServerOptions parseOptions(const QCoreApplication &app)
     readInt(parser, QStringLiteral("fetch-timeout-ms"), 1, &options.fetchTimeoutMs);
     readInt(parser, QStringLiteral("upload-attempts"), 1, &options.uploadAttempts);
     readNumber(parser, QStringLiteral("upload-range-size"), 1, &options.uploadRangeSize);
+    readNumber(parser, QStringLiteral("data-rate"), 1, &options.dataRate);
     readNumber(parser, QStringLiteral("cut-download-after"), 0, &options.cutDownloadAfter);
     options.ignoreRange = parser.isSet(QStringLiteral("ignore-range"));
     options.download404 = parser.isSet(QStringLiteral("download-404"));

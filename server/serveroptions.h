@@ -36,6 +36,9 @@ struct ServerOptions
 
     // Uploads are fetched in ranges of this many bytes (0: the whole file at once).
     qint64 uploadRangeSize = 0;
+    // Every upload and download moves at most this many bytes per second (0: no limit),
+    // so that a transfer over loopback can be watched.
+    qint64 dataRate = 0;
 
     // Fault injection for the client's tests.
     qint64 cutDownloadAfter = -1;  // close a download's data connection after N body bytes

@@ -16,7 +16,15 @@ UploadTransfer::UploadTransfer(Storage &storage, const ServerOptions &options, c
     , announcement(announcement)
     , address(address)
     , file(storage.tempDir() + QStringLiteral("/upload-XXXXXX"))
+    , pace(options.dataRate)
 {
+    paceTimer.setSingleShot(true);
+    paceTimer.setInterval(DataPace::RetryMs);
+    connect(&paceTimer, &QTimer::timeout, this, [this] {
+        readResponse();
+        if (client && client->state() != QAbstractSocket::ConnectedState)
+            connectionEnded();
+    });
     idleTimer.setSingleShot(true);
     idleTimer.setInterval(options.dataTimeoutMs);
     connect(&idleTimer, &QTimer::timeout, this, &UploadTransfer::giveUpWaiting);
@@ -72,6 +80,9 @@ void UploadTransfer::acceptClient()
     }
     client = socket;
     client->setParent(this);
+    // Paced, the socket holds back what is not read yet, and the client waits.
+    if (pace.limited())
+        client->setReadBufferSize(ReadBlockSize);
     listener.close();
     headBytes.clear();
     headRead = false;
@@ -89,10 +100,15 @@ void UploadTransfer::readResponse()
         return;
     idleTimer.start();
     if (!headRead) {
-        headBytes += client->readAll();
         HttpHead head;
         bool tooLong = false;
-        if (!head.take(headBytes, &tooLong)) {
+        bool complete = false;
+        // In pieces: what follows the head is body, read at the pace below.
+        while (!complete && !tooLong && client->bytesAvailable() > 0) {
+            headBytes += client->read(HeadPieceSize);
+            complete = head.take(headBytes, &tooLong);
+        }
+        if (!complete) {
             if (tooLong)
                 client->abort();
             return;
@@ -102,6 +118,7 @@ void UploadTransfer::readResponse()
         headBytes.clear();
         if (!acceptHead(head))
             return;
+        pace.moved(bodyStart.size());
         storeBody(bodyStart.constData(), bodyStart.size());
     }
     // The body goes through one buffer that lives as long as the transfer: a fresh
@@ -109,9 +126,15 @@ void UploadTransfer::readResponse()
     if (readBuffer.isEmpty())
         readBuffer.resize(ReadBlockSize);
     while (client && !over && client->bytesAvailable() > 0) {
-        const qint64 count = client->read(readBuffer.data(), readBuffer.size());
+        const qint64 allowed = pace.allowance();
+        if (allowed == 0) {
+            paceTimer.start();
+            return;
+        }
+        const qint64 count = client->read(readBuffer.data(), qMin<qint64>(readBuffer.size(), allowed));
         if (count <= 0)
             break;
+        pace.moved(count);
         storeBody(readBuffer.constData(), count);
     }
 }
@@ -179,6 +202,10 @@ void UploadTransfer::connectionEnded()
     if (!client || over)
         return;
     readResponse();
+    // Paced, what the client sent before it closed is still read at the pace; the
+    // pace timer comes back here.
+    if (!client || over || paceTimer.isActive())
+        return;
     client->disconnect(this);
     client->deleteLater();
     client = nullptr;
@@ -195,6 +222,7 @@ void UploadTransfer::connectionEnded()
 void UploadTransfer::giveUpWaiting()
 {
     if (client) {
+        paceTimer.stop();
         client->abort();
         connectionEnded();
         return;

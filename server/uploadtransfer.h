@@ -14,6 +14,7 @@
 // their digest matches the announced one; otherwise the temporary file is removed.
 // Writing and digesting run beside the event thread (UploadStore).
 
+#include "datapace.h"
 #include "protocolerror.h"
 #include "uploadstore.h"
 
@@ -85,10 +86,14 @@ private:
     QTcpServer listener;
     QTcpSocket *client = nullptr;
     QTimer idleTimer;
+    DataPace pace;
+    // Reads again once the pace allows more.
+    QTimer paceTimer;
     // Declared after `file`: it writes into it until it is gone.
     std::unique_ptr<UploadStore> store;
 
     static constexpr qint64 ReadBlockSize = 1024 * 1024;
+    static constexpr qint64 HeadPieceSize = 4096;
     QByteArray readBuffer;
     QByteArray headBytes;
     bool headRead = false;

@@ -643,6 +643,24 @@ void TestDevServer::faultInjection()
         QVERIFY(!download.body.contains(content.left(16)));
     }
     {
+        // 200000 bytes at 400000 bytes per second: at least half a second each way,
+        // and every byte arrives.
+        DevServerProcess paced;
+        const QByteArray large = randomBytes(200000, 14);
+        QVERIFY(paced.start(fast({QStringLiteral("--data-rate"), QStringLiteral("400000")})));
+        const RawServicePeer alice(paced.port(), "alice", "secret");
+        QElapsedTimer timer;
+        timer.start();
+        const qint64 id = alice.upload(0, "paced.bin", large).id;
+        QVERIFY(id > 0);
+        QVERIFY2(timer.elapsed() >= 450, qPrintable(QString::number(timer.elapsed())));
+        timer.restart();
+        const auto download = alice.download(id, "Content-Range: 0-*");
+        QVERIFY2(timer.elapsed() >= 450, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(download.status, 200);
+        QVERIFY(download.body == large);
+    }
+    {
         DevServerProcess pieces;
         QVERIFY(pieces.start(fast({QStringLiteral("--list-piece-size"), QStringLiteral("100"),
                                    QStringLiteral("--list-pause-ms"), QStringLiteral("150")})));

@@ -44,8 +44,10 @@ private:
 
 namespace {
 
-// Large enough that the upload lasts through several progress reports.
-constexpr qint64 LargeSize = qint64(192) << 20;
+// With the server's data rate, the file travels for about two and a half seconds each
+// way: long enough for several progress reports with a time left above zero.
+constexpr qint64 LargeSize = qint64(64) << 20;
+constexpr qint64 DataRate = qint64(24) << 20;
 
 bool writePattern(const QString &path, qint64 size)
 {
@@ -98,7 +100,8 @@ void TestDragTransfers::initTestCase()
     StartUp::configureApplication();
     QVERIFY(config.isValid() && files.isValid());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-    QVERIFY2(server.start({QStringLiteral("--demo")}), qPrintable(server.errorText()));
+    QVERIFY2(server.start({QStringLiteral("--demo"), QStringLiteral("--data-rate"), QString::number(DataRate)}),
+             qPrintable(server.errorText()));
 
     QSettings ini(SettingsFile().fileName(), QSettings::IniFormat);
     ini.setValue(QStringLiteral("UserOptions/Account/login"), QStringLiteral("demo"));
@@ -145,7 +148,7 @@ void TestDragTransfers::dragBothWays()
     QVERIFY(uploaded.isValid());
     QCOMPARE(uploaded.siblingAtColumn(3).data().toString(), QStringLiteral("No"));
 
-    // While it travels, the transfer window gives its speed and the time left.
+    // While it travels, the transfer window gives its speed and a time left.
     QLabel *speed = nullptr;
     QLabel *timeLeft = nullptr;
     QTRY_VERIFY_WITH_TIMEOUT(
@@ -156,7 +159,8 @@ void TestDragTransfers::dragBothWays()
                 // The digest comes first ("Preparing file"); the transfer itself is wanted.
                 if (message && message->text().contains(QStringLiteral("Upload file"))
                     && label->text().endsWith(QStringLiteral("Kb/s")) && label->text() != QStringLiteral(" 0.00Kb/s")
-                    && time && !time->text().isEmpty()) {
+                    && time && time->text().startsWith(QStringLiteral("Time estimated: "))
+                    && time->text() != QStringLiteral("Time estimated: 00s")) {
                     speed = label;
                     timeLeft = time;
                     return true;
