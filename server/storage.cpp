@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryFile>
 #include <QVariant>
 
 namespace {
@@ -203,6 +204,19 @@ qint64 Storage::insertItem(const QByteArray &owner, const Item &item)
     if (!query.exec())
         return 0;
     return query.lastInsertId().toLongLong();
+}
+
+qint64 Storage::insertFile(const QByteArray &owner, Item &item, QTemporaryFile &file)
+{
+    item.fsName = newFsName();
+    const QString path = contentPath(item.fsName);
+    if (!file.rename(path))
+        return 0;
+    file.setAutoRemove(false);
+    const qint64 id = insertItem(owner, item);
+    if (id == 0)
+        QFile::remove(path);
+    return id;
 }
 
 bool Storage::moveItem(const QByteArray &owner, qint64 id, qint64 parent, const QByteArray &name)

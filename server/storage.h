@@ -5,6 +5,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+class QTemporaryFile;
+
 #include <optional>
 
 class QSqlQuery;
@@ -56,6 +58,10 @@ public:
 
     // Returns the new id, or 0 on failure (a name taken meanwhile included).
     qint64 insertItem(const QByteArray &owner, const Item &item);
+    // Moves a complete temporary file into the contents under a new file-system name
+    // (set in `item`) and lists it; returns the new id, or 0 on failure, in which case
+    // the content is removed.
+    qint64 insertFile(const QByteArray &owner, Item &item, QTemporaryFile &file);
     bool moveItem(const QByteArray &owner, qint64 id, qint64 parent, const QByteArray &name);
     bool setParams(const QByteArray &owner, qint64 id, const QByteArray &description, bool searchable,
                    const std::optional<QByteArray> &password);

@@ -265,16 +265,8 @@ void UploadTransfer::complete()
     item.description = announcement.description;
     item.searchable = announcement.searchable;
     item.password = announcement.password;
-    item.fsName = Storage::newFsName();
-    const QString contentPath = storage.contentPath(item.fsName);
-    if (!file.rename(contentPath)) {
-        fail(ProtocolError::StorageFailure);
-        return;
-    }
-    file.setAutoRemove(false);
-    const qint64 id = storage.insertItem(owner, item);
+    const qint64 id = storage.insertFile(owner, item, file);
     if (id == 0) {
-        QFile::remove(contentPath);
         fail(ProtocolError::StorageFailure);
         return;
     }

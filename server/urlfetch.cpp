@@ -104,16 +104,8 @@ void UrlFetch::fetchFinished()
     item.parent = folder;
     item.size = fetched;
     item.date = QDateTime::currentSecsSinceEpoch();
-    item.fsName = Storage::newFsName();
-    const QString contentPath = storage.contentPath(item.fsName);
-    if (!file.rename(contentPath)) {
-        fail(ProtocolError::StorageFailure);
-        return;
-    }
-    file.setAutoRemove(false);
-    const qint64 id = storage.insertItem(owner, item);
+    const qint64 id = storage.insertFile(owner, item, file);
     if (id == 0) {
-        QFile::remove(contentPath);
         fail(ProtocolError::StorageFailure);
         return;
     }
