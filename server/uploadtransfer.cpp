@@ -20,10 +20,13 @@ UploadTransfer::UploadTransfer(Storage &storage, const ServerOptions &options, c
 {
     paceTimer.setSingleShot(true);
     paceTimer.setInterval(DataPace::RetryMs);
+    // A connection the client has closed is ended once its last bytes are read
+    // (connectionEnded() reads them first).
     connect(&paceTimer, &QTimer::timeout, this, [this] {
-        readResponse();
         if (client && client->state() != QAbstractSocket::ConnectedState)
             connectionEnded();
+        else
+            readResponse();
     });
     idleTimer.setSingleShot(true);
     idleTimer.setInterval(options.dataTimeoutMs);
