@@ -48,6 +48,15 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+// 10,240 bytes that differ from their neighbours, so a misplaced byte shows.
+QByteArray wholeFile()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 10240; ++i)
+        bytes.append(char('a' + (i * 7 + i / 26) % 26));
+    return bytes;
+}
+
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -71,6 +80,8 @@ private Q_SLOTS:
     void refusedResponsesLeaveTheFileAlone_data();
     void refusedResponsesLeaveTheFileAlone();
     void serverIgnoringTheRangeStartsTheCopyOver();
+    void bodyMustEndWhereAnnounced_data();
+    void bodyMustEndWhereAnnounced();
     void cutDownloadKeepsItsBytesAndResumes();
     void controlReplies_data();
     void controlReplies();
@@ -174,6 +185,11 @@ void TestDownloadFileCommand::refusedResponsesLeaveTheFileAlone_data()
     QTest::newRow("416 for another size")
         << FakeScript::httpResponse(416, "", "Content-Range: bytes */2\r\n");
     QTest::newRow("not HTTP") << QByteArray("hello there\r\n\r\n0123456789");
+    // Only 200 and 206 carry file bytes: a 204 would have emptied the part, a 202
+    // replaced it with its text, both reported as success.
+    QTest::newRow("204 No Content") << FakeScript::httpResponse(204, "");
+    QTest::newRow("202 Accepted") << FakeScript::httpResponse(202, "queued for later\n");
+    QTest::newRow("203 with a body") << FakeScript::httpResponse(203, "0123456789");
 }
 
 void TestDownloadFileCommand::refusedResponsesLeaveTheFileAlone()
@@ -207,6 +223,69 @@ void TestDownloadFileCommand::serverIgnoringTheRangeStartsTheCopyOver()
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
     QCOMPARE(server.received(0, dataPort), expectedGet(16));
     QCOMPARE(readFile(target), QByteArray("0123456789"));
+}
+
+static QByteArray chunked(const QList<QByteArray> &chunks)
+{
+    QByteArray body;
+    for (const QByteArray &chunk : chunks)
+        body += QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
+    return body + "0\r\n\r\n";
+}
+
+void TestDownloadFileCommand::bodyMustEndWhereAnnounced_data()
+{
+    QTest::addColumn<int>("present");
+    QTest::addColumn<QByteArray>("response");
+    QTest::addColumn<BaseCommand::CommandResult>("result");
+    QTest::addColumn<int>("kept"); // bytes of the whole file that the target holds after
+
+    const QByteArray whole = wholeFile();
+    const QByteArray range3000 = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 3000-10239/10240\r\n";
+    QTest::newRow("206 without a length, closed after 100 bytes")
+        << 3000 << QByteArray(range3000 + "\r\n" + whole.mid(3000, 100)) << BaseCommand::ConnectionError << 3100;
+    QTest::newRow("206 with an endless chunked body")
+        << 0
+        << QByteArray("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-10239/10240\r\n"
+                      "Transfer-Encoding: chunked\r\n\r\n"
+                      + chunked({whole, QByteArray(256 * 1024, 'z'), QByteArray(256 * 1024, 'z')}))
+        << BaseCommand::ConnectionError << 10240;
+    QTest::newRow("206 whose part ends before the file does")
+        << 3000 << QByteArray(range3000.left(range3000.indexOf("10239")) + "5000/10240\r\nContent-Length: 2001\r\n\r\n"
+                              + whole.mid(3000, 2001))
+        << BaseCommand::ConnectionError << 5001;
+    QTest::newRow("206 without a length, complete") << 3000 << QByteArray(range3000 + "\r\n" + whole.mid(3000))
+                                                    << BaseCommand::NoError << 10240;
+    // A 200 that announces no length ends when the server ends it cleanly.
+    QTest::newRow("200 chunked") << 0
+                                 << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                               + chunked({whole.left(4000), whole.mid(4000)}))
+                                 << BaseCommand::NoError << 10240;
+    QTest::newRow("200 closed without a length")
+        << 3000 << QByteArray("HTTP/1.1 200 OK\r\n\r\n" + whole) << BaseCommand::NoError << 10240;
+}
+
+void TestDownloadFileCommand::bodyMustEndWhereAnnounced()
+{
+    QFETCH(int, present);
+    QFETCH(QByteArray, response);
+    QFETCH(BaseCommand::CommandResult, result);
+    QFETCH(int, kept);
+    const QByteArray whole = wholeFile();
+    writeFile(target, whole.left(present));
+
+    FakeServer server;
+    server.useForSettings();
+    const quint16 dataPort = server.openDataPort(answer(response));
+    server.addScript(FakeScript().awaitBytes(ControlRequest.size()).sendReady(dataPort).awaitClose());
+    CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
+    QVERIFY(runner.run());
+
+    QCOMPARE(runner.finishedResults(), QList{result});
+    QCOMPARE(server.received(0, dataPort), expectedGet(present));
+    const QByteArray after = readFile(target);
+    QCOMPARE(after.size(), kept);
+    QVERIFY(after == whole.left(kept));
 }
 
 void TestDownloadFileCommand::cutDownloadKeepsItsBytesAndResumes()

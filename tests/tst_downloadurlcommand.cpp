@@ -283,6 +283,22 @@ void TestDownloadUrlCommand::httpResponses_data()
         << reply().sendCut(FakeScript::httpResponse(200, "0123456789"), 
                            FakeScript::httpResponse(200, "0123456789").size() - 5)
         << BaseCommand::ConnectionError << QByteArray("01234");
+    // Only 200 and 206 carry the file.
+    QTest::newRow("204 to a resumed request: the part stays")
+        << partial << reply().send(FakeScript::httpResponse(204, "")).close()
+        << BaseCommand::ConnectionError << partial;
+    QTest::newRow("202 to a resumed request: its text is not the file")
+        << partial << reply().send(FakeScript::httpResponse(202, "queued")).close()
+        << BaseCommand::ConnectionError << partial;
+    QTest::newRow("206 without a length, closed short of its range: what came stays")
+        << partial
+        << reply().send("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 4-9/10\r\n\r\nefg").close()
+        << BaseCommand::ConnectionError << QByteArray("abcdefg");
+    QTest::newRow("chunked 206 running past its range: stops at the end")
+        << partial
+        << reply().send("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 4-9/10\r\n"
+                        "Transfer-Encoding: chunked\r\n\r\nc\r\nefghijXXXXXX\r\n0\r\n\r\n").close()
+        << BaseCommand::ConnectionError << QByteArray("abcdefghij");
 }
 
 void TestDownloadUrlCommand::httpResponses()

@@ -7,6 +7,7 @@
 
 #include <curl/curl.h>
 
+#include <limits>
 #include <memory>
 
 namespace {
@@ -63,6 +64,19 @@ qint64 HttpReceiver::unsatisfiedRangeSize(const QByteArray &contentRange)
     return spec.startsWith("*/") ? decimal(spec.mid(2)) : -1;
 }
 
+qint64 HttpReceiver::rangeEnd(const QByteArray &contentRange)
+{
+    const QByteArray spec = rangeSpec(contentRange);
+    const qsizetype dash = spec.indexOf('-');
+    if (dash < 0)
+        return -1;
+    const qsizetype slash = spec.indexOf('/', dash);
+    const qint64 last = decimal(spec.mid(dash + 1, slash < 0 ? -1 : slash - dash - 1));
+    if (last >= 0 && last < std::numeric_limits<qint64>::max())
+        return last + 1;
+    return slash < 0 ? -1 : decimal(spec.mid(slash + 1));
+}
+
 QByteArray HttpReceiver::responseHeader(const char *name) const
 {
     curl_header *header = nullptr;
@@ -82,6 +96,9 @@ HttpReceiver::Outcome HttpReceiver::fetch(const QByteArray &url, const QByteArra
     curl = handle.get();
     file = &target;
     resumeOffset = offset;
+    writeOffset = offset;
+    bodyEnd = -1;
+    completeSize = -1;
     bodyStarted = false;
     discardBody = false;
     refusal = Outcome::Complete;
@@ -131,12 +148,27 @@ HttpReceiver::Outcome HttpReceiver::fetch(const QByteArray &url, const QByteArra
     } else if (!bodyStarted && !startBody()) {
         // A response without a body is judged like one with.
         outcome = refusal;
+    } else if (!discardBody && ((bodyEnd >= 0 && writeOffset != bodyEnd)
+                                || (completeSize >= 0 && bodyEnd != completeSize))) {
+        // The server ended cleanly, but before the end it announced (or its part does
+        // not reach the end of the file): what arrived stays, for a later resume.
+        error = QStringLiteral("the body ended at byte %1 of %2").arg(writeOffset)
+                    .arg(completeSize >= 0 ? completeSize : bodyEnd);
+        outcome = Outcome::BodyTooShort;
     }
     qCDebug(lcNetwork) << "GET" << url << requestTarget << "status" << statusCode << "curl" << int(code)
                        << error;
     curl = nullptr;
     file = nullptr;
     return outcome;
+}
+
+qint64 HttpReceiver::contentLength(qint64 start) const
+{
+    curl_off_t length = -1;
+    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK || length < 0)
+        return -1;
+    return start + qint64(length);
 }
 
 bool HttpReceiver::startBody()
@@ -148,7 +180,9 @@ bool HttpReceiver::startBody()
         discardBody = true;
         return true;
     }
-    if (statusCode < 200 || statusCode > 299) {
+    // Only these two carry file bytes: a 204 has no body, and a 202 or 203 carries
+    // something other than the file.
+    if (statusCode != 200 && statusCode != 206) {
         error = QStringLiteral("the server answered with status %1").arg(statusCode);
         refusal = Outcome::StatusRefused;
         return false;
@@ -157,6 +191,16 @@ bool HttpReceiver::startBody()
         if (rangeStart(range) != resumeOffset) {
             error = QStringLiteral("the server sent the range \"%1\" for offset %2")
                         .arg(QString::fromLatin1(range)).arg(resumeOffset);
+            refusal = Outcome::RangeRefused;
+            return false;
+        }
+        bodyEnd = rangeEnd(range);
+        const qsizetype slash = range.indexOf('/');
+        completeSize = slash < 0 ? -1 : decimal(range.mid(slash + 1).trimmed());
+        if (bodyEnd < 0)
+            bodyEnd = contentLength(resumeOffset);
+        if (bodyEnd >= 0 && bodyEnd < resumeOffset) {
+            error = QStringLiteral("the server sent the range \"%1\"").arg(QString::fromLatin1(range));
             refusal = Outcome::RangeRefused;
             return false;
         }
@@ -170,6 +214,9 @@ bool HttpReceiver::startBody()
         }
         resumeOffset = 0;
     }
+    if (statusCode == 200)
+        bodyEnd = contentLength(0);
+    writeOffset = resumeOffset;
     if (!file->seek(resumeOffset)) {
         error = file->errorString();
         refusal = Outcome::FileError;
@@ -189,9 +236,20 @@ size_t HttpReceiverCallbacks::write(char *data, size_t size, size_t count, void 
     }
     if (receiver->discardBody)
         return length;
-    if (receiver->file->write(data, qint64(length)) != qint64(length)) {
+    // Never past the announced end: a body that goes on would otherwise fill the disk.
+    qint64 allowed = qint64(length);
+    if (receiver->bodyEnd >= 0)
+        allowed = qMin(allowed, receiver->bodyEnd - receiver->writeOffset);
+    if (allowed > 0 && receiver->file->write(data, allowed) != allowed) {
         receiver->error = receiver->file->errorString();
         receiver->refusal = HttpReceiver::Outcome::FileError;
+        return 0;
+    }
+    receiver->writeOffset += qMax<qint64>(allowed, 0);
+    if (allowed < qint64(length)) {
+        receiver->error = QStringLiteral("the server sent more than the %1 bytes it announced")
+                              .arg(receiver->bodyEnd);
+        receiver->refusal = HttpReceiver::Outcome::BodyTooLong;
         return 0;
     }
     return length;

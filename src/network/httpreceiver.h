@@ -11,12 +11,19 @@ class QFile;
 
 // One HTTP GET, run blocking with libcurl on the calling thread, whose body is written
 // into a local file at a resume offset. It guards the user's file:
-//  - a status that is not a success (4xx, 5xx, 3xx) writes nothing and fails;
+//  - only 200 (the whole file) and 206 (a part) write; any other status (3xx, 4xx, 5xx,
+//    and the other 2xx: 204 No Content, 202 Accepted...) writes nothing and fails;
 //  - a 206 answer must start exactly at the offset, or nothing is written;
 //  - a 200 answer to a request with an offset carries the whole file: the copy then
 //    starts again from byte 0 (the file is cut to the new bytes), so the file never
 //    holds the front of one copy and the rest of another;
-//  - a 416 answer stating the file's size as the offset means the copy is complete.
+//  - a 416 answer stating the file's size as the offset means the copy is complete;
+//  - the body must end exactly where the answer said it would: where the range of a 206
+//    ends (or its complete size, for "N-*/size"), or after the Content-Length of a 200.
+//    Bytes beyond that end are never written, and a body that stops short of it fails
+//    and keeps what arrived. A 200 that announces no length is complete when the
+//    server ends the body cleanly (a chunked body's last chunk, or closing the
+//    connection), the only end such an answer has.
 // Sizes and offsets are 64-bit.
 class HttpReceiver final
 {
@@ -32,6 +39,8 @@ public:
         ConnectionFailed, // no connection, lost connection, stalled, malformed HTTP
         StatusRefused,    // the server answered with a status that is not a success
         RangeRefused,     // a partial answer that does not start at the offset
+        BodyTooShort,     // the body ended before the announced end (what came is kept)
+        BodyTooLong,      // more bytes came than announced (those beyond are not written)
         FileError         // the local file could not be written
     };
 
@@ -60,16 +69,27 @@ public:
     // whether it is "*/N" with N the complete size; -1 where unreadable.
     static qint64 rangeStart(const QByteArray &contentRange);
     static qint64 unsatisfiedRangeSize(const QByteArray &contentRange);
+    // Where a "Content-Range" value says the part ends, as a file offset one past its
+    // last byte: "bytes 100-199/1000" 200, "100-*/1000" 1000; -1 where it says neither.
+    static qint64 rangeEnd(const QByteArray &contentRange);
 
 private:
     friend struct HttpReceiverCallbacks;
     // Decides, once the response's head is in, whether and where its body is written.
     bool startBody();
     QByteArray responseHeader(const char *name) const;
+    // `start` plus the response's Content-Length, or -1 when it has none.
+    qint64 contentLength(qint64 start) const;
 
     void *curl = nullptr;
     QFile *file = nullptr;
     qint64 resumeOffset = 0;
+    // The file offset the next body byte goes to, and where the body must end (-1:
+    // the answer announced no end).
+    qint64 writeOffset = 0;
+    qint64 bodyEnd = -1;
+    // The complete file size a 206 announced ("/N"), -1 if none: its part must reach it.
+    qint64 completeSize = -1;
     bool bodyStarted = false;
     bool discardBody = false;
     Outcome refusal = Outcome::Complete;
