@@ -40,6 +40,12 @@ bool prepareOwnerOnlyFile(const QString &path, QString &error)
     }
     return true;
 }
+// A whole number as the file holds it, read as text and range-checked by the caller:
+// QVariant's own conversion to int cuts 4294967297 down to 1.
+qlonglong wholeNumber(const QVariant &value, bool *ok)
+{
+    return value.toString().trimmed().toLongLong(ok);
+}
 } // namespace
 
 SettingsFile::SettingsFile(const QString &fileName) : path(fileName)
@@ -79,8 +85,9 @@ SettingsFile::WindowLayout SettingsFile::load() const
 
     file.beginGroup(QStringLiteral("Sync"));
     // A value that names no policy is taken as the manual one, the safest.
-    const int sync = file.value(QStringLiteral("sync"), int(Settings::BackgroundSync)).toInt();
-    store->setSyncType(sync == Settings::BackgroundSync || sync == Settings::TimerSync
+    bool syncOk = false;
+    const qlonglong sync = wholeNumber(file.value(QStringLiteral("sync"), int(Settings::BackgroundSync)), &syncOk);
+    store->setSyncType(syncOk && (sync == Settings::BackgroundSync || sync == Settings::TimerSync)
                            ? Settings::SyncType(sync)
                            : Settings::ManualSync);
     QTime syncTime = file.value(QStringLiteral("synctime"), QTime(0, 0)).toTime();
@@ -90,17 +97,21 @@ SettingsFile::WindowLayout SettingsFile::load() const
     file.endGroup();
 
     file.beginGroup(QStringLiteral("Network"));
-    store->setStreamsCount(file.value(QStringLiteral("streamscount"), 1).toInt());
+    bool streamsOk = false;
+    const qlonglong streams = wholeNumber(file.value(QStringLiteral("streamscount"), 1), &streamsOk);
+    // The store clamps into its range; a number beyond int is at least as far out.
+    store->setStreamsCount(streamsOk ? int(qBound(qlonglong(0), streams, qlonglong(Settings::MaxStreamsCount + 1))) : 1);
     file.beginGroup(QStringLiteral("Server"));
     store->setServerHost(
         file.value(QStringLiteral("serverhost"), defaultServerHost()).toString());
     bool portOk = false;
-    int port = file.value(QStringLiteral("serverport"), DefaultServerPort).toInt(&portOk);
+    const qlonglong port = wholeNumber(file.value(QStringLiteral("serverport"), DefaultServerPort), &portOk);
     if (!portOk || port < 1 || port > 65535) {
         qCWarning(lcApp) << "unusable serverport in" << path << "- using" << DefaultServerPort;
-        port = DefaultServerPort;
+        store->setServerPort(DefaultServerPort);
+    } else {
+        store->setServerPort(int(port));
     }
-    store->setServerPort(port);
     file.endGroup();
     file.endGroup();
     return layout;

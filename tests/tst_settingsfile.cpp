@@ -138,6 +138,13 @@ void TestSettingsFile::loadedValues_data()
         << QByteArray("[Network/Server]\nserverport=70000\n") << 1 << 1 << true << 2939;
     QTest::newRow("port not a number")
         << QByteArray("[Network/Server]\nserverport=http\n") << 1 << 1 << true << 2939;
+    // Beyond 32 bits: not cut down to 1.
+    QTest::newRow("port 2^32 + 1")
+        << QByteArray("[Network/Server]\nserverport=4294967297\n") << 1 << 1 << true << 2939;
+    QTest::newRow("policy 2^32 + 1 is manual") << QByteArray("[Sync]\nsync=4294967297\n") << 1 << 0
+                                               << true << 2939;
+    QTest::newRow("streams 2^32 + 1 clamp to 5")
+        << QByteArray("[Network]\nstreamscount=4294967297\n") << 5 << 1 << true << 2939;
 }
 
 void TestSettingsFile::loadedValues()
