@@ -14,11 +14,13 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
+#include "richtextguard.h"
 #include "settingsfile.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -214,8 +216,22 @@ void MainWindow::connectScheduler()
 void MainWindow::readSettings()
 {
     const SettingsFile::WindowLayout layout = SettingsFile().load();
-    resize(layout.size);
-    move(layout.pos);
+    // The file may hold any size and place (edited by hand, or written on a larger
+    // screen): the window opens inside the free area of the screen it was on, or of
+    // the primary one. A 30000 x 30000 window alone would take gigabytes of buffer.
+    const QScreen *target = QGuiApplication::screenAt(layout.pos);
+    if (!target)
+        target = QGuiApplication::primaryScreen();
+    if (target) {
+        const QRect available = target->availableGeometry();
+        const QSize size = layout.size.boundedTo(available.size());
+        resize(size);
+        move(qBound(available.left(), layout.pos.x(), available.right() + 1 - size.width()),
+             qBound(available.top(), layout.pos.y(), available.bottom() + 1 - size.height()));
+    } else {
+        resize(layout.size.boundedTo(QSize(SettingsFile::DefaultWidth, SettingsFile::DefaultHeight)));
+        move(layout.pos);
+    }
     restoreState(layout.state, 0);
     // The first run's default size is too small for the toolbars with their texts:
     // the window grows to show every button, as far as the screen allows.
@@ -373,6 +389,7 @@ void MainWindow::uploadClicked()
         model->addNewItemToModel(fileInfo, nullptr);
     }
     refreshRemoteModelLayout();
+    model->showUploadRefusals();
 }
 
 void MainWindow::downloadClicked()
@@ -391,7 +408,9 @@ void MainWindow::downloadClicked()
     }
     QList<RemoteFilesTreeItem *> done;
     for (const QModelIndex &index : selected) {
-        RemoteFilesTreeItem *item = model->getItem(index.row(), index.parent());
+        // The row's own item: the user's root folder is a top-level row, and its
+        // download fetches the whole storage.
+        RemoteFilesTreeItem *item = model->itemFromIndex(index);
         if (item)
             downloadItem(item, done, QString());
     }
@@ -461,7 +480,7 @@ void MainWindow::refreshingProgress(CommandInfo *commandInfo)
                                                   .arg(info->getProgressRemainTime());
     } else {
         qCDebug(lcApp).noquote() << message;
-        progressStateStatusBarLabel->setText(message);
+        progressStateStatusBarLabel->setText(RichTextGuard::ownMarkupOnly(message));
     }
 }
 

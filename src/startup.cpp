@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "remotetree/protocoltextcheck.h"
 #include "settings.h"
 
 #include <QMessageBox>
@@ -26,6 +27,17 @@ bool StartUp::isAccountIncomplete()
 
 void StartUp::warnOnIncompleteAccount(QWidget *window)
 {
+    const Settings *settings = Settings::getInstance();
+    const QString problem = ProtocolTextCheck::accountProblem(settings->getLogin(), settings->getPass());
+    if (!problem.isEmpty()) {
+        // Read from the settings file; nothing is sent until it is corrected in Options.
+        QMessageBox box(QMessageBox::Warning, tr("Warning!"),
+                        problem + QLatin1Char('\n') + tr("Nothing is sent to the server until it is corrected in Options."),
+                        QMessageBox::Ok, window);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+        return;
+    }
     if (!isAccountIncomplete())
         return;
     QMessageBox::warning(window, tr("Warning!"),

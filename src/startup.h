@@ -18,7 +18,8 @@ public:
     static void configureApplication();
     // True when the login is empty, or a login is stored without a password.
     static bool isAccountIncomplete();
-    // The "Warning!" box over `window` when the account is incomplete; nothing else
-    // follows from it.
+    // The "Warning!" box over `window` when the account is incomplete, or when the
+    // stored login or password cannot be sent (it names which); nothing else follows
+    // from it.
     static void warnOnIncompleteAccount(QWidget *window);
 };

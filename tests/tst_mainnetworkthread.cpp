@@ -215,6 +215,7 @@ private Q_SLOTS:
     void finishedCommandIsDeletedOnlyAfterItsThreadEnded();
     void commandEndingWithoutReportFailsOnce();
     void stopAllCommandsEndsWorkAtOnce();
+    void stopAllCommandsWaitsALimitedTime();
 };
 
 void TestMainNetworkThread::init()
@@ -650,6 +651,32 @@ void TestMainNetworkThread::stopAllCommandsEndsWorkAtOnce()
     QTest::qWait(SeveralTicksMs);
     for (const qulonglong id : ids)
         QVERIFY(!f.hasFinished(id));
+}
+
+void TestMainNetworkThread::stopAllCommandsWaitsALimitedTime()
+{
+    SchedulerFixture f(Settings::ManualSync, 1);
+    // A command caught in a wait that does not look at the stop request: it holds
+    // until released (or for FakeCommand::HoldLimitMs).
+    FakeCommand *stuck = nullptr;
+    const qulonglong id = f.scheduler.queueCommand([&](qulonglong newId) {
+        return stuck = new FakeCommand(newId, BaseCommand::NonExclusive);
+    });
+    const std::shared_ptr<std::atomic<bool>> destroyed = stuck->destroyed;
+    f.sync();
+    QTRY_VERIFY(f.isRunning(id));
+
+    QElapsedTimer stopping;
+    stopping.start();
+    f.scheduler.stopAllCommands();
+    QVERIFY2(stopping.elapsed() < MainNetworkThread::StopAllWaitMs + 1000,
+             qPrintable(QString::number(stopping.elapsed())));
+    QVERIFY(f.scheduler.getRunningCommandIds().isEmpty());
+    // Never deleted (nor terminated) while its thread runs; deleted once it has ended.
+    QVERIFY(!*destroyed);
+    stuck->release();
+    QTRY_VERIFY(*destroyed);
+    QVERIFY(!f.hasFinished(id));
 }
 
 QTEST_GUILESS_MAIN(TestMainNetworkThread)

@@ -28,6 +28,8 @@
 #include <QThreadPool>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 QStringList treeBelow(const QString &root)
@@ -64,6 +66,12 @@ private Q_SLOTS:
     void uploadSelectionAddsOnce();
     void downloadRefusesHostileNames();
     void downloadNeedsDefaultFolder();
+    void downloadOfTheRootFetchesTheWholeStorage();
+    void startUpNamesAnUnsendableValue_data();
+    void startUpNamesAnUnsendableValue();
+    void storedGeometryStaysOnTheScreen_data();
+    void storedGeometryStaysOnTheScreen();
+    void uploadRefusesPipesAndDevices();
 
 private:
     void writeIni(const QString &login, const QString &pass, int sync = Settings::BackgroundSync);
@@ -454,6 +462,130 @@ void TestMainWindow::downloadNeedsDefaultFolder()
     QVERIFY(answers.allAnswered());
     QCOMPARE(downloads.count(), 0);
     QVERIFY(!QFile::exists(QDir::rootPath() + QStringLiteral("x.txt")));
+}
+
+void TestMainWindow::downloadOfTheRootFetchesTheWholeStorage()
+{
+    MainWindow window;
+    window.show();
+    window.updateRemoteTree(QStringList{
+        RemoteListFixture::line(50, true, QStringLiteral("A"), 0),
+        RemoteListFixture::line(51, false, QStringLiteral("a.txt"), 50, 4),
+        RemoteListFixture::line(52, false, QStringLiteral("b.txt"), 0, 4),
+    }.join(QLatin1Char('\n')));
+    RemoteTreeWidget *remote = window.getRemoteTree();
+    RemoteFilesTreeModel *model = remote->getModelAsRemoteFileTreeModel();
+    // The user's root folder: the top-level row.
+    remote->selectionModel()->select(model->index(0, 0),
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    LocalFilesTreeModel *local = window.getLocalTree()->getLocalModel();
+    // The files are not on the server: only what is queued counts here.
+    disconnect(local, &LocalFilesTreeModel::downloadFile, nullptr, nullptr);
+    QSignalSpy downloads(local, &LocalFilesTreeModel::downloadFile);
+    ModalAnswers noBox({});
+    findAction(window, QStringLiteral("Download"))->trigger();
+    QVERIFY(noBox.seen().isEmpty());
+
+    const QString storage = files->filePath(QStringLiteral("parent/dl/demo's My Kelvarhold"));
+    QStringList queued;
+    for (const QList<QVariant> &download : std::as_const(downloads))
+        queued.append(download.at(1).toString().mid(storage.size()));
+    queued.sort();
+    QCOMPARE(queued, (QStringList{QStringLiteral("/A/a.txt"), QStringLiteral("/b.txt")}));
+    for (const QList<QVariant> &download : std::as_const(downloads))
+        Settings::getInstance()->removeDownloadPath(download.at(1).toString());
+}
+
+void TestMainWindow::startUpNamesAnUnsendableValue_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("pass");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("login with a line feed") << QStringLiteral("demo\ndemo\ndeldir\n5") << "demo" << "login";
+    QTest::newRow("password outside Latin-1") << "demo" << QStringLiteral("d\u20acmo") << "password";
+}
+
+void TestMainWindow::startUpNamesAnUnsendableValue()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, pass);
+    QFETCH(QString, named);
+    writeIni(login, pass);
+    MainWindow window;
+    window.show();
+    QString text;
+    ModalAnswers answers({[&](QWidget *box) {
+        text = qobject_cast<QMessageBox *>(box)->text();
+        ModalAnswers::click(QDialogButtonBox::Ok)(box);
+    }});
+    StartUp::warnOnIncompleteAccount(&window);
+    QVERIFY(answers.allAnswered());
+    QVERIFY2(text.contains(QStringLiteral("The %1 contains").arg(named)), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Nothing is sent")), qPrintable(text));
+}
+
+void TestMainWindow::storedGeometryStaysOnTheScreen_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("pos");
+    QTest::newRow("30000 x 30000") << QSize(30000, 30000) << QPoint(0, 0);
+    QTest::newRow("far off the screen") << QSize(700, 400) << QPoint(-50000, 90000);
+    QTest::newRow("hanging over the edge") << QSize(700, 400) << QPoint(5000, 10);
+}
+
+void TestMainWindow::storedGeometryStaysOnTheScreen()
+{
+    QFETCH(QSize, size);
+    QFETCH(QPoint, pos);
+    {
+        QSettings ini(SettingsFile().fileName(), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("MainWindow/size"), size);
+        ini.setValue(QStringLiteral("MainWindow/pos"), pos);
+    }
+    MainWindow window;
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(available.contains(window.geometry()),
+             qPrintable(QStringLiteral("%1,%2 %3x%4")
+                            .arg(window.x()).arg(window.y()).arg(window.width()).arg(window.height())));
+    // A size that fits is kept as it was.
+    if (size.width() < available.width() && size.height() < available.height())
+        QCOMPARE(window.size(), size);
+}
+
+void TestMainWindow::uploadRefusesPipesAndDevices()
+{
+    MainWindow window;
+    window.show();
+    window.updateRemoteTree(RemoteListFixture::line(60, true, QStringLiteral("docs"), 0));
+    const QString pipe = files->filePath(QStringLiteral("a pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString folder = files->filePath(QStringLiteral("folder"));
+    QVERIFY(QDir().mkpath(folder));
+    QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/inner pipe")).constData(), 0600), 0);
+    QFile regular(folder + QStringLiteral("/plain.txt"));
+    QVERIFY(regular.open(QIODevice::WriteOnly));
+    regular.close();
+
+    LocalTreeWidget *local = window.getLocalTree();
+    for (const QString &path : {pipe, folder}) {
+        QModelIndex index;
+        QTRY_VERIFY((index = local->getLocalModel()->index(path)).isValid());
+        local->selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    RemoteFilesTreeModel *model = window.getRemoteTree()->getModelAsRemoteFileTreeModel();
+    disconnect(model, &RemoteFilesTreeModel::uploadFile, nullptr, nullptr);
+    disconnect(model, &RemoteFilesTreeModel::createNewDir, nullptr, nullptr);
+    QSignalSpy uploads(model, &RemoteFilesTreeModel::uploadFile);
+    QString told;
+    ModalAnswers answers({[&](QWidget *widget) {
+        told = qobject_cast<QMessageBox *>(widget)->text();
+        ModalAnswers::click(QDialogButtonBox::Ok)(widget);
+    }});
+    findAction(window, QStringLiteral("Upload"))->trigger();
+    QVERIFY(answers.allAnswered());
+    QVERIFY2(told.contains(pipe) && told.contains(QStringLiteral("inner pipe")), qPrintable(told));
+    QCOMPARE(uploads.count(), 1);
+    QCOMPARE(uploads.at(0).at(0).value<RemoteFilesTreeItem *>()->getItemInnerName(), QStringLiteral("plain.txt"));
 }
 
 QTEST_MAIN(TestMainWindow)

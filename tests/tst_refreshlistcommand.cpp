@@ -27,6 +27,8 @@ private Q_SLOTS:
 
     void requestPrefix_data();
     void requestPrefix();
+    void unsendableAccountSendsNothing_data();
+    void unsendableAccountSendsNothing();
     void replies_data();
     void replies();
     void errorReplyKeepsPreviousList();
@@ -61,9 +63,40 @@ void TestRefreshListCommand::requestPrefix_data()
     QTest::newRow("Latin-1 is one byte each")
         << QStringLiteral("Jos\u00e9") << QStringLiteral("\u00ff\u00a0")
         << QByteArray("Jos\xe9\n\xff\xa0\nrefresh\n");
-    QTest::newRow("outside Latin-1 becomes ?")
-        << "alice" << QStringLiteral("p\u20ac\U0001F600s")
-        << QByteArray("alice\np??s\nrefresh\n");
+}
+
+void TestRefreshListCommand::unsendableAccountSendsNothing_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("pass");
+    QTest::addColumn<BaseCommand::CommandResult>("result");
+
+    // As a hand-edited settings file can hold them: a line feed would put a command of
+    // its own in front of the refresh, and "?" would replace what Latin-1 lacks.
+    QTest::newRow("login smuggling a command")
+        << QStringLiteral("alice\nsecret\ndeldir\n5") << "secret" << BaseCommand::IncorrectLoginError;
+    QTest::newRow("tab in the login") << QStringLiteral("al\tice") << "secret" << BaseCommand::IncorrectLoginError;
+    QTest::newRow("line feed in the password")
+        << "alice" << QStringLiteral("secret\ndelfile\n7") << BaseCommand::IncorrectPasswordError;
+    QTest::newRow("password outside Latin-1")
+        << "alice" << QStringLiteral("p\u20ac\U0001F600s") << BaseCommand::IncorrectPasswordError;
+    QTest::newRow("login outside Latin-1")
+        << QStringLiteral("\u0430lice") << "secret" << BaseCommand::IncorrectLoginError;
+}
+
+void TestRefreshListCommand::unsendableAccountSendsNothing()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, pass);
+    QFETCH(BaseCommand::CommandResult, result);
+    setAccount(login, pass);
+
+    FakeServer server;
+    server.useForSettings();
+    CommandRunner runner(new RefreshListCommand(3));
+    QVERIFY(runner.run());
+    QCOMPARE(runner.finishedResults(), QList{result});
+    QCOMPARE(server.connectionCount(), 0);
 }
 
 void TestRefreshListCommand::requestPrefix()

@@ -1,3 +1,4 @@
+#include "modalanswers.h"
 #include "remotelistfixture.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
@@ -6,6 +7,7 @@
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -13,6 +15,8 @@
 #include <QUrl>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 using Fx = RemoteListFixture;
 using Item = RemoteFilesTreeItem;
@@ -81,6 +85,7 @@ private Q_SLOTS:
     void persistentIndexFollowsAMovedItem();
     void nestedLocalFolderQueuesCreationsBeforeUploads();
     void symlinksAreNeverUploaded();
+    void pipesAndDevicesAreRefusedWithAMessage();
     void localFileWithTakenNameIsStillUploaded();
     void uploadButtonAddsUnderTheRoot();
     void driveRootDoesNothing();
@@ -351,6 +356,39 @@ void TestRemoteTreeDrop::symlinksAreNeverUploaded()
     QVERIFY(model->dropMimeData(data.get(), Qt::CopyAction, -1, 0, QModelIndex()));
     log.sort();
     QCOMPARE(log, QStringList({"dir sub", "dir top", "file real.txt"}));
+}
+
+void TestRemoteTreeDrop::pipesAndDevicesAreRefusedWithAMessage()
+{
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    const QString top = temp.filePath("top");
+    QVERIFY(QDir().mkpath(top));
+    QVERIFY(makeFile(top + "/real.txt"));
+    QCOMPARE(::mkfifo(QFile::encodeName(top + "/inner pipe").constData(), 0600), 0);
+    QCOMPARE(::mkfifo(QFile::encodeName(temp.filePath("dropped pipe")).constData(), 0600), 0);
+
+    auto model = build();
+    QStringList log;
+    connect(model.get(), &RemoteFilesTreeModel::createNewDir, this,
+            [&](Item *item) { log << "dir " + item->getItemInnerName(); });
+    connect(model.get(), &RemoteFilesTreeModel::uploadFile, this,
+            [&](Item *item) { log << "file " + item->getItemInnerName(); });
+    QString told;
+    ModalAnswers answers({[&](QWidget *widget) {
+        told = qobject_cast<QMessageBox *>(widget)->text();
+        ModalAnswers::click(QDialogButtonBox::Ok)(widget);
+    }});
+    std::unique_ptr<QMimeData> data(payload({QUrl::fromLocalFile(top).toString(),
+                                             QUrl::fromLocalFile(temp.filePath("dropped pipe")).toString(),
+                                             QUrl::fromLocalFile("/dev/zero").toString()}));
+    QVERIFY(model->dropMimeData(data.get(), Qt::CopyAction, -1, 0, QModelIndex()));
+    QVERIFY(answers.allAnswered());
+    QCOMPARE(answers.seen().size(), 1);
+    log.sort();
+    QCOMPARE(log, QStringList({"dir top", "file real.txt"}));
+    for (const QString &named : {QStringLiteral("inner pipe"), QStringLiteral("dropped pipe"), QStringLiteral("/dev/zero")})
+        QVERIFY2(told.contains(named), qPrintable(told));
 }
 
 void TestRemoteTreeDrop::localFileWithTakenNameIsStillUploaded()

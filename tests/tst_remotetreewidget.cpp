@@ -40,6 +40,7 @@ private Q_SLOTS:
     void removeAsksOnceThenWarnsPerNonEmptyFolder();
     void removeCancelledChangesNothing();
     void removeLeavesTheRootFolderAlone();
+    void removeOfAMillionNestedFolders();
     void rename_data();
     void rename();
     void renameByDoubleClick();
@@ -349,6 +350,33 @@ void TestRemoteTreeWidget::removeLeavesTheRootFolderAlone()
     QCOMPARE(deleteDir->at(0).at(0).value<RemoteFilesTreeItem *>(), item("Empty"));
     QVERIFY(!root->isDeleted() && root->isUploaded());
     QVERIFY(!item("Docs")->isDeleted());
+}
+
+void TestRemoteTreeWidget::removeOfAMillionNestedFolders()
+{
+    // A list may nest folders a million deep; removing the top one marks every level
+    // without a call per level (which overflowed the stack).
+    constexpr int Depth = 1000000;
+    QString list;
+    list.reserve(Depth * 24);
+    for (int id = 1; id <= Depth; ++id)
+        list += QStringLiteral("%1\t1\td\t%2\t0\t0\t\t0\t\t\t1\n").arg(id).arg(id - 1);
+    auto *deep = new RemoteFilesTreeModel(list, view.get());
+    view->setModel(deep);
+    const QModelIndex top = deep->index(0, 0, deep->index(0, 0));
+    RemoteFilesTreeItem *first = static_cast<RemoteFilesTreeItem *>(top.internalPointer());
+    RemoteFilesTreeItem *last = first;
+    while (last->childCount() > 0)
+        last = last->child(0);
+    QVERIFY(!last->isDeleted());
+    view->selectionModel()->select(top, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view->selectionModel()->setCurrentIndex(top, QItemSelectionModel::NoUpdate);
+    QCOMPARE(runMenu("Remove", {ModalAnswers::click(QDialogButtonBox::Yes), ModalAnswers::click(QDialogButtonBox::Yes)}),
+             (QStringList{"QMenu", "QMessageBox", "WarningOnNoEmptyDirectoryDeleteDialog"}));
+    QCOMPARE(deleteDir->count(), 1);
+    QVERIFY(first->isDeleted() && last->isDeleted() && !last->isUploaded());
+    view->setModel(model);
+    delete deep;
 }
 
 void TestRemoteTreeWidget::rename_data()

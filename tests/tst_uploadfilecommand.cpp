@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QByteArray Prefix = "alice\nsecret\nuploadfile\n";
@@ -447,21 +449,29 @@ void TestUploadFileCommand::alreadyUploaded()
 
 void TestUploadFileCommand::refusedBeforeAnythingIsSent_data()
 {
-    QTest::addColumn<bool>("unreadable");
+    QTest::addColumn<QString>("replacedBy"); // what stands at the file's path when it runs
     QTest::addColumn<bool>("folderOnServer");
-    QTest::newRow("unreadable file") << true << true;
+    QTest::newRow("unreadable file") << "nothing" << true;
     // The folder's creation failed: as parent id 0 the file would land in the root folder.
-    QTest::newRow("its folder is not on the server") << false << false;
+    QTest::newRow("its folder is not on the server") << "" << false;
+    // Opening a pipe waits for a writer that never comes, and a device never ends:
+    // either held the command (and the program's exit) for ever.
+    QTest::newRow("a named pipe") << "pipe" << true;
+    QTest::newRow("a device") << "/dev/zero" << true;
 }
 
 void TestUploadFileCommand::refusedBeforeAnythingIsSent()
 {
-    QFETCH(bool, unreadable);
+    QFETCH(QString, replacedBy);
     QFETCH(bool, folderOnServer);
     RemoteFilesTreeItem *item = addFile(QStringLiteral("f.bin"), "hello");
     QVERIFY(item);
-    if (unreadable)
+    if (!replacedBy.isEmpty() && replacedBy != QLatin1String("/dev/zero"))
         QVERIFY(QFile::remove(item->getLocalPathForUpload()));
+    if (replacedBy == QLatin1String("pipe"))
+        QCOMPARE(::mkfifo(QFile::encodeName(item->getLocalPathForUpload()).constData(), 0600), 0);
+    if (replacedBy == QLatin1String("/dev/zero"))
+        item->setLocalPathForUpload(replacedBy);
     if (!folderOnServer) {
         folder->setItemInnerId(0);
         folder->setUploaded(false);
@@ -469,7 +479,7 @@ void TestUploadFileCommand::refusedBeforeAnythingIsSent()
     FakeServer server;
     server.useForSettings();
     CommandRunner runner(new UploadFileCommand(4, item));
-    QVERIFY(runner.run());
+    QVERIFY(runner.run(5000));
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::InitialDataFormatError});
     QCOMPARE(server.connectionCount(), 0);
 }

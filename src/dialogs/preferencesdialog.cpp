@@ -103,12 +103,12 @@ int PreferencesDialog::getStreamsCount() const
 
 void PreferencesDialog::accept()
 {
-    // Login and password open every request, each on its own line.
-    QString problem = ProtocolTextCheck::problem(getLogin(), tr("login"));
-    if (problem.isEmpty())
-        problem = ProtocolTextCheck::problem(getPassword(), tr("password"));
+    const QString problem = ProtocolTextCheck::accountProblem(getLogin(), getPassword());
     if (!problem.isEmpty()) {
-        QMessageBox::warning(this, tr("Preferences"), problem);
+        // Plain text: the message quotes what the user typed.
+        QMessageBox box(QMessageBox::Warning, tr("Preferences"), problem, QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
         return;
     }
     QDialog::accept();

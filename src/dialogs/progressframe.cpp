@@ -1,6 +1,8 @@
 #include "progressframe.h"
 #include "ui_progressframe.h"
 
+#include "richtextguard.h"
+
 #include <QEvent>
 
 ProgressFrame::ProgressFrame(QWidget *parent)
@@ -14,7 +16,9 @@ ProgressFrame::~ProgressFrame() = default;
 
 void ProgressFrame::setLabelText(const QString &message, const QString &time, const QString &speed)
 {
-    m_ui->messageLabel->setText(message);
+    // Rich text, with the program's own markup only.
+    m_ui->messageLabel->setTextFormat(Qt::RichText);
+    m_ui->messageLabel->setText(RichTextGuard::ownMarkupOnly(message));
     m_ui->timeLabel->setText(time);
     m_ui->speedLabel->setText(speed);
 }

@@ -1,6 +1,7 @@
 #include "basecommand.h"
 
 #include "logging.h"
+#include "remotetree/protocoltextcheck.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "settings.h"
 
@@ -84,6 +85,11 @@ BaseCommand::BaseCommand(qulonglong commandId, CommandType type,
 
 BaseCommand::~BaseCommand() = default;
 
+QString BaseCommand::typeStringFor(const QString &action, const QString &itemName)
+{
+    return action + QLatin1String(" <b>") + itemName.toHtmlEscaped() + QLatin1String("</b>");
+}
+
 void BaseCommand::setMainThread(QThread *thread) { mainThread = thread; }
 QThread *BaseCommand::getMainThread() { return mainThread; }
 
@@ -138,6 +144,21 @@ void BaseCommand::prepareByteArrayForRequest(QByteArray &request) const
 QTcpSocket *BaseCommand::getControlSocket()
 {
     const Settings *settings = Settings::getInstance();
+    // Login and password may come from a hand-edited settings file: a line feed in
+    // them would put a second command in front of ours, and characters outside
+    // Latin-1 would arrive as "?". Nothing is sent until they are corrected.
+    switch (ProtocolTextCheck::accountProblemField(settings->getLogin(), settings->getPass())) {
+    case ProtocolTextCheck::LoginProblem:
+        qCDebug(lcNetwork) << "not connecting: the login cannot be sent";
+        Q_EMIT finished(commandId, IncorrectLoginError);
+        return nullptr;
+    case ProtocolTextCheck::PasswordProblem:
+        qCDebug(lcNetwork) << "not connecting: the password cannot be sent";
+        Q_EMIT finished(commandId, IncorrectPasswordError);
+        return nullptr;
+    case ProtocolTextCheck::NoAccountProblem:
+        break;
+    }
     auto *socket = new QTcpSocket;
     const QString host = settings->getServerHost();
     const int port = settings->getServerPort();

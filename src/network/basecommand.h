@@ -106,8 +106,14 @@ public:
     CommandExclusivity getCommandExclusivity() const { return commandExclusivity; }
     qulonglong getCommandId() const { return commandId; }
 
-    // Display text for progress records and the transfer window.
+    // Display text for progress records and the transfer window: rich text, built
+    // with typeStringFor().
     virtual QString getCommandTypeString() const = 0;
+
+    // The action text followed by the item's name in bold. Every display text that
+    // names a file or folder goes through here: it is shown as rich text, so a name
+    // such as "a<b" or "<img src=...>" must stay a name.
+    static QString typeStringFor(const QString &action, const QString &itemName);
 
     static void setMainThread(QThread *thread);
     static QThread *getMainThread();
@@ -136,7 +142,8 @@ protected:
 
     void prepareByteArrayForRequest(QByteArray &request) const;
     // A connected socket owned by the caller, or null after having reported
-    // InitialConnectionError.
+    // InitialConnectionError (or IncorrectLoginError / IncorrectPasswordError without
+    // connecting, when the stored login or password cannot be sent).
     QTcpSocket *getControlSocket();
     // Decodes a reply that is not the expected success reply.
     static CommandResult getErrorType(const QByteArray &reply);

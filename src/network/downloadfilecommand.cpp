@@ -43,7 +43,7 @@ QString DownloadFileCommand::getCommandName() const
 
 QString DownloadFileCommand::getCommandTypeString() const
 {
-    return tr("Download file") + QStringLiteral(" <b>") + fileItem->getItemInnerName() + QStringLiteral("</b>");
+    return typeStringFor(tr("Download file"), fileItem->getItemInnerName());
 }
 
 void DownloadFileCommand::execute()

@@ -38,8 +38,7 @@ DownloadUrlCommand::DownloadUrlCommand(qulonglong commandId, const QString &remo
 
 QString DownloadUrlCommand::getCommandTypeString() const
 {
-    return tr("Download file") + QLatin1String(" <b>") + downloadPath.toHtmlEscaped()
-        + QLatin1String("</b>");
+    return typeStringFor(tr("Download file"), downloadPath);
 }
 
 QString DownloadUrlCommand::getCommandName() const { return QStringLiteral("downloadurl"); }

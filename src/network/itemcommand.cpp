@@ -18,12 +18,6 @@ ItemCommand::ItemCommand(qulonglong commandId, BaseCommand::CommandType type,
 {
 }
 
-QString ItemCommand::typeStringFor(const QString &action, const QString &itemName)
-{
-    // Shown as rich text: a name such as "a<b" must stay a name.
-    return action + QLatin1String(" <b>") + itemName.toHtmlEscaped() + QLatin1String("</b>");
-}
-
 bool ItemCommand::appendTextField(QByteArray &request, const QString &text)
 {
     if (!ProtocolTextCheck::problem(text, QString()).isEmpty())

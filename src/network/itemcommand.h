@@ -41,8 +41,6 @@ protected:
     // Brings the item in line after "done\n"; `value` is the rest of that line.
     virtual BaseCommand::CommandResult applySuccess(const QByteArray &value) = 0;
 
-    // The action text followed by the item's name in bold.
-    static QString typeStringFor(const QString &action, const QString &itemName);
     // A name or password as one field; false when it holds a TAB or line break
     // (which would shift the server's fields) or a character outside Latin-1.
     static bool appendTextField(QByteArray &request, const QString &text);

@@ -16,6 +16,7 @@
 #include "uploadurlcommand.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QMutexLocker>
 #include <QTimer>
 
@@ -117,10 +118,23 @@ void MainNetworkThread::stopAllCommands()
         command->requestInterruption();
         Q_EMIT command->quitLocalEventLoop();
     }
+    // One deadline for all of them: the window that is closing waits this long at most.
+    const QDeadlineTimer deadline(StopAllWaitMs);
     for (BaseCommand *command : std::as_const(running)) {
-        command->wait();
-        qCDebug(lcNetwork) << "command" << command->getCommandId() << "stopped";
-        delete command;
+        if (command->wait(deadline)) {
+            qCDebug(lcNetwork) << "command" << command->getCommandId() << "stopped";
+            delete command;
+            continue;
+        }
+        // Caught in a wait that does not look at the request (a connection attempt
+        // within its own limit): it ends on its own and is deleted then, never
+        // terminated. The list belongs to the scheduler's thread.
+        qCWarning(lcNetwork) << "command" << command->getCommandId() << "did not stop within"
+                             << StopAllWaitMs << "ms; it is left to end by itself";
+        if (isRunning() && QThread::currentThread() != this)
+            QMetaObject::invokeMethod(this, [this, command] { endingCommands.append(command); });
+        else
+            endingCommands.append(command);
     }
 }
 

@@ -42,6 +42,8 @@ public:
     static constexpr int ThreadEndWaitMs = 100;
     // How long a successful transfer's thread is waited for before its item is announced.
     static constexpr int CommandThreadEndWaitMs = 1000;
+    // How long stopAllCommands() waits for the running commands, all together.
+    static constexpr int StopAllWaitMs = 2000;
 
     // Figures of one progress report.
     struct Progress {
@@ -68,8 +70,9 @@ public:
 
     // Ends all work before the items the commands use go away (the main window is
     // closing): queued commands are dropped, running ones are asked to stop and waited
-    // for, requests already sent included. Nothing is reported for them. Thread-safe;
-    // the destructor does the same.
+    // for, requests already sent included, StopAllWaitMs at most (one that has not
+    // ended by then is deleted once it has). Nothing is reported for them.
+    // Thread-safe; the destructor does the same.
     void stopAllCommands();
 
     // Snapshots for tests and diagnostics.

@@ -14,6 +14,10 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 std::atomic<int> silenceTimeoutMs{UploadFileCommand::DefaultSilenceTimeoutMs};
@@ -26,6 +30,29 @@ QByteArray field(const QByteArray &value)
 bool holdsFieldSeparator(const QString &text)
 {
     return text.contains(QLatin1Char('\t')) || text.contains(QLatin1Char('\n'));
+}
+
+// Opens `path` for reading only if it is a regular file. The open itself must not
+// block: opening a named pipe waits for a writer that may never come, and a device
+// such as /dev/zero never ends. The path may have been swapped since the user chose
+// it, so the check is made on what was opened.
+bool openRegularFile(QFile &file, const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    // Regular files ignore O_NONBLOCK; cleared all the same, for plain blocking reads.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -57,13 +84,13 @@ QString UploadFileCommand::getCommandTypeString() const
 {
     // Read from the scheduler's thread while the digest is computed here.
     const QString label = isInHashing ? tr("Preparing file") : tr("Upload file");
-    return label + QStringLiteral(" <b>") + fileItem->getItemInnerName() + QStringLiteral("</b>");
+    return typeStringFor(label, fileItem->getItemInnerName());
 }
 
 QByteArray UploadFileCommand::getFileHash(const QString &filePath)
 {
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openRegularFile(file, filePath))
         return {};
     return UploadDigest::compute(file, [this](qint64 done, qint64 total) {
         Q_EMIT processing(commandId, qulonglong(done), qulonglong(total), getElapsedMs());
@@ -88,10 +115,14 @@ bool UploadFileCommand::buildRequest(QByteArray &request)
     const qint64 size = info.size();
     const QByteArray digest = getFileHash(path);
     if (digest.size() != 16) {
-        qCDebug(lcNetwork) << "upload refused: cannot read" << path;
+        qCDebug(lcNetwork) << "upload refused: cannot read" << path << "as a regular file";
         return false;
     }
-    QByteArray format = QImageReader::imageFormat(path).toLower();
+    // Read through a file opened the same guarded way as for the digest.
+    QByteArray format;
+    QFile probe;
+    if (openRegularFile(probe, path))
+        format = QImageReader::imageFormat(&probe).toLower();
     if (format.isEmpty())
         format = "unknown";
 
@@ -336,9 +367,9 @@ bool UploadFileCommand::writeAll(QByteArrayView bytes)
 
 bool UploadFileCommand::sendResponse(quint64 firstByte, quint64 lastByte)
 {
-    QFile fileToSend(fileItem->getLocalPathForUpload());
-    if (!fileToSend.open(QIODevice::ReadOnly)) {
-        qCDebug(lcNetwork) << "cannot read" << fileToSend.fileName() << fileToSend.errorString();
+    QFile fileToSend;
+    if (!openRegularFile(fileToSend, fileItem->getLocalPathForUpload())) {
+        qCDebug(lcNetwork) << "cannot read" << fileItem->getLocalPathForUpload() << "as a regular file";
         report(InitialDataFormatError);
         return false;
     }

@@ -42,8 +42,7 @@ UploadUrlCommand::UploadUrlCommand(qulonglong commandId, RemoteFilesTreeItem *fi
 
 QString UploadUrlCommand::getCommandTypeString() const
 {
-    return tr("upload file") + QLatin1String(" <b>") + fileItem->getItemInnerName().toHtmlEscaped()
-        + QLatin1String("</b>");
+    return typeStringFor(tr("upload file"), fileItem->getItemInnerName());
 }
 
 QString UploadUrlCommand::getCommandName() const { return QStringLiteral("uploadurl"); }

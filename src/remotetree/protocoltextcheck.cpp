@@ -2,6 +2,29 @@
 
 #include <QStringList>
 
+ProtocolTextCheck::AccountField ProtocolTextCheck::accountProblemField(const QString &login,
+                                                                      const QString &password)
+{
+    if (!problem(login, QString()).isEmpty())
+        return LoginProblem;
+    if (!problem(password, QString()).isEmpty())
+        return PasswordProblem;
+    return NoAccountProblem;
+}
+
+QString ProtocolTextCheck::accountProblem(const QString &login, const QString &password)
+{
+    switch (accountProblemField(login, password)) {
+    case LoginProblem:
+        return problem(login, tr("login"));
+    case PasswordProblem:
+        return problem(password, tr("password"));
+    case NoAccountProblem:
+        break;
+    }
+    return QString();
+}
+
 QString ProtocolTextCheck::problem(const QString &text, const QString &what, FieldKind kind)
 {
     if (kind == PlainField) {

@@ -23,4 +23,11 @@ public:
     // An empty string when `text` can be sent as it is; otherwise a message for the
     // user that names the field (`what`, already translated) and the problem.
     static QString problem(const QString &text, const QString &what, FieldKind kind = PlainField);
+
+    // Login and password open every request, each on its own line; the same check for
+    // both, whether typed in Options or read from the settings file. An empty string
+    // when both can be sent; otherwise the message about the first unusable one.
+    enum AccountField { NoAccountProblem, LoginProblem, PasswordProblem };
+    static AccountField accountProblemField(const QString &login, const QString &password);
+    static QString accountProblem(const QString &login, const QString &password);
 };

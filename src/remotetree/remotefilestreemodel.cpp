@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QIcon>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMutexLocker>
 #include <QUrl>
@@ -737,6 +738,7 @@ bool RemoteFilesTreeModel::dropMimeData(const QMimeData *data, Qt::DropAction ac
         addNewItemToModel(fileInfo, target);
     }
     finishLayoutChange();
+    showUploadRefusals();
     return true;
 }
 
@@ -764,6 +766,10 @@ void RemoteFilesTreeModel::addNewItemToModel(const QFileInfo &givenInfo, RemoteF
         qCDebug(lcRemoteTree) << "no such local file, skipping" << fileInfo.filePath();
         return;
     }
+    if (!fileInfo.isDir() && !fileInfo.isFile()) {
+        refuseUpload(fileInfo.filePath());
+        return;
+    }
     const QDateTime now = QDateTime::currentDateTime();
     parent = folderOf(parent ? parent : realRootItem);
     if (!parent)
@@ -788,8 +794,10 @@ void RemoteFilesTreeModel::addContentsOfDir(const QString &path, RemoteFilesTree
                                             QList<RemoteFilesTreeItem *> &folders,
                                             QList<RemoteFilesTreeItem *> &files)
 {
+    // System entries too, so that a pipe or device inside is named to the user rather
+    // than left out silently.
     const QFileInfoList entries = QDir(path).entryInfoList(
-        QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+        QDir::Files | QDir::Dirs | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     const QDateTime now = QDateTime::currentDateTime();
     for (const QFileInfo &entry : entries) {
         if (entry.isSymLink()) {
@@ -797,6 +805,10 @@ void RemoteFilesTreeModel::addContentsOfDir(const QString &path, RemoteFilesTree
             continue;
         }
         const QFileInfo full(path + QDir::separator() + entry.fileName());
+        if (!full.isDir() && !full.isFile()) {
+            refuseUpload(full.filePath());
+            continue;
+        }
         RemoteFilesTreeItem *item = makeLocalItem(full, parent, now);
         if (full.isDir()) {
             folders.append(item);
@@ -805,4 +817,30 @@ void RemoteFilesTreeModel::addContentsOfDir(const QString &path, RemoteFilesTree
             files.append(item);
         }
     }
+}
+
+void RemoteFilesTreeModel::refuseUpload(const QString &path)
+{
+    qCDebug(lcRemoteTree) << "not a regular file, not uploaded:" << path;
+    refusedUploads.append(path);
+}
+
+void RemoteFilesTreeModel::showUploadRefusals()
+{
+    if (refusedUploads.isEmpty())
+        return;
+    const QStringList refused = std::exchange(refusedUploads, {});
+    constexpr int Shown = 10;
+    QStringList shown = refused.mid(0, Shown);
+    if (refused.size() > Shown)
+        shown.append(tr("... and %n more.", nullptr, int(refused.size() - Shown)));
+    QMessageBox box(QMessageBox::Warning, tr("Upload refused"),
+                    tr("Only regular files and folders can be uploaded. These are pipes, devices "
+                       "or sockets and were not uploaded:")
+                        + QLatin1Char('\n') + shown.join(QLatin1Char('\n')),
+                    QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    if (refused.size() > Shown)
+        box.setDetailedText(refused.join(QLatin1Char('\n')));
+    box.exec();
 }

@@ -51,13 +51,21 @@ public:
                                           RemoteFilesTreeItem *start = nullptr) const;
     RemoteFilesTreeItem *getItemBySelfId(quint64 selfId) const;
     QModelIndex getIndexByItem(RemoteFilesTreeItem *item, const QModelIndex &rootIndex) const;
+    // The item a valid index stands for; null for an invalid one.
+    RemoteFilesTreeItem *itemFromIndex(const QModelIndex &index) const;
     RemoteFilesTreeItem *getItem(int row, const QModelIndex &parent) const;
     RemoteFilesTreeItem *getRootItem() const { return realRootItem; }
     void addItem(const QModelIndex &index, RemoteFilesTreeItem *item);
     void refreshModel();
     void refreshModelData(const QModelIndex &topLeft, const QModelIndex &bottomRight);
 
+    // Queues the upload of a local file, or of a folder with everything in it. Only
+    // regular files and folders are uploaded: a pipe, a device or a socket (which an
+    // upload would wait on, or read for ever) is refused and noted for
+    // showUploadRefusals().
     void addNewItemToModel(const QFileInfo &fileInfo, RemoteFilesTreeItem *parent);
+    // One box listing what the uploads since the last call refused; nothing when none.
+    void showUploadRefusals();
 
     void addToExpandedItems(RemoteFilesTreeItem *item);
     void removeFromExpandedItems(RemoteFilesTreeItem *item);
@@ -88,9 +96,9 @@ private:
     void addContentsOfDir(const QString &path, RemoteFilesTreeItem *parent,
                           QList<RemoteFilesTreeItem *> &folders,
                           QList<RemoteFilesTreeItem *> &files);
+    void refuseUpload(const QString &path);
     RemoteFilesTreeItem *makeLocalItem(const QFileInfo &fileInfo, RemoteFilesTreeItem *parent,
                                        const QDateTime &now);
-    RemoteFilesTreeItem *itemFromIndex(const QModelIndex &index) const;
     // The index of an item that is still linked into this model's tree; else invalid.
     QModelIndex indexForLinkedItem(RemoteFilesTreeItem *item) const;
     // Second half of a layout change whose layoutAboutToBeChanged() was emitted.
@@ -103,4 +111,6 @@ private:
     // Items this model made that were refused by their folder (a name already taken):
     // queued uploads may still use them, so they live as long as the model.
     QList<RemoteFilesTreeItem *> unlinkedItems;
+    // "path: reason" of every local entry refused since the last showUploadRefusals().
+    QStringList refusedUploads;
 };

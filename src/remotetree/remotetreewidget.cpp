@@ -179,7 +179,10 @@ bool RemoteTreeWidget::refuse(const QString &problem)
 {
     if (problem.isEmpty())
         return false;
-    QMessageBox::warning(this, tr("Cannot send"), problem);
+    // Plain text: the message quotes names, which must not be read as markup.
+    QMessageBox box(QMessageBox::Warning, tr("Cannot send"), problem, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
     return true;
 }
 
@@ -275,12 +278,16 @@ void RemoteTreeWidget::removeItem()
 
 void RemoteTreeWidget::removeRecursive(RemoteFilesTreeItem *item)
 {
-    item->setItemDeleted(true);
-    item->setUploaded(false);
-    if (!item->isDir())
-        return;
-    for (int row = 0; row < item->childCount(); ++row)
-        removeRecursive(item->child(row));
+    // A loop with a list of its own, not a call per level: a list may nest folders a
+    // million deep.
+    QList<RemoteFilesTreeItem *> pending{item};
+    while (!pending.isEmpty()) {
+        RemoteFilesTreeItem *next = pending.takeLast();
+        next->setItemDeleted(true);
+        next->setUploaded(false);
+        if (next->isDir())
+            pending.append(next->getChildItems());
+    }
 }
 
 void RemoteTreeWidget::renameItemShowDialog(const QModelIndex &)
