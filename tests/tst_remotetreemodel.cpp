@@ -479,7 +479,9 @@ void TestRemoteTreeModel::sortOrders()
     QSignalSpy collapse(model.get(), &RemoteFilesTreeModel::collapseAllItems);
     model->sort(column, Qt::SortOrder(order));
     QCOMPARE(Fx::render(model->getRootItem()), tree);
-    QCOMPARE(layout.size(), 1);
+    // Type and Sync move no row: no new layout is announced (a whole relayout of the
+    // view at a million items).
+    QCOMPARE(layout.size(), column == 2 || column == 3 ? 0 : 1);
     QCOMPARE(collapse.size(), 1);
 }
 
@@ -509,11 +511,8 @@ void TestRemoteTreeModel::sortKeepsExpandedFolders()
     QCOMPARE(log, QStringList({"collapse", "demo's My Kelvarhold@0", "b@1", "inner@0"}));
     // The view adds them back as it expands them; a second sort without that has nothing.
     log.clear();
-    // Type has no order: no row moves, and no new layout is announced either.
-    QSignalSpy layouts(model.get(), &QAbstractItemModel::layoutChanged);
     model->sort(2, Qt::AscendingOrder);
     QCOMPARE(log, QStringList({"collapse"}));
-    QCOMPARE(layouts.count(), 0);
 }
 
 QTEST_MAIN(TestRemoteTreeModel)
