@@ -515,18 +515,18 @@ void LocalFilesTreeModel::sort(int column, Qt::SortOrder order)
     sortColumn = column;
     sortOrder = order;
     const LocalFileNode::LessThan lessThan = LocalFileNode::lessThan(column, order);
+    // Folders still coming in are shown whole first, so that one order covers them.
+    for (const QString &path : std::exchange(foldersShowing, {})) {
+        if (LocalFileNode *folder = findNode(path)) {
+            showAllWaiting(folder);
+            Q_EMIT directoryLoaded(path);
+        }
+    }
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     QList<LocalFileNode *> folders{rootNode};
     while (!folders.isEmpty()) {
         LocalFileNode *folder = folders.takeLast();
-        // A folder still coming in is shown whole first, so one order covers it.
-        if (!folder->waitingChildren.empty()) {
-            folder->children.append(
-                QList<LocalFileNode *>(folder->waitingChildren.begin(), folder->waitingChildren.end()));
-            folder->waitingChildren.clear();
-            foldersShowing.removeAll(folder->path());
-        }
         std::sort(folder->children.begin(), folder->children.end(), lessThan);
         folder->renumberChildren();
         for (LocalFileNode *child : folder->children) {
