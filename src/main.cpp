@@ -7,9 +7,6 @@
 
 int main(int argc, char *argv[])
 {
-    // A file growing under a download shows its size only when the local model
-    // watches files as well as folders; read when the model is created.
-    qputenv("QT_FILESYSTEMMODEL_WATCH_FILES", "1");
     QApplication app(argc, argv);
     StartUp::configureApplication();
     // The window may be hidden in the tray while the transfer window is closed; the

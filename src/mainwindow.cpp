@@ -312,9 +312,9 @@ void MainWindow::refreshLocalModel(RemoteFilesTreeItem *fileItem, QString downlo
 
 void MainWindow::refreshLocalTreeClicked()
 {
-    // The file system model follows the disk by itself (folders, and files too when
-    // watching files is on); what it cannot notice is a pending mark that ended or a
-    // new default folder, which are read anew when every shown row is painted again.
+    // The local model follows its folders by itself, and the files being downloaded;
+    // what it cannot notice is a pending mark that ended or a new default folder, which
+    // are read anew when every shown row is painted again.
     localTree->viewport()->update();
 }
 

@@ -188,10 +188,30 @@ void TestDragTransfers::dragBothWays()
     QTRY_VERIFY_WITH_TIMEOUT(localModel->index(target).isValid(), 30000);
     QCOMPARE(localModel->index(target).siblingAtColumn(LocalFilesTreeModel::SyncColumn).data().toString(),
              QStringLiteral("No"));
+    // The pane shows the size growing while the bytes arrive, though it watches only
+    // folders: at least two sizes beyond the empty file's, before the transfer ends.
+    QVERIFY(qEnvironmentVariableIsEmpty("QT_FILESYSTEMMODEL_WATCH_FILES"));
+    for (const QString &watched : localModel->watchedFolders())
+        QVERIFY2(QFileInfo(watched).isDir(), qPrintable(watched));
+    QStringList sizesSeen;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            const QModelIndex row = localModel->index(target);
+            const QString size = row.siblingAtColumn(1).data().toString();
+            if (row.siblingAtColumn(LocalFilesTreeModel::SyncColumn).data().toString() == QStringLiteral("No")
+                && !sizesSeen.contains(size)) {
+                sizesSeen.append(size);
+            }
+            return sizesSeen.size() >= 3;
+        }(),
+        60000);
+    qInfo("sizes shown during the download: %s", qPrintable(sizesSeen.join(QStringLiteral(", "))));
     QTRY_VERIFY_WITH_TIMEOUT(!Settings::getInstance()->isPathDownloadable(target), 120000);
     QTRY_COMPARE_WITH_TIMEOUT(
         localModel->index(target).siblingAtColumn(LocalFilesTreeModel::SyncColumn).data().toString(),
         QStringLiteral("Yes"), 10000);
+    QCOMPARE(localModel->index(target).siblingAtColumn(1).data().toString(),
+             QLocale::system().formattedDataSize(LargeSize));
     QCOMPARE(QFileInfo(target).size(), LargeSize);
     QCOMPARE(fileMd5Hex(target), sourceMd5);
 

@@ -37,12 +37,12 @@ struct Record {
 class SchedulerFixture final
 {
 public:
-    SchedulerFixture(Settings::SyncType policy, int streams)
+    SchedulerFixture(Settings::SyncType policy, int streams, int checkIntervalMs = 10)
     {
         Settings *settings = Settings::getInstance();
         settings->setSyncType(policy);
         settings->setStreamsCount(streams);
-        scheduler.setCheckInterval(10);
+        scheduler.setCheckInterval(checkIntervalMs);
         QObject::connect(settings, &Settings::settingChange, &scheduler,
                          &MainNetworkThread::syncModeChange);
         QObject::connect(&scheduler, &MainNetworkThread::refreshProgress, &gui,
@@ -203,6 +203,8 @@ private Q_SLOTS:
     void admissionTable();
     void blockedFirstCommandBlocksTheQueue();
     void streamsLimitKeepsQueueOrder();
+    void freedStreamAdmitsTheNextCommandAtOnce_data();
+    void freedStreamAdmitsTheNextCommandAtOnce();
 
     void manualPolicyStartsOnSyncAndOnEachFinish();
     void switchingToManualStopsAutomaticStarts();
@@ -384,6 +386,36 @@ void TestMainNetworkThread::streamsLimitKeepsQueueOrder()
     f.release(refresh);
     QTRY_VERIFY(f.isRunning(upload));
     QTRY_VERIFY(f.hasFinished(refresh)); // its record reaches this thread after the admission
+}
+
+void TestMainNetworkThread::freedStreamAdmitsTheNextCommandAtOnce_data()
+{
+    QTest::addColumn<int>("policy");
+    QTest::newRow("background") << int(Settings::BackgroundSync);
+    QTest::newRow("manual") << int(Settings::ManualSync);
+    QTest::newRow("timed, outside its minute") << int(Settings::TimerSync);
+}
+
+void TestMainNetworkThread::freedStreamAdmitsTheNextCommandAtOnce()
+{
+    QFETCH(int, policy);
+    Settings::getInstance()->setSyncTime(QTime(3, 0));
+    // The check timer never ticks during the test: only the finish can admit.
+    SchedulerFixture f(Settings::SyncType(policy), 1, 3600 * 1000);
+    f.scheduler.setClock(FakeClock(QTime(12, 0)).function());
+    std::shared_ptr<std::atomic<bool>> firstReturned;
+    const qulonglong first = f.queue(BaseCommand::NonExclusive, [&](FakeCommand *c) {
+        // Its thread outlives its report: the next command must not wait for it.
+        c->setLingerMs(15 * MainNetworkThread::ThreadEndWaitMs);
+        firstReturned = c->executeReturned;
+    });
+    const qulonglong second = f.queue(BaseCommand::NonExclusive);
+    f.sync();
+    QVERIFY(f.isRunning(first));
+    QVERIFY(!f.isRunning(second));
+    f.release(first);
+    QTRY_VERIFY_WITH_TIMEOUT(f.isRunning(second), 10 * MainNetworkThread::ThreadEndWaitMs);
+    QVERIFY(!*firstReturned);
 }
 
 void TestMainNetworkThread::manualPolicyStartsOnSyncAndOnEachFinish()

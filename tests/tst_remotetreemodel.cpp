@@ -479,7 +479,9 @@ void TestRemoteTreeModel::sortOrders()
     QSignalSpy collapse(model.get(), &RemoteFilesTreeModel::collapseAllItems);
     model->sort(column, Qt::SortOrder(order));
     QCOMPARE(Fx::render(model->getRootItem()), tree);
-    QCOMPARE(layout.size(), 1);
+    // Type and Sync move no row: no new layout is announced (a whole relayout of the
+    // view at a million items).
+    QCOMPARE(layout.size(), column == 2 || column == 3 ? 0 : 1);
     QCOMPARE(collapse.size(), 1);
 }
 

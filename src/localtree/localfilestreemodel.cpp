@@ -6,12 +6,17 @@
 #include "settings.h"
 #include "network/mainnetworkthread.h"
 
+#include "localfilenode.h"
+
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileIconProvider>
 #include <QIcon>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMimeDatabase>
 #include <QPushButton>
 #include <QSettings>
 #include <QUrl>
@@ -24,8 +29,7 @@ const QString UriListType = QStringLiteral("text/uri-list");
 // details.
 constexpr int RefusalsShown = 10;
 
-// The file system model's gatherer thread may still ask for icons while the model is
-// being destroyed, so the provider outlives every model.
+// One provider for every model: its icons are made once.
 QFileIconProvider *sharedIconProvider()
 {
     static QFileIconProvider provider;
@@ -60,67 +64,416 @@ private:
     LocalFilesTreeModel *model;
 };
 
-LocalFilesTreeModel::LocalFilesTreeModel(QObject *parent) : QFileSystemModel(parent)
+LocalFilesTreeModel::LocalFilesTreeModel(QObject *parent)
+    : QAbstractItemModel(parent), scanner(new LocalFolderScanner)
 {
     // Items travel to the scheduler's thread by pointer.
     qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
-    setIconProvider(sharedIconProvider());
-    // Nothing is fetched before a root path is set.
-    setRootPath(QDir::rootPath());
+    LocalFileNode::configureCollator(collator);
+    rootNode = new LocalFileNode(QDir::rootPath(), collator.sortKey(QDir::rootPath()));
+    rootNode->readStatus(QFile::encodeName(QDir::rootPath()));
+    rootNode->row = 0;
+
+    scanner->moveToThread(&scannerThread);
+    connect(&scannerThread, &QThread::finished, scanner, &QObject::deleteLater);
+    connect(this, &LocalFilesTreeModel::scanRequested, scanner, &LocalFolderScanner::scan);
+    connect(scanner, &LocalFolderScanner::scanned, this, &LocalFilesTreeModel::takeListing);
+    scannerThread.start();
+
+    showTimer.setSingleShot(true);
+    showTimer.setInterval(0);
+    connect(&showTimer, &QTimer::timeout, this, &LocalFilesTreeModel::showWaitingRows);
+    // Several changes in a row (a copy of many files) are read once.
+    changedTimer.setSingleShot(true);
+    changedTimer.setInterval(200);
+    connect(&watcher, &QFileSystemWatcher::directoryChanged, this,
+            &LocalFilesTreeModel::folderChanged);
+    connect(&changedTimer, &QTimer::timeout, this, [this] {
+        for (const QString &path : std::exchange(changedFolders, {})) {
+            if (LocalFileNode *folder = findNode(path))
+                requestScan(folder);
+        }
+    });
+    downloadTimer.setInterval(DownloadRefreshMs);
+    connect(&downloadTimer, &QTimer::timeout, this, &LocalFilesTreeModel::refreshDownloads);
+
     MainNetworkThread *scheduler = MainNetworkThread::getInstance();
     connect(this, &LocalFilesTreeModel::downloadFile, scheduler, &MainNetworkThread::downloadFile);
     connect(this, &LocalFilesTreeModel::downloadUrl, scheduler, &MainNetworkThread::downloadUrl);
 }
 
-LocalFilesTreeModel::~LocalFilesTreeModel() = default;
+LocalFilesTreeModel::~LocalFilesTreeModel()
+{
+    scannerThread.requestInterruption();
+    scannerThread.quit();
+    scannerThread.wait();
+    delete rootNode;
+}
+
+LocalFileNode *LocalFilesTreeModel::nodeOf(const QModelIndex &index) const
+{
+    return index.isValid() ? static_cast<LocalFileNode *>(index.internalPointer()) : nullptr;
+}
+
+QModelIndex LocalFilesTreeModel::indexOf(LocalFileNode *node, int column) const
+{
+    if (!node || node->row < 0)
+        return QModelIndex();
+    return createIndex(node->row, column, node);
+}
+
+QModelIndex LocalFilesTreeModel::index(int row, int column, const QModelIndex &parent) const
+{
+    if (row < 0 || column < 0 || column > DateColumn || parent.column() > 0)
+        return QModelIndex();
+    if (!parent.isValid())
+        return row == 0 ? createIndex(0, column, rootNode) : QModelIndex();
+    const LocalFileNode *folder = nodeOf(parent);
+    if (row >= folder->children.size())
+        return QModelIndex();
+    return createIndex(row, column, folder->children.at(row));
+}
+
+QModelIndex LocalFilesTreeModel::index(const QString &path, int column) const
+{
+    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    LocalFileNode *node = rootNode;
+    const QStringList names = clean.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString &name : names) {
+        if (node->load == LocalFileNode::Load::NotRead)
+            requestScan(node);
+        node = node->child(name);
+        if (!node)
+            return QModelIndex();
+    }
+    return indexOf(node, column);
+}
+
+LocalFileNode *LocalFilesTreeModel::findNode(const QString &path) const
+{
+    LocalFileNode *node = rootNode;
+    const QStringList names = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString &name : names) {
+        node = node->child(name);
+        if (!node)
+            return nullptr;
+    }
+    return node;
+}
+
+QModelIndex LocalFilesTreeModel::parent(const QModelIndex &child) const
+{
+    const LocalFileNode *node = nodeOf(child);
+    return node ? indexOf(node->parent) : QModelIndex();
+}
+
+int LocalFilesTreeModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.column() > 0)
+        return 0;
+    return parent.isValid() ? int(nodeOf(parent)->children.size()) : 1;
+}
+
+bool LocalFilesTreeModel::hasChildren(const QModelIndex &parent) const
+{
+    if (parent.column() > 0)
+        return false;
+    const LocalFileNode *node = nodeOf(parent);
+    if (!node)
+        return true;
+    // An unread folder offers its expander; reading it tells.
+    return node->isDir
+        && (node->load != LocalFileNode::Load::Read || !node->children.isEmpty()
+            || !node->waitingChildren.empty());
+}
+
+bool LocalFilesTreeModel::canFetchMore(const QModelIndex &parent) const
+{
+    const LocalFileNode *node = nodeOf(parent);
+    return node && node->isDir && node->load == LocalFileNode::Load::NotRead;
+}
+
+void LocalFilesTreeModel::fetchMore(const QModelIndex &parent)
+{
+    if (canFetchMore(parent))
+        requestScan(nodeOf(parent));
+}
+
+void LocalFilesTreeModel::requestScan(LocalFileNode *folder) const
+{
+    if (folder->load == LocalFileNode::Load::NotRead)
+        folder->load = LocalFileNode::Load::Reading;
+    folder->scanTicket = ++lastTicket;
+    // A const function may start a reading (index(path) does): the signal is emitted
+    // on a model that stays the same to its views until the answer arrives.
+    Q_EMIT const_cast<LocalFilesTreeModel *>(this)->scanRequested(folder->path(), folder->scanTicket,
+                                                                  sortColumn, sortOrder);
+}
+
+void LocalFilesTreeModel::takeListing(const LocalFolderListingPtr &listing)
+{
+    LocalFileNode *folder = findNode(listing->path);
+    if (!folder || folder->scanTicket != listing->ticket)
+        return; // gone, or read again since
+    if (folder->load == LocalFileNode::Load::Read) {
+        mergeListing(folder, listing);
+        return;
+    }
+    folder->load = LocalFileNode::Load::Read;
+    if (listing->readable)
+        watcher.addPath(listing->path);
+    folder->waitingChildren = std::exchange(listing->entries, {});
+    for (LocalFileNode *node : folder->waitingChildren)
+        folder->adopt(node);
+    foldersShowing.append(listing->path);
+    showWaitingRows();
+}
+
+void LocalFilesTreeModel::showWaitingRows()
+{
+    // One slice per turn of the event loop: the views lay out and paint in between.
+    int budget = RowsPerSlice;
+    while (budget > 0 && !foldersShowing.isEmpty()) {
+        const QString path = foldersShowing.first();
+        LocalFileNode *folder = findNode(path);
+        if (!folder) {
+            foldersShowing.removeFirst();
+            continue;
+        }
+        std::vector<LocalFileNode *> &waiting = folder->waitingChildren;
+        const int count = int(std::min<size_t>(size_t(budget), waiting.size()));
+        if (count > 0) {
+            const int first = int(folder->children.size());
+            beginInsertRows(indexOf(folder), first, first + count - 1);
+            folder->children.append(QList<LocalFileNode *>(waiting.begin(), waiting.begin() + count));
+            waiting.erase(waiting.begin(), waiting.begin() + count);
+            folder->renumberChildren(first);
+            endInsertRows();
+            budget -= count;
+        }
+        if (waiting.empty()) {
+            foldersShowing.removeFirst();
+            Q_EMIT directoryLoaded(path);
+        }
+    }
+    if (!foldersShowing.isEmpty())
+        showTimer.start();
+}
+
+void LocalFilesTreeModel::showAllWaiting(LocalFileNode *folder)
+{
+    std::vector<LocalFileNode *> &waiting = folder->waitingChildren;
+    if (waiting.empty())
+        return;
+    const int first = int(folder->children.size());
+    beginInsertRows(indexOf(folder), first, first + int(waiting.size()) - 1);
+    folder->children.append(QList<LocalFileNode *>(waiting.begin(), waiting.end()));
+    waiting.clear();
+    folder->renumberChildren(first);
+    endInsertRows();
+}
+
+void LocalFilesTreeModel::mergeListing(LocalFileNode *folder, const LocalFolderListingPtr &listing)
+{
+    // Rows still coming in are shown first: the comparison below covers them too.
+    showAllWaiting(folder);
+    QHash<QString, LocalFileNode *> found;
+    found.reserve(qsizetype(listing->entries.size()));
+    for (LocalFileNode *entry : listing->entries)
+        found.insert(entry->name, entry);
+    for (int row = int(folder->children.size()) - 1; row >= 0; --row) {
+        LocalFileNode *node = folder->children.at(row);
+        const LocalFileNode *now = found.value(node->name);
+        if (!now || now->isDir != node->isDir) {
+            removeRow(folder, row);
+            continue;
+        }
+        found.remove(node->name);
+        if (now->size != node->size || now->modifiedMs != node->modifiedMs) {
+            node->size = now->size;
+            node->modifiedMs = now->modifiedMs;
+            Q_EMIT dataChanged(indexOf(node), indexOf(node, DateColumn));
+        }
+    }
+    // The listing keeps what it still owns; the new entries move over one by one.
+    std::vector<LocalFileNode *> kept;
+    for (LocalFileNode *entry : listing->entries) {
+        if (found.contains(entry->name))
+            insertSorted(folder, entry);
+        else
+            kept.push_back(entry);
+    }
+    listing->entries = std::move(kept);
+}
+
+void LocalFilesTreeModel::insertSorted(LocalFileNode *folder, LocalFileNode *node)
+{
+    const auto at = std::lower_bound(folder->children.begin(), folder->children.end(), node,
+                                     LocalFileNode::lessThan(sortColumn, sortOrder));
+    const int row = int(at - folder->children.begin());
+    beginInsertRows(indexOf(folder), row, row);
+    folder->adopt(node);
+    folder->children.insert(row, node);
+    folder->renumberChildren(row);
+    endInsertRows();
+}
+
+void LocalFilesTreeModel::removeRow(LocalFileNode *folder, int row)
+{
+    LocalFileNode *node = folder->children.at(row);
+    beginRemoveRows(indexOf(folder), row, row);
+    folder->children.removeAt(row);
+    folder->forget(node);
+    folder->renumberChildren(row);
+    endRemoveRows();
+    forgetWatches(node);
+    delete node;
+}
+
+void LocalFilesTreeModel::forgetWatches(LocalFileNode *node)
+{
+    if (node->load == LocalFileNode::Load::NotRead)
+        return;
+    watcher.removePath(node->path());
+    for (LocalFileNode *child : node->children)
+        forgetWatches(child);
+}
+
+void LocalFilesTreeModel::folderChanged(const QString &path)
+{
+    changedFolders.insert(path);
+    changedTimer.start();
+}
+
+void LocalFilesTreeModel::refreshDownloads()
+{
+    // A file grows without its folder changing: read the few being downloaded.
+    for (auto it = downloading.begin(); it != downloading.end();) {
+        LocalFileNode *node = findNode(*it);
+        if (!QFileInfo::exists(*it)) {
+            it = downloading.erase(it);
+            continue;
+        }
+        if (node && node->row >= 0) {
+            const qint64 size = node->size;
+            const qint64 modified = node->modifiedMs;
+            node->readStatus(QFile::encodeName(*it));
+            if (node->size != size || node->modifiedMs != modified)
+                Q_EMIT dataChanged(indexOf(node), indexOf(node, DateColumn));
+        }
+        ++it;
+    }
+    if (downloading.isEmpty())
+        downloadTimer.stop();
+}
 
 int LocalFilesTreeModel::columnCount(const QModelIndex &parent) const
 {
     return parent.column() > 0 ? 0 : DateColumn + 1;
 }
 
+QString LocalFilesTreeModel::typeText(const LocalFileNode *node) const
+{
+    if (node->isDir)
+        return tr("Folder");
+    const QString suffix = QFileInfo(node->name).suffix().toLower();
+    auto it = typeBySuffix.constFind(suffix);
+    if (it == typeBySuffix.constEnd()) {
+        // By the name only: reading each file's first bytes would cost a read per row.
+        const QMimeType type = QMimeDatabase().mimeTypeForFile(node->name, QMimeDatabase::MatchExtension);
+        it = typeBySuffix.insert(suffix, type.isDefault() || suffix.isEmpty()
+                                             ? (suffix.isEmpty() ? tr("File") : tr("%1 File").arg(suffix))
+                                             : type.comment());
+    }
+    return it.value();
+}
+
 QVariant LocalFilesTreeModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid())
+    const LocalFileNode *node = nodeOf(index);
+    if (!node)
         return QVariant();
-    if (index.column() == SyncColumn) {
+    switch (index.column()) {
+    case 0:
+        if (role == Qt::DisplayRole || role == Qt::EditRole)
+            return node->name;
+        if (role == Qt::DecorationRole) {
+            if (!node->parent)
+                return sharedIconProvider()->icon(QFileIconProvider::Drive);
+            if (node->isDir) {
+                if (node->path() == Settings::getInstance()->getDefaultDownloadDirectory())
+                    return QIcon(QStringLiteral(":/icons/defaultDownloadDirectoryIcon"));
+                return sharedIconProvider()->icon(QFileIconProvider::Folder);
+            }
+            return sharedIconProvider()->icon(QFileIconProvider::File);
+        }
+        break;
+    case 1:
+        if (role == Qt::DisplayRole)
+            return node->isDir ? QString() : QLocale::system().formattedDataSize(node->size);
+        if (role == Qt::TextAlignmentRole)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        break;
+    case 2:
+        if (role == Qt::DisplayRole)
+            return typeText(node);
+        break;
+    case SyncColumn: {
+        // Top-level entries (the file system's root) carry no sync state.
+        if (!node->parent)
+            return QVariant();
         const bool ownRole = role == Qt::DisplayRole || role == Qt::EditRole
             || role == Qt::DecorationRole;
         if (!ownRole)
-            return QFileSystemModel::data(index, role);
-        // Top-level entries (the file system's root) carry no sync state.
-        if (!index.parent().isValid())
-            return QVariant();
-        const bool pending = Settings::getInstance()->isPathDownloadable(filePath(index));
+            break;
+        const bool pending = Settings::getInstance()->isPathDownloadable(node->path());
         if (role == Qt::DecorationRole) {
             return QIcon(pending ? QStringLiteral(":/icons/notUploadedIcon")
                                  : QStringLiteral(":/icons/uploadedIcon"));
         }
         return pending ? tr("No") : tr("Yes");
     }
-    if (index.column() == DateColumn)
-        return QFileSystemModel::data(index.siblingAtColumn(SyncColumn), role);
-    if (index.column() == 0 && role == Qt::DecorationRole
-        && filePath(index) == Settings::getInstance()->getDefaultDownloadDirectory()) {
-        return QIcon(QStringLiteral(":/icons/defaultDownloadDirectoryIcon"));
+    case DateColumn:
+        if (role == Qt::DisplayRole) {
+            return QLocale::system().toString(QDateTime::fromMSecsSinceEpoch(node->modifiedMs),
+                                              QLocale::ShortFormat);
+        }
+        break;
+    default:
+        break;
     }
-    return QFileSystemModel::data(index, role);
+    return QVariant();
 }
 
 QVariant LocalFilesTreeModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal) {
-        if (section == SyncColumn && role == Qt::DisplayRole)
-            return tr("Sync");
-        if (section == DateColumn)
-            return QFileSystemModel::headerData(SyncColumn, orientation, role);
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractItemModel::headerData(section, orientation, role);
+    switch (section) {
+    case 0: return tr("Name");
+    case 1: return tr("Size");
+    case 2: return tr("Type");
+    case SyncColumn: return tr("Sync");
+    case DateColumn: return tr("Date Modified");
+    default: return QVariant();
     }
-    return QFileSystemModel::headerData(section, orientation, role);
 }
 
 QStringList LocalFilesTreeModel::mimeTypes() const
 {
     return {UriListType};
+}
+
+QMimeData *LocalFilesTreeModel::mimeData(const QModelIndexList &indexes) const
+{
+    QList<QUrl> urls;
+    for (const QModelIndex &index : indexes) {
+        if (index.column() == 0)
+            urls.append(QUrl::fromLocalFile(filePath(index)));
+    }
+    auto *data = new QMimeData;
+    data->setUrls(urls);
+    return data;
 }
 
 Qt::DropActions LocalFilesTreeModel::supportedDropActions() const
@@ -143,10 +496,50 @@ Qt::ItemFlags LocalFilesTreeModel::flags(const QModelIndex &index) const
     return flags;
 }
 
+QString LocalFilesTreeModel::filePath(const QModelIndex &index) const
+{
+    const LocalFileNode *node = nodeOf(index);
+    return node ? node->path() : QString();
+}
+
+bool LocalFilesTreeModel::isDir(const QModelIndex &index) const
+{
+    const LocalFileNode *node = nodeOf(index);
+    return node && node->isDir;
+}
+
 void LocalFilesTreeModel::sort(int column, Qt::SortOrder order)
 {
-    // The file system model knows its own four columns only.
-    QFileSystemModel::sort(column == DateColumn ? SyncColumn : column, order);
+    if (column == sortColumn && order == sortOrder)
+        return;
+    sortColumn = column;
+    sortOrder = order;
+    const LocalFileNode::LessThan lessThan = LocalFileNode::lessThan(column, order);
+    // Folders still coming in are shown whole first, so that one order covers them.
+    for (const QString &path : std::exchange(foldersShowing, {})) {
+        if (LocalFileNode *folder = findNode(path)) {
+            showAllWaiting(folder);
+            Q_EMIT directoryLoaded(path);
+        }
+    }
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    QList<LocalFileNode *> folders{rootNode};
+    while (!folders.isEmpty()) {
+        LocalFileNode *folder = folders.takeLast();
+        std::sort(folder->children.begin(), folder->children.end(), lessThan);
+        folder->renumberChildren();
+        for (LocalFileNode *child : folder->children) {
+            if (child->load != LocalFileNode::Load::NotRead)
+                folders.append(child);
+        }
+    }
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &index : before)
+        after.append(indexOf(nodeOf(index), index.column()));
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void LocalFilesTreeModel::setRemoteModel(RemoteFilesTreeModel *model)
@@ -257,9 +650,29 @@ void LocalFilesTreeModel::addDirToModel(RemoteFilesTreeItem *item, const QString
 
 void LocalFilesTreeModel::refreshPath(const QString &path)
 {
-    const QModelIndex found = index(path);
-    if (found.isValid())
-        Q_EMIT dataChanged(found.siblingAtColumn(0), found.siblingAtColumn(DateColumn));
+    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    downloading.remove(clean);
+    const QFileInfo info(clean);
+    LocalFileNode *folder = findNode(info.path());
+    if (!folder || folder->load != LocalFileNode::Load::Read)
+        return;
+    LocalFileNode *node = findNode(clean);
+    if (!node) {
+        // Created by the program a moment ago: shown now, not when the folder's watch
+        // has been heard.
+        auto *created = new LocalFileNode(info.fileName(), collator.sortKey(info.fileName()));
+        if (!created->readStatus(QFile::encodeName(clean))) {
+            delete created;
+            return;
+        }
+        showAllWaiting(folder);
+        insertSorted(folder, created);
+        return;
+    }
+    if (node->row < 0)
+        return; // still waiting to be shown: it is read as it is
+    node->readStatus(QFile::encodeName(clean));
+    Q_EMIT dataChanged(indexOf(node), indexOf(node, DateColumn));
 }
 
 bool LocalFilesTreeModel::isSafeLocalName(const QString &name)
@@ -295,8 +708,10 @@ LocalFilesTreeModel::Target LocalFilesTreeModel::prepareTarget(const QString &pa
         QPushButton *resume = box.addButton(tr("Resume download"), QMessageBox::ActionRole);
         box.setDefaultButton(resume);
         box.exec();
-        if (box.clickedButton() == resume)
+        if (box.clickedButton() == resume) {
+            trackDownload(path);
             return Target::Resume;
+        }
         if (box.clickedButton() != overwrite)
             return Target::Cancelled;
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -310,6 +725,7 @@ LocalFilesTreeModel::Target LocalFilesTreeModel::prepareTarget(const QString &pa
     Settings::getInstance()->addDownloadPath(path);
     file.close();
     refreshPath(path);
+    trackDownload(path);
     return Target::Ready;
 }
 
@@ -344,4 +760,11 @@ QString LocalFilesTreeModel::getRemotePath(const RemoteFilesTreeItem *item)
     for (const RemoteFilesTreeItem *it = item; it && it->parent(); it = it->parent())
         names.prepend(it->getItemInnerName());
     return names.join(QLatin1Char('/'));
+}
+
+void LocalFilesTreeModel::trackDownload(const QString &path)
+{
+    downloading.insert(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    if (!downloadTimer.isActive())
+        downloadTimer.start();
 }

@@ -1,8 +1,17 @@
 #pragma once
 
-#include <QFileSystemModel>
-#include <QStringList>
+#include "localfolderscanner.h"
 
+#include <QAbstractItemModel>
+#include <QCollator>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QSet>
+#include <QStringList>
+#include <QThread>
+#include <QTimer>
+
+class LocalFileNode;
 class QSettings;
 class RemoteFilesTreeItem;
 class RemoteFilesTreeModel;
@@ -13,13 +22,18 @@ class RemoteFilesTreeModel;
 // existing file (overwrite or resume, asking the user), creates the empty target and
 // marks it pending in the settings store.
 //
-// Columns: 0 name, 1 size, 2 type, 3 Sync, 4 date modified (the file system model's
-// own column 3, moved one to the right).
+// Columns: 0 name, 1 size, 2 type, 3 Sync, 4 date modified.
+//
+// Folders are read on a scanner thread when first shown (fetchMore) and handed to the
+// views in slices, so that a folder of 200,000 files never holds the window for long;
+// sizes and dates come from that reading, so sorting asks the file system nothing.
+// Only folders that were read are watched (one watch each); files the program itself
+// is downloading are read again on a short timer, so their size grows on screen.
 //
 // Names from the server or from a URL become file names here; a name that could
 // reach outside the chosen folder (empty, ".", "..", a separator or a NUL) is refused
 // and the user is told which item it was.
-class LocalFilesTreeModel final : public QFileSystemModel
+class LocalFilesTreeModel final : public QAbstractItemModel
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(LocalFilesTreeModel)
@@ -27,15 +41,28 @@ class LocalFilesTreeModel final : public QFileSystemModel
 public:
     static constexpr int SyncColumn = 3;
     static constexpr int DateColumn = 4;
+    // Rows handed to the views per turn of the event loop while a folder comes in.
+    static constexpr int RowsPerSlice = 20000;
+    // How often the files being downloaded are read again.
+    static constexpr int DownloadRefreshMs = 250;
 
     explicit LocalFilesTreeModel(QObject *parent = nullptr);
     ~LocalFilesTreeModel() override;
 
+    QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
+    // The entry at `path`, once its folder has been read (reading it if need be).
+    QModelIndex index(const QString &path, int column = 0) const;
+    QModelIndex parent(const QModelIndex &child) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    bool hasChildren(const QModelIndex &parent = QModelIndex()) const override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
     bool dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
                       const QModelIndex &parent) override;
     Qt::DropActions supportedDropActions() const override;
@@ -44,6 +71,12 @@ public:
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     void setRemoteModel(RemoteFilesTreeModel *model);
+
+    QString filePath(const QModelIndex &index) const;
+    QFileInfo fileInfo(const QModelIndex &index) const { return QFileInfo(filePath(index)); }
+    bool isDir(const QModelIndex &index) const;
+    // The folders being watched for entries that come and go.
+    QStringList watchedFolders() const { return watcher.directories(); }
 
     // Prepares the local file `path` for the download of the remote file `item` and
     // queues the download. `settings` is handed down unchanged.
@@ -54,7 +87,8 @@ public:
     // folder `path` (which ends in a separator).
     void addDirToModel(RemoteFilesTreeItem *item, const QString &path, QSettings &settings);
 
-    // Asks the views to read the row of `path` again (its sync state or icon changed).
+    // Reads the entry `path` again and asks the views to show it anew (its size, sync
+    // state or icon changed); a download that ended calls it a last time.
     void refreshPath(const QString &path);
 
     // Whether a name from the server or a URL can be used as one local file name
@@ -66,8 +100,29 @@ public:
 Q_SIGNALS:
     void downloadFile(RemoteFilesTreeItem *fileItem, QString downloadFile);
     void downloadUrl(QString url, QString downloadFile);
+    // A folder's entries have all been handed to the views.
+    void directoryLoaded(const QString &path);
+    // Internal: asks the scanner thread to read a folder.
+    void scanRequested(const QString &path, quint64 ticket, int sortColumn, Qt::SortOrder order);
 
 private:
+    LocalFileNode *nodeOf(const QModelIndex &index) const;
+    QModelIndex indexOf(LocalFileNode *node, int column = 0) const;
+    LocalFileNode *findNode(const QString &path) const;
+    void requestScan(LocalFileNode *folder) const;
+    void takeListing(const LocalFolderListingPtr &listing);
+    void mergeListing(LocalFileNode *folder, const LocalFolderListingPtr &listing);
+    void insertSorted(LocalFileNode *folder, LocalFileNode *node);
+    void removeRow(LocalFileNode *folder, int row);
+    void showWaitingRows();
+    void showAllWaiting(LocalFileNode *folder);
+    void forgetWatches(LocalFileNode *node);
+    void folderChanged(const QString &path);
+    void refreshDownloads();
+    // Reads `path` again on a timer until its download is reported finished.
+    void trackDownload(const QString &path);
+    QString typeText(const LocalFileNode *node) const;
+
     // Counts the public operations in progress so that the items refused on the way
     // are reported once, when the outermost one returns.
     class RefusalReport;
@@ -80,6 +135,25 @@ private:
     static QString getRemotePath(const RemoteFilesTreeItem *item);
     // The remote item a drag payload names by server id and self id.
     RemoteFilesTreeItem *draggedItem(quint64 id, bool isDir, quint64 selfId) const;
+
+    LocalFileNode *rootNode;
+    QThread scannerThread;
+    LocalFolderScanner *scanner;
+    QFileSystemWatcher watcher;
+    mutable quint64 lastTicket = 0;
+    mutable QCollator collator;
+    int sortColumn = 0;
+    Qt::SortOrder sortOrder = Qt::AscendingOrder;
+    // Folders whose entries wait to be shown, by path (a folder may vanish meanwhile).
+    QStringList foldersShowing;
+    QTimer showTimer;
+    // Folders changed on disk, read again together a moment later.
+    QSet<QString> changedFolders;
+    QTimer changedTimer;
+    // Files this model prepared for a download that has not been reported finished.
+    QSet<QString> downloading;
+    QTimer downloadTimer;
+    mutable QHash<QString, QString> typeBySuffix;
 
     RemoteFilesTreeModel *remoteModel = nullptr;
     int operationDepth = 0;

@@ -24,6 +24,8 @@ LocalTreeWidget::LocalTreeWidget(QWidget *parent)
       contextMenu(new QMenu(this))
 {
     setModel(localModel);
+    // Rows of one height: the view need not ask a folder of 200,000 rows for each one's.
+    setUniformRowHeights(true);
     setSortingEnabled(true);
     sortByColumn(0, Qt::AscendingOrder);
     // The sync state is the model's; the pane does not show it.
@@ -38,9 +40,9 @@ LocalTreeWidget::LocalTreeWidget(QWidget *parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     connect(this, &QTreeView::expanded, this, &LocalTreeWidget::expandedItem);
-    // The file system model reads folders in the background: a folder's names arrive
+    // The model reads folders in the background: a folder's names arrive
     // after it was expanded.
-    connect(localModel, &QFileSystemModel::directoryLoaded, this,
+    connect(localModel, &LocalFilesTreeModel::directoryLoaded, this,
             [this] { resizeColumnToContents(0); });
     // Folders are read and sorted in the background: while the folders on the way to a
     // revealed entry come in, rows above it move, so it is scrolled to again.
@@ -53,7 +55,7 @@ LocalTreeWidget::LocalTreeWidget(QWidget *parent)
             revealRetry.start();
         }
     };
-    connect(localModel, &QFileSystemModel::directoryLoaded, this, followReveal);
+    connect(localModel, &LocalFilesTreeModel::directoryLoaded, this, followReveal);
     connect(localModel, &QAbstractItemModel::rowsInserted, this, followReveal);
     connect(localModel, &QAbstractItemModel::layoutChanged, this, followReveal);
 }

@@ -503,6 +503,13 @@ Qt::ItemFlags RemoteFilesTreeModel::flags(const QModelIndex &index) const
 
 void RemoteFilesTreeModel::sort(int column, Qt::SortOrder order)
 {
+    // Type and Sync have no order of their own: no row moves, so neither a walk over
+    // the tree nor a new layout (100 ms at a million items); the expansion is still
+    // collapsed and restored.
+    if (column != 0 && column != 1 && column != 4) {
+        syncExpandedItems();
+        return;
+    }
     Q_EMIT layoutAboutToBeChanged();
     sortByColumn(column, realRootItem, order);
     finishLayoutChange();
