@@ -8,6 +8,7 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
+#include "screenshot.h"
 #include "settingsfile.h"
 #include "startup.h"
 #include "windowactions.h"
@@ -84,13 +85,6 @@ void dropOn(QAbstractItemView *view, const QModelIndex &index, QMimeData *data)
     QCoreApplication::sendEvent(view->viewport(), &move);
     QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(view->viewport(), &drop);
-}
-
-void saveShot(QWidget *widget, const QString &name)
-{
-    const QString folder = qEnvironmentVariable("PELORIN_SCREENSHOT_DIR");
-    if (!folder.isEmpty())
-        QVERIFY(widget->grab().save(QDir(folder).filePath(name)));
 }
 
 } // namespace
@@ -171,8 +165,8 @@ void TestDragTransfers::dragBothWays()
         60000);
     qInfo("during the upload: speed \"%s\", time left \"%s\"", qPrintable(speed->text()),
           qPrintable(timeLeft->text()));
-    saveShot(&window, QStringLiteral("dragtransfers-main.png"));
-    saveShot(transfers, QStringLiteral("dragtransfers-transfers.png"));
+    saveScreenshot(&window, QStringLiteral("dragtransfers-main.png"));
+    saveScreenshot(transfers, QStringLiteral("dragtransfers-transfers.png"));
 
     QTRY_COMPARE_WITH_TIMEOUT(uploaded.siblingAtColumn(3).data().toString(), QStringLiteral("Yes"), 120000);
     auto *uploadedItem = static_cast<RemoteFilesTreeItem *>(uploaded.internalPointer());

@@ -15,6 +15,7 @@
 #include "remotetree/remotefileinfo.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "richtextguard.h"
+#include "screenshot.h"
 #include "settingsfile.h"
 #include "startup.h"
 
@@ -145,6 +146,9 @@ void TestHostileNames::windowShowsNamesAsText()
         window.getTransferInfoDialog()->findChildren<QLabel *>(QStringLiteral("messageLabel"));
     QCOMPARE(rows.size(), 1);
     checkLabel(rows.first(), QStringLiteral(" in process."));
+    window.getTransferInfoDialog()->show();
+    saveScreenshot(&window, QStringLiteral("hostile-name-window.png"));
+    saveScreenshot(window.getTransferInfoDialog(), QStringLiteral("hostile-name-transfers.png"));
 }
 
 void TestHostileNames::labelsTakeOnlyOwnMarkup_data()

@@ -8,6 +8,7 @@
 #include "network/commandinfo.h"
 #include "network/mainnetworkthread.h"
 #include "remotelistfixture.h"
+#include "screenshot.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
@@ -579,6 +580,7 @@ void TestMainWindow::uploadRefusesPipesAndDevices()
     QString told;
     ModalAnswers answers({[&](QWidget *widget) {
         told = qobject_cast<QMessageBox *>(widget)->text();
+        saveScreenshot(widget, QStringLiteral("upload-refused.png"));
         ModalAnswers::click(QDialogButtonBox::Ok)(widget);
     }});
     findAction(window, QStringLiteral("Upload"))->trigger();
