@@ -4,6 +4,7 @@
 #include "localtree/localfilestreemodel.h"
 #include "localtree/localtreewidget.h"
 #include "mainwindow.h"
+#include "messagelogdock.h"
 #include "modalanswers.h"
 #include "network/commandinfo.h"
 #include "network/mainnetworkthread.h"
@@ -64,6 +65,7 @@ private Q_SLOTS:
     void uploadSelectionAddsOnce();
     void downloadRefusesHostileNames();
     void downloadNeedsDefaultFolder();
+    void failuresShareOneBox();
 
 private:
     void writeIni(const QString &login, const QString &pass, int sync = Settings::BackgroundSync);
@@ -454,6 +456,60 @@ void TestMainWindow::downloadNeedsDefaultFolder()
     QVERIFY(answers.allAnswered());
     QCOMPARE(downloads.count(), 0);
     QVERIFY(!QFile::exists(QDir::rootPath() + QStringLiteral("x.txt")));
+}
+
+void TestMainWindow::failuresShareOneBox()
+{
+    // A server that refuses everything fails a large upload command by command: the
+    // failures must not stack one modal box inside another.
+    MainWindow window;
+    window.show();
+    constexpr int Failures = 3000;
+    const int baseLoopLevel = QThread::currentThread()->loopLevel();
+    int delivered = 0;
+    int mostBoxes = 0;
+    int deepestLoop = 0;
+    QString countText;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        int open = 0;
+        const QList<QWidget *> windows = QApplication::topLevelWidgets();
+        for (QWidget *widget : windows)
+            open += qobject_cast<QMessageBox *>(widget) && widget->isVisible() ? 1 : 0;
+        mostBoxes = std::max(mostBoxes, open);
+        deepestLoop = std::max(deepestLoop, QThread::currentThread()->loopLevel() - baseLoopLevel);
+        // Once everything arrived (or boxes piled up) the boxes are closed one by one.
+        if (delivered < Failures && open < 2)
+            return;
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            countText = box->informativeText();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    watch.start(0);
+    for (int i = 0; i < Failures; ++i) {
+        QMetaObject::invokeMethod(
+            &window,
+            [&window, &delivered, i] {
+                ++delivered;
+                window.refreshingProgress(new CommandInfo(
+                    5000 + i, CommandInfo::Finished, QStringLiteral("Create directory <b>d</b>"),
+                    BaseCommand::UnknownError, 100, 0, 0.0));
+            },
+            Qt::QueuedConnection);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(delivered, Failures, 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 60000);
+    QCOMPARE(mostBoxes, 1);
+    QCOMPARE(deepestLoop, 0);
+    QVERIFY2(countText.contains(QStringLiteral("and %1 more failed").arg(Failures - 1)),
+             qPrintable(countText));
+    // Every failure is kept for the message log, not only the one the box shows.
+    QCOMPARE(window.getMessageLog()->getEntryCount(), Failures);
+    // The status line still shows the last failure in its usual words.
+    QCOMPARE(window.getStatusText(),
+             QStringLiteral("Create directory <b>d</b> finished.: <b><font color=\"Red\">Data "
+                            "synchronization error.</font></b>"));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -41,6 +41,8 @@ protected:
     // Brings the item in line after "done\n"; `value` is the rest of that line.
     virtual BaseCommand::CommandResult applySuccess(const QByteArray &value) = 0;
 
+    // Why a request whose fields could not be appended was not sent.
+    static QString itemNotSendableReason();
     // The action text followed by the item's name in bold.
     static QString typeStringFor(const QString &action, const QString &itemName);
     // A name or password as one field; false when it holds a TAB or line break

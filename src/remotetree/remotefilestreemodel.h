@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <QFileIconProvider>
+#include <QHash>
 #include <QList>
 #include <QStringView>
 
@@ -59,6 +60,17 @@ public:
 
     void addNewItemToModel(const QFileInfo &fileInfo, RemoteFilesTreeItem *parent);
 
+    // A failed command marks its item (red, the cause as tooltip) until a command on
+    // it succeeds or a new list replaces this model; an empty cause clears the mark.
+    // Items of other models are ignored.
+    void setItemFailure(RemoteFilesTreeItem *item, const QString &cause);
+    QString getItemFailure(const RemoteFilesTreeItem *item) const;
+    // Takes an item that never reached the server (a new folder or an upload from an
+    // address whose command failed) out of the tree, telling the view. It stays alive
+    // as long as the model, for commands that still hold it. False if it is not shown
+    // here or is on the server.
+    bool discardUnsavedItem(RemoteFilesTreeItem *item);
+
     void addToExpandedItems(RemoteFilesTreeItem *item);
     void removeFromExpandedItems(RemoteFilesTreeItem *item);
     void syncExpandedItems();
@@ -103,4 +115,6 @@ private:
     // Items this model made that were refused by their folder (a name already taken):
     // queued uploads may still use them, so they live as long as the model.
     QList<RemoteFilesTreeItem *> unlinkedItems;
+    // Self ids of the items whose last command failed, with the cause.
+    QHash<quint64, QString> failedItems;
 };
