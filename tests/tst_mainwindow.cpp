@@ -1,4 +1,6 @@
 #include "devserverprocess.h"
+#include "failurebox.h"
+#include "fakeserver.h"
 #include "dialogs/preferencesdialog.h"
 #include "dialogs/transferinfodialog.h"
 #include "localtree/localfilestreemodel.h"
@@ -66,6 +68,7 @@ private Q_SLOTS:
     void downloadRefusesHostileNames();
     void downloadNeedsDefaultFolder();
     void failuresShareOneBox();
+    void failingUploadBatchOneBoxAndLog();
 
 private:
     void writeIni(const QString &login, const QString &pass, int sync = Settings::BackgroundSync);
@@ -510,6 +513,86 @@ void TestMainWindow::failuresShareOneBox()
     QCOMPARE(window.getStatusText(),
              QStringLiteral("Create directory <b>d</b> finished.: <b><font color=\"Red\">Data "
                             "synchronization error.</font></b>"));
+}
+
+void TestMainWindow::failingUploadBatchOneBoxAndLog()
+{
+    MainWindow window;
+    window.show();
+    connectAndWait(window);
+    constexpr int Files = 200;
+    const QString folder = files->filePath(QStringLiteral("batch"));
+    QVERIFY(QDir().mkpath(folder));
+    for (int i = 0; i < Files; ++i) {
+        QFile file(folder + QStringLiteral("/f%1.txt").arg(i, 3, 10, QLatin1Char('0')));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    }
+    // The server goes away: the folder's creation and every upload in it fail.
+    const quint16 closedPort = FakeServer::closedPort();
+    Settings::getInstance()->setServerPort(closedPort);
+    RemoteFilesTreeModel *model = window.getRemoteTree()->getModelAsRemoteFileTreeModel();
+    model->addNewItemToModel(QFileInfo(folder), nullptr);
+    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
+    int mostBoxes = 0;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        int open = 0;
+        const QList<QWidget *> windows = QApplication::topLevelWidgets();
+        for (QWidget *widget : windows)
+            open += qobject_cast<QMessageBox *>(widget) && widget->isVisible() ? 1 : 0;
+        mostBoxes = std::max(mostBoxes, open);
+    });
+    watch.start(5);
+    QTRY_VERIFY_WITH_TIMEOUT(scheduler->getQueuedCommandIds().isEmpty()
+                                 && scheduler->getRunningCommandIds().isEmpty(),
+                             60000);
+    QTest::qWait(50);
+    QCOMPARE(mostBoxes, 1);
+    QMessageBox *box = window.getFailureBox()->getBox();
+    QVERIFY(box);
+    QCOMPARE(box->windowTitle(), QStringLiteral("Data synchronization error"));
+    QVERIFY2(box->informativeText().contains(QStringLiteral("the connection to 127.0.0.1:%1 was refused")
+                                                 .arg(closedPort)),
+             qPrintable(box->informativeText()));
+    QVERIFY2(box->informativeText().contains(QStringLiteral("and %1 more failed").arg(Files)),
+             qPrintable(box->informativeText()));
+
+    MessageLogDock *log = window.getMessageLog();
+    log->setFilterText(QStringLiteral("failed:"));
+    int uploadFailures = 0;
+    const QStringList failures = log->getShownLines();
+    for (const QString &line : failures)
+        uploadFailures += line.contains(QStringLiteral("Upload file f")) ? 1 : 0;
+    QCOMPARE(uploadFailures, Files);
+    QCOMPARE(failures.size(), Files + 1); // and the folder's creation
+    log->setFilterText(QString());
+    // The failed files stay marked in the tree; the folder that never reached the
+    // server is gone rather than left behind as a ghost.
+    bool folderShown = false;
+    for (RemoteFilesTreeItem *child : model->getRootItem()->getChildItems())
+        folderShown |= child->getItemInnerName() == QLatin1String("batch");
+    QVERIFY(!folderShown);
+
+    const QByteArray shots = qgetenv("PELORIN_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        window.resize(1100, 700);
+        QTest::qWait(200);
+        QVERIFY(box->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/failure-box.png")));
+    }
+    // "Show log" closes the box and opens the log.
+    const QList<QAbstractButton *> buttons = box->buttons();
+    for (QAbstractButton *button : buttons) {
+        if (button->text() == QLatin1String("Show log"))
+            button->click();
+    }
+    QTRY_VERIFY(!window.getFailureBox()->getBox());
+    QVERIFY(log->isVisible());
+    if (!shots.isEmpty()) {
+        log->setFilterText(QString());
+        QTest::qWait(200);
+        QVERIFY(window.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/message-log.png")));
+    }
 }
 
 QTEST_MAIN(TestMainWindow)
