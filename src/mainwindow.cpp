@@ -233,7 +233,11 @@ void MainWindow::readSettings()
     // the window grows to show every button, as far as the screen allows.
     if (layout.size == QSize(SettingsFile::DefaultWidth, SettingsFile::DefaultHeight) && screen())
         resize(size().expandedTo(sizeHint()).boundedTo(screen()->availableGeometry().size()));
+    loadPreferencesDialog();
+}
 
+void MainWindow::loadPreferencesDialog()
+{
     const Settings *store = Settings::getInstance();
     const Settings::SyncType syncType = store->getSyncType();
     prefsDialog->setManualSyncCheck(syncType != Settings::BackgroundSync
@@ -245,6 +249,7 @@ void MainWindow::readSettings()
     prefsDialog->setDefaultDownloadDirectory(store->getDefaultDownloadDirectory());
     prefsDialog->setSyncTime(store->getSyncTime());
     prefsDialog->setStreamsCount(store->getStreamsCount());
+    prefsDialog->setServerAddress(store->getServerHost(), store->getServerPort());
 }
 
 void MainWindow::writeSettings()
@@ -328,8 +333,18 @@ void MainWindow::syncClicked()
     }
 }
 
+void MainWindow::updateConnectAction()
+{
+    const bool haveLogin = !Settings::getInstance()->getLogin().isEmpty();
+    refreshAction->setEnabled(haveLogin);
+    // An empty tooltip shows the action's text, whichever it is at the time.
+    refreshAction->setToolTip(haveLogin ? QString() : tr("Enter your login in Options first."));
+}
+
 void MainWindow::settingChanged(Settings::SettingType settingType)
 {
+    if (settingType == Settings::LoginSetting && refreshAction)
+        updateConnectAction();
     if (settingType != Settings::SyncSetting || !syncAction)
         return;
     syncAction->setText(Settings::getInstance()->getSyncType() != Settings::ManualSync
@@ -339,7 +354,12 @@ void MainWindow::settingChanged(Settings::SettingType settingType)
 
 void MainWindow::prefsClicked()
 {
-    if (!prefsDialog || prefsDialog->exec() != QDialog::Accepted)
+    if (!prefsDialog)
+        return;
+    // What the store holds now (a folder set as default in the local pane, say), not
+    // what the dialog showed last time; a cancelled edit is forgotten.
+    loadPreferencesDialog();
+    if (prefsDialog->exec() != QDialog::Accepted)
         return;
     Settings *store = Settings::getInstance();
     const QString previousDirectory = store->getDefaultDownloadDirectory();

@@ -79,6 +79,10 @@ private:
     void registerCustomTypes();
     void connectScheduler();
     void readSettings();
+    // Fills the preferences dialog from the settings store, as they are now.
+    void loadPreferencesDialog();
+    // Connect needs an account: without a login it is disabled, and says why.
+    void updateConnectAction();
     void writeSettings();
     void downloadItem(RemoteFilesTreeItem *item, QList<RemoteFilesTreeItem *> &done,
                       const QString &path);

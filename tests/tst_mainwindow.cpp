@@ -69,6 +69,8 @@ private Q_SLOTS:
     void downloadNeedsDefaultFolder();
     void failuresShareOneBox();
     void failingUploadBatchOneBoxAndLog();
+    void preferencesReflectTheStore();
+    void connectNeedsLogin();
 
 private:
     void writeIni(const QString &login, const QString &pass, int sync = Settings::BackgroundSync);
@@ -593,6 +595,58 @@ void TestMainWindow::failingUploadBatchOneBoxAndLog()
         QTest::qWait(200);
         QVERIFY(window.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/message-log.png")));
     }
+}
+
+void TestMainWindow::preferencesReflectTheStore()
+{
+    MainWindow window;
+    window.show();
+    QAction *options = findAction(window, QStringLiteral("Options"));
+    // A cancelled edit leaves nothing behind, not even in the dialog.
+    ModalAnswers cancelled({ModalAnswers::fillAndClick(
+        [](QWidget *dialog) {
+            dialog->findChild<QRadioButton *>(QStringLiteral("timerSync"))->setChecked(true);
+        },
+        QDialogButtonBox::Cancel)});
+    options->trigger();
+    QVERIFY(cancelled.allAnswered());
+    QCOMPARE(Settings::getInstance()->getSyncType(), Settings::BackgroundSync);
+
+    // A folder set as default elsewhere (the local pane's "Set as default") shows up,
+    // and OK keeps it rather than writing the old one back.
+    const QString elsewhere = files->filePath(QStringLiteral("elsewhere"));
+    Settings::getInstance()->setDefaultDownloadDirectory(elsewhere);
+    bool timerShown = true;
+    QString folderShown;
+    QString serverShown;
+    ModalAnswers reopened({ModalAnswers::fillAndClick(
+        [&](QWidget *widget) {
+            auto *dialog = qobject_cast<PreferencesDialog *>(widget);
+            timerShown = dialog->getTimerSyncCheck();
+            folderShown = dialog->getDefaultDownloadDirectory();
+            serverShown = dialog->getServerAddressText();
+        },
+        QDialogButtonBox::Ok)});
+    options->trigger();
+    QVERIFY(reopened.allAnswered());
+    QVERIFY(!timerShown);
+    QCOMPARE(folderShown, elsewhere);
+    QCOMPARE(serverShown, QStringLiteral("%1:%2").arg(server.host()).arg(server.port()));
+    QCOMPARE(Settings::getInstance()->getDefaultDownloadDirectory(), elsewhere);
+}
+
+void TestMainWindow::connectNeedsLogin()
+{
+    writeIni(QString(), QString());
+    MainWindow window;
+    window.show();
+    QAction *connectAction = findAction(window, QStringLiteral("Connect"));
+    QVERIFY(!connectAction->isEnabled());
+    QVERIFY2(connectAction->toolTip().contains(QStringLiteral("login")),
+             qPrintable(connectAction->toolTip()));
+    Settings::getInstance()->setLogin(QStringLiteral("demo"));
+    QVERIFY(connectAction->isEnabled());
+    QCOMPARE(connectAction->toolTip(), QStringLiteral("Connect"));
 }
 
 QTEST_MAIN(TestMainWindow)
