@@ -44,6 +44,15 @@ QStringList treeBelow(const QString &root)
     return entries;
 }
 
+int shownMessageBoxes()
+{
+    int shown = 0;
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (QWidget *widget : windows)
+        shown += qobject_cast<QMessageBox *>(widget) && widget->isVisible() ? 1 : 0;
+    return shown;
+}
+
 } // namespace
 
 class TestMainWindow final : public QObject
@@ -477,10 +486,7 @@ void TestMainWindow::failuresShareOneBox()
     QString countText;
     QTimer watch;
     connect(&watch, &QTimer::timeout, this, [&] {
-        int open = 0;
-        const QList<QWidget *> windows = QApplication::topLevelWidgets();
-        for (QWidget *widget : windows)
-            open += qobject_cast<QMessageBox *>(widget) && widget->isVisible() ? 1 : 0;
+        const int open = shownMessageBoxes();
         mostBoxes = std::max(mostBoxes, open);
         deepestLoop = std::max(deepestLoop, QThread::currentThread()->loopLevel() - baseLoopLevel);
         // Once everything arrived (or boxes piled up) the boxes are closed one by one.
@@ -539,10 +545,7 @@ void TestMainWindow::failingUploadBatchOneBoxAndLog()
     int mostBoxes = 0;
     QTimer watch;
     connect(&watch, &QTimer::timeout, this, [&] {
-        int open = 0;
-        const QList<QWidget *> windows = QApplication::topLevelWidgets();
-        for (QWidget *widget : windows)
-            open += qobject_cast<QMessageBox *>(widget) && widget->isVisible() ? 1 : 0;
+        const int open = shownMessageBoxes();
         mostBoxes = std::max(mostBoxes, open);
     });
     watch.start(5);
