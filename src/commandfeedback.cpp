@@ -1,5 +1,7 @@
 #include "commandfeedback.h"
 
+#include <QRegularExpression>
+
 QString CommandFeedback::getStateSuffix(CommandInfo::CommandState state)
 {
     switch (state) {
@@ -69,4 +71,62 @@ QString CommandFeedback::getMessage(const CommandInfo &info)
             + getErrorTexts(info.getCommandResult()).status + QStringLiteral("</font></b>");
     }
     return message;
+}
+
+QString CommandFeedback::getPlainName(const QString &richName)
+{
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    QString plain = richName;
+    plain.remove(tag);
+    // The entities toHtmlEscaped() writes; "&amp;" last, so "&amp;lt;" stays "&lt;".
+    plain.replace(QLatin1String("&lt;"), QLatin1String("<"))
+        .replace(QLatin1String("&gt;"), QLatin1String(">"))
+        .replace(QLatin1String("&quot;"), QLatin1String("\""))
+        .replace(QLatin1String("&#39;"), QLatin1String("'"))
+        .replace(QLatin1String("&amp;"), QLatin1String("&"));
+    return plain;
+}
+
+QString CommandFeedback::getFailureCause(const CommandInfo &info)
+{
+    const BaseCommand::CommandResult result = info.getCommandResult();
+    if (result == BaseCommand::NoError)
+        return QString();
+    const QString reason = info.getFailureReason();
+    if (!reason.isEmpty())
+        return reason;
+    switch (result) {
+    case BaseCommand::IncorrectLoginError:
+        return tr("the server did not accept the login");
+    case BaseCommand::IncorrectPasswordError:
+        return tr("the server did not accept the password");
+    case BaseCommand::IncorrectCommandError:
+        return tr("the server does not know this request: a newer client is needed");
+    case BaseCommand::InitialConnectionError:
+        return tr("could not connect to the server");
+    case BaseCommand::ConnectionError:
+        return tr("the connection to the server failed");
+    case BaseCommand::ReceivedDataFormatError:
+        return tr("the server's answer could not be understood");
+    case BaseCommand::InitialDataFormatError:
+        return tr("nothing was sent: the request could not be made");
+    default:
+        return tr("the command ended without a result");
+    }
+}
+
+QString CommandFeedback::getLogText(const CommandInfo &info)
+{
+    const QString name = getPlainName(info.getCommandType());
+    switch (info.getCommandState()) {
+    case CommandInfo::Started:
+        return name + tr(" started.");
+    case CommandInfo::Processing:
+        return QString();
+    case CommandInfo::Finished:
+        break;
+    }
+    if (info.getCommandResult() == BaseCommand::NoError)
+        return name + tr(" finished.");
+    return name + tr(" failed: ") + getFailureCause(info);
 }

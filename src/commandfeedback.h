@@ -32,4 +32,14 @@ public:
     // The status message of a report: name, state suffix and, for a failure, the
     // error text in bold red markup.
     static QString getMessage(const CommandInfo &info);
+
+    // The command's display name (rich text, its item's name escaped) as plain text.
+    static QString getPlainName(const QString &richName);
+    // Why a finished command failed: the reason its command gave, else what its
+    // result says. Empty for NoError.
+    static QString getFailureCause(const CommandInfo &info);
+    // A line of the message log, plain text: "Upload file a.txt started.", "... finished."
+    // or "Upload file a.txt failed: the connection to 127.0.0.1:2939 was refused...".
+    // Empty for progress reports, which the log leaves out.
+    static QString getLogText(const CommandInfo &info);
 };

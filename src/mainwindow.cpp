@@ -5,9 +5,11 @@
 #include "dialogs/aboutdialog.h"
 #include "dialogs/preferencesdialog.h"
 #include "dialogs/transferinfodialog.h"
+#include "failurebox.h"
 #include "localtree/localfilestreemodel.h"
 #include "localtree/localtreewidget.h"
 #include "logging.h"
+#include "messagelogdock.h"
 #include "network/basecommand.h"
 #include "network/commandinfo.h"
 #include "network/mainnetworkthread.h"
@@ -59,6 +61,13 @@ MainWindow::MainWindow(QWidget *parent)
 {
     ui->setupUi(this);
     registerCustomTypes();
+    // Before the toolbars (its toggle is one of their buttons) and before the layout
+    // is restored (which shows it again if it was shown at the last close).
+    messageLog = new MessageLogDock(this);
+    addDockWidget(Qt::BottomDockWidgetArea, messageLog);
+    messageLog->hide();
+    failureBox = new FailureBox(this);
+    connect(failureBox, &FailureBox::showLogRequested, this, &MainWindow::showMessageLog);
     createActions();
     createToolBars();
     createTrayIcon();
@@ -164,7 +173,10 @@ void MainWindow::createActions()
 
 void MainWindow::createToolBars()
 {
-    fillToolBar(ui->toolBar, {refreshAction, refreshLocalTreeAction, syncAction,
+    QAction *messageLogAction = messageLog->toggleViewAction();
+    messageLogAction->setIcon(QIcon(QStringLiteral(":/icons/propertiesIcon")));
+    messageLogAction->setText(tr("Message Log"));
+    fillToolBar(ui->toolBar, {refreshAction, refreshLocalTreeAction, syncAction, messageLogAction,
                               preferencesAction, aboutAction, exitAction});
     fillToolBar(ui->localToolBar,
                 {uploadAction, externalUploadAction, setDefaultDownloadDirectoryAction});
@@ -237,7 +249,11 @@ void MainWindow::readSettings()
     // the window grows to show every button, as far as the screen allows.
     if (layout.size == QSize(SettingsFile::DefaultWidth, SettingsFile::DefaultHeight) && screen())
         resize(size().expandedTo(sizeHint()).boundedTo(screen()->availableGeometry().size()));
+    loadPreferencesDialog();
+}
 
+void MainWindow::loadPreferencesDialog()
+{
     const Settings *store = Settings::getInstance();
     const Settings::SyncType syncType = store->getSyncType();
     prefsDialog->setManualSyncCheck(syncType != Settings::BackgroundSync
@@ -249,6 +265,7 @@ void MainWindow::readSettings()
     prefsDialog->setDefaultDownloadDirectory(store->getDefaultDownloadDirectory());
     prefsDialog->setSyncTime(store->getSyncTime());
     prefsDialog->setStreamsCount(store->getStreamsCount());
+    prefsDialog->setServerAddress(store->getServerHost(), store->getServerPort());
 }
 
 void MainWindow::writeSettings()
@@ -332,8 +349,18 @@ void MainWindow::syncClicked()
     }
 }
 
+void MainWindow::updateConnectAction()
+{
+    const bool haveLogin = !Settings::getInstance()->getLogin().isEmpty();
+    refreshAction->setEnabled(haveLogin);
+    // An empty tooltip shows the action's text, whichever it is at the time.
+    refreshAction->setToolTip(haveLogin ? QString() : tr("Enter your login in Options first."));
+}
+
 void MainWindow::settingChanged(Settings::SettingType settingType)
 {
+    if (settingType == Settings::LoginSetting && refreshAction)
+        updateConnectAction();
     if (settingType != Settings::SyncSetting || !syncAction)
         return;
     syncAction->setText(Settings::getInstance()->getSyncType() != Settings::ManualSync
@@ -343,7 +370,12 @@ void MainWindow::settingChanged(Settings::SettingType settingType)
 
 void MainWindow::prefsClicked()
 {
-    if (!prefsDialog || prefsDialog->exec() != QDialog::Accepted)
+    if (!prefsDialog)
+        return;
+    // What the store holds now (a folder set as default in the local pane, say), not
+    // what the dialog showed last time; a cancelled edit is forgotten.
+    loadPreferencesDialog();
+    if (prefsDialog->exec() != QDialog::Accepted)
         return;
     Settings *store = Settings::getInstance();
     const QString previousDirectory = store->getDefaultDownloadDirectory();
@@ -448,13 +480,18 @@ void MainWindow::refreshingProgress(CommandInfo *commandInfo)
         return;
     const QString message = CommandFeedback::getMessage(*info);
     const CommandInfo::CommandState state = info->getCommandState();
-    if (state == CommandInfo::Finished && info->getCommandResult() != BaseCommand::NoError) {
+    const bool failed =
+        state == CommandInfo::Finished && info->getCommandResult() != BaseCommand::NoError;
+    if (state != CommandInfo::Processing)
+        messageLog->addEntry(QDateTime::currentDateTime(), CommandFeedback::getLogText(*info), failed);
+    if (state == CommandInfo::Finished)
+        markRemoteItem(*info);
+    if (failed) {
         remoteTree->setEnabled(false);
         const CommandFeedback::ErrorTexts texts =
             CommandFeedback::getErrorTexts(info->getCommandResult());
-        QMessageBox box(QMessageBox::Critical, texts.title, texts.text, QMessageBox::Ok, this);
-        box.setDefaultButton(QMessageBox::Ok);
-        box.exec();
+        // One box at a time: a failure while it is open is counted in it.
+        failureBox->report(texts.title, texts.text, CommandFeedback::getLogText(*info));
     }
     if (transferInfoDialog) {
         switch (state) {
@@ -482,6 +519,33 @@ void MainWindow::refreshingProgress(CommandInfo *commandInfo)
         qCDebug(lcApp).noquote() << message;
         progressStateStatusBarLabel->setText(RichTextGuard::ownMarkupOnly(message));
     }
+}
+
+void MainWindow::markRemoteItem(const CommandInfo &info)
+{
+    RemoteFilesTreeModel *model = remoteTree->getModelAsRemoteFileTreeModel();
+    RemoteFilesTreeItem *item = info.getItemSelfId()
+        ? RemoteFilesTreeItem::getItemBySelfId(info.getItemSelfId())
+        : nullptr;
+    if (!model || !item)
+        return;
+    if (info.getCommandResult() == BaseCommand::NoError) {
+        model->setItemFailure(item, QString());
+        return;
+    }
+    // A new folder or an upload from an address that the server never got would stay
+    // as a ghost that nothing on the server stands behind.
+    const BaseCommand::CommandType kind = info.getCommandKind();
+    if ((kind == BaseCommand::CreateDirectoryCommand || kind == BaseCommand::UploadUrlCommand)
+        && model->discardUnsavedItem(item))
+        return;
+    model->setItemFailure(item, CommandFeedback::getFailureCause(info));
+}
+
+void MainWindow::showMessageLog()
+{
+    messageLog->show();
+    messageLog->raise();
 }
 
 void MainWindow::systemTrayIconActivated(QSystemTrayIcon::ActivationReason reason)

@@ -10,6 +10,8 @@
 
 class AboutDialog;
 class CommandInfo;
+class FailureBox;
+class MessageLogDock;
 class LocalTreeWidget;
 class PreferencesDialog;
 class QAction;
@@ -39,6 +41,8 @@ public:
     RemoteTreeWidget *getRemoteTree() const { return remoteTree; }
     TransferInfoDialog *getTransferInfoDialog() const { return transferInfoDialog.get(); }
     QString getStatusText() const;
+    MessageLogDock *getMessageLog() const { return messageLog; }
+    FailureBox *getFailureBox() const { return failureBox; }
 
 Q_SIGNALS:
     void requestRefreshList();
@@ -63,6 +67,7 @@ public Q_SLOTS:
     void downloadClicked();
     void systemTrayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void nonImplementedButtonClicked();
+    void showMessageLog();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -74,10 +79,17 @@ private:
     void registerCustomTypes();
     void connectScheduler();
     void readSettings();
+    // Fills the preferences dialog from the settings store, as they are now.
+    void loadPreferencesDialog();
+    // Connect needs an account: without a login it is disabled, and says why.
+    void updateConnectAction();
     void writeSettings();
     void downloadItem(RemoteFilesTreeItem *item, QList<RemoteFilesTreeItem *> &done,
                       const QString &path);
     QAction *makeAction(const char *icon, const QString &text, void (MainWindow::*slot)());
+    // A finished command's mark on its remote item: a failure marks it (an item that
+    // never reached the server is taken out instead), a success clears the mark.
+    void markRemoteItem(const CommandInfo &info);
 
     std::unique_ptr<Ui::MainWindowClass> ui;
     // Top-level windows of their own; deleted when the window really closes.
@@ -107,4 +119,6 @@ private:
     QSystemTrayIcon *systemTrayIcon = nullptr;
     bool forceClose = false;
     QLabel *progressStateStatusBarLabel = nullptr;
+    MessageLogDock *messageLog = nullptr;
+    FailureBox *failureBox = nullptr;
 };

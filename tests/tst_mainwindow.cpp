@@ -1,9 +1,12 @@
 #include "devserverprocess.h"
+#include "failurebox.h"
+#include "fakeserver.h"
 #include "dialogs/preferencesdialog.h"
 #include "dialogs/transferinfodialog.h"
 #include "localtree/localfilestreemodel.h"
 #include "localtree/localtreewidget.h"
 #include "mainwindow.h"
+#include "messagelogdock.h"
 #include "modalanswers.h"
 #include "network/commandinfo.h"
 #include "network/mainnetworkthread.h"
@@ -44,6 +47,15 @@ QStringList treeBelow(const QString &root)
     return entries;
 }
 
+int shownMessageBoxes()
+{
+    int shown = 0;
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (QWidget *widget : windows)
+        shown += qobject_cast<QMessageBox *>(widget) && widget->isVisible() ? 1 : 0;
+    return shown;
+}
+
 } // namespace
 
 class TestMainWindow final : public QObject
@@ -73,6 +85,10 @@ private Q_SLOTS:
     void storedGeometryStaysOnTheScreen_data();
     void storedGeometryStaysOnTheScreen();
     void uploadRefusesPipesAndDevices();
+    void failuresShareOneBox();
+    void failingUploadBatchOneBoxAndLog();
+    void preferencesReflectTheStore();
+    void connectNeedsLogin();
 
 private:
     void writeIni(const QString &login, const QString &pass, int sync = Settings::BackgroundSync);
@@ -588,6 +604,190 @@ void TestMainWindow::uploadRefusesPipesAndDevices()
     QVERIFY2(told.contains(pipe) && told.contains(QStringLiteral("inner pipe")), qPrintable(told));
     QCOMPARE(uploads.count(), 1);
     QCOMPARE(uploads.at(0).at(0).value<RemoteFilesTreeItem *>()->getItemInnerName(), QStringLiteral("plain.txt"));
+}
+
+void TestMainWindow::failuresShareOneBox()
+{
+    // A server that refuses everything fails a large upload command by command: the
+    // failures must not stack one modal box inside another.
+    MainWindow window;
+    window.show();
+    constexpr int Failures = 3000;
+    const int baseLoopLevel = QThread::currentThread()->loopLevel();
+    int delivered = 0;
+    int mostBoxes = 0;
+    int deepestLoop = 0;
+    QString countText;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        const int open = shownMessageBoxes();
+        mostBoxes = std::max(mostBoxes, open);
+        deepestLoop = std::max(deepestLoop, QThread::currentThread()->loopLevel() - baseLoopLevel);
+        // Once everything arrived (or boxes piled up) the boxes are closed one by one.
+        if (delivered < Failures && open < 2)
+            return;
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            countText = box->informativeText();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    watch.start(0);
+    for (int i = 0; i < Failures; ++i) {
+        QMetaObject::invokeMethod(
+            &window,
+            [&window, &delivered, i] {
+                ++delivered;
+                window.refreshingProgress(new CommandInfo(
+                    5000 + i, CommandInfo::Finished, QStringLiteral("Create directory <b>d</b>"),
+                    BaseCommand::UnknownError, 100, 0, 0.0));
+            },
+            Qt::QueuedConnection);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(delivered, Failures, 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 60000);
+    QCOMPARE(mostBoxes, 1);
+    QCOMPARE(deepestLoop, 0);
+    QVERIFY2(countText.contains(QStringLiteral("and %1 more failed").arg(Failures - 1)),
+             qPrintable(countText));
+    // Every failure is kept for the message log, not only the one the box shows.
+    QCOMPARE(window.getMessageLog()->getEntryCount(), Failures);
+    // The status line still shows the last failure in its usual words.
+    QCOMPARE(window.getStatusText(),
+             QStringLiteral("Create directory <b>d</b> finished.: <b><font color=\"Red\">Data "
+                            "synchronization error.</font></b>"));
+}
+
+void TestMainWindow::failingUploadBatchOneBoxAndLog()
+{
+    MainWindow window;
+    window.show();
+    connectAndWait(window);
+    constexpr int Files = 200;
+    const QString folder = files->filePath(QStringLiteral("batch"));
+    QVERIFY(QDir().mkpath(folder));
+    for (int i = 0; i < Files; ++i) {
+        QFile file(folder + QStringLiteral("/f%1.txt").arg(i, 3, 10, QLatin1Char('0')));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    }
+    // The server goes away: the folder's creation and every upload in it fail.
+    const quint16 closedPort = FakeServer::closedPort();
+    Settings::getInstance()->setServerPort(closedPort);
+    RemoteFilesTreeModel *model = window.getRemoteTree()->getModelAsRemoteFileTreeModel();
+    model->addNewItemToModel(QFileInfo(folder), nullptr);
+    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
+    int mostBoxes = 0;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        const int open = shownMessageBoxes();
+        mostBoxes = std::max(mostBoxes, open);
+    });
+    watch.start(5);
+    QTRY_VERIFY_WITH_TIMEOUT(scheduler->getQueuedCommandIds().isEmpty()
+                                 && scheduler->getRunningCommandIds().isEmpty(),
+                             60000);
+    // The last reports may still be on their way to the window.
+    const QString allCounted = QStringLiteral("and %1 more failed").arg(Files);
+    QTRY_VERIFY_WITH_TIMEOUT(window.getFailureBox()->getBox()
+                                 && window.getFailureBox()->getBox()->informativeText().contains(allCounted),
+                             10000);
+    QCOMPARE(mostBoxes, 1);
+    QMessageBox *box = window.getFailureBox()->getBox();
+    QVERIFY(box);
+    QCOMPARE(box->windowTitle(), QStringLiteral("Data synchronization error"));
+    QVERIFY2(box->informativeText().contains(QStringLiteral("the connection to 127.0.0.1:%1 was refused")
+                                                 .arg(closedPort)),
+             qPrintable(box->informativeText()));
+    QVERIFY2(box->informativeText().contains(QStringLiteral("and %1 more failed").arg(Files)),
+             qPrintable(box->informativeText()));
+
+    MessageLogDock *log = window.getMessageLog();
+    log->setFilterText(QStringLiteral("failed:"));
+    int uploadFailures = 0;
+    const QStringList failures = log->getShownLines();
+    for (const QString &line : failures)
+        uploadFailures += line.contains(QStringLiteral("Upload file f")) ? 1 : 0;
+    QCOMPARE(uploadFailures, Files);
+    QCOMPARE(failures.size(), Files + 1); // and the folder's creation
+    log->setFilterText(QString());
+    // The failed files stay marked in the tree; the folder that never reached the
+    // server is gone rather than left behind as a ghost.
+    bool folderShown = false;
+    for (RemoteFilesTreeItem *child : model->getRootItem()->getChildItems())
+        folderShown |= child->getItemInnerName() == QLatin1String("batch");
+    QVERIFY(!folderShown);
+
+    const QByteArray shots = qgetenv("PELORIN_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        window.resize(1100, 700);
+        QTest::qWait(200);
+        QVERIFY(box->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/failure-box.png")));
+    }
+    // "Show log" closes the box and opens the log.
+    const QList<QAbstractButton *> buttons = box->buttons();
+    for (QAbstractButton *button : buttons) {
+        if (button->text() == QLatin1String("Show log"))
+            button->click();
+    }
+    QTRY_VERIFY(!window.getFailureBox()->getBox());
+    QVERIFY(log->isVisible());
+    if (!shots.isEmpty()) {
+        log->setFilterText(QString());
+        QTest::qWait(200);
+        QVERIFY(window.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/message-log.png")));
+    }
+}
+
+void TestMainWindow::preferencesReflectTheStore()
+{
+    MainWindow window;
+    window.show();
+    QAction *options = findAction(window, QStringLiteral("Options"));
+    // A cancelled edit leaves nothing behind, not even in the dialog.
+    ModalAnswers cancelled({ModalAnswers::fillAndClick(
+        [](QWidget *dialog) {
+            dialog->findChild<QRadioButton *>(QStringLiteral("timerSync"))->setChecked(true);
+        },
+        QDialogButtonBox::Cancel)});
+    options->trigger();
+    QVERIFY(cancelled.allAnswered());
+    QCOMPARE(Settings::getInstance()->getSyncType(), Settings::BackgroundSync);
+
+    // A folder set as default elsewhere (the local pane's "Set as default") shows up,
+    // and OK keeps it rather than writing the old one back.
+    const QString elsewhere = files->filePath(QStringLiteral("elsewhere"));
+    Settings::getInstance()->setDefaultDownloadDirectory(elsewhere);
+    bool timerShown = true;
+    QString folderShown;
+    QString serverShown;
+    ModalAnswers reopened({ModalAnswers::fillAndClick(
+        [&](QWidget *widget) {
+            auto *dialog = qobject_cast<PreferencesDialog *>(widget);
+            timerShown = dialog->getTimerSyncCheck();
+            folderShown = dialog->getDefaultDownloadDirectory();
+            serverShown = dialog->getServerAddressText();
+        },
+        QDialogButtonBox::Ok)});
+    options->trigger();
+    QVERIFY(reopened.allAnswered());
+    QVERIFY(!timerShown);
+    QCOMPARE(folderShown, elsewhere);
+    QCOMPARE(serverShown, QStringLiteral("%1:%2").arg(server.host()).arg(server.port()));
+    QCOMPARE(Settings::getInstance()->getDefaultDownloadDirectory(), elsewhere);
+}
+
+void TestMainWindow::connectNeedsLogin()
+{
+    writeIni(QString(), QString());
+    MainWindow window;
+    window.show();
+    QAction *connectAction = findAction(window, QStringLiteral("Connect"));
+    QVERIFY(!connectAction->isEnabled());
+    QVERIFY2(connectAction->toolTip().contains(QStringLiteral("login")),
+             qPrintable(connectAction->toolTip()));
+    Settings::getInstance()->setLogin(QStringLiteral("demo"));
+    QVERIFY(connectAction->isEnabled());
+    QCOMPARE(connectAction->toolTip(), QStringLiteral("Connect"));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -61,6 +61,16 @@ void PreferencesDialog::setStreamsCount(int count)
     m_ui->streamsCountEdit->setValue(count);
 }
 
+void PreferencesDialog::setServerAddress(const QString &host, int port)
+{
+    m_ui->serverAddressLabel->setText(QStringLiteral("%1:%2").arg(host).arg(port));
+}
+
+QString PreferencesDialog::getServerAddressText() const
+{
+    return m_ui->serverAddressLabel->text();
+}
+
 QString PreferencesDialog::getLogin() const
 {
     return m_ui->loginEdit->text();

@@ -31,6 +31,8 @@ public:
     void setSyncTime(const QTime &time);
     // The spin box keeps the value within 1..5.
     void setStreamsCount(int count);
+    // Shown only: the address is set at first run or in the settings file.
+    void setServerAddress(const QString &host, int port);
 
     QString getLogin() const;
     QString getPassword() const;
@@ -40,6 +42,7 @@ public:
     bool getTimerSyncCheck() const;
     QTime getSyncTime() const;
     int getStreamsCount() const;
+    QString getServerAddressText() const;
 
 public Q_SLOTS:
     // Keeps the dialog open, with a message, while the login or password holds what

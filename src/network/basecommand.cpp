@@ -1,5 +1,6 @@
 #include "basecommand.h"
 
+#include "failurereason.h"
 #include "logging.h"
 #include "remotetree/protocoltextcheck.h"
 #include "remotetree/remotefilestreeitem.h"
@@ -90,6 +91,30 @@ QString BaseCommand::typeStringFor(const QString &action, const QString &itemNam
     return action + QLatin1String(" <b>") + itemName.toHtmlEscaped() + QLatin1String("</b>");
 }
 
+QString BaseCommand::getFailureReason() const
+{
+    QMutexLocker lock(&failureReasonMutex);
+    return failureReason;
+}
+
+void BaseCommand::setFailureReason(const QString &reason)
+{
+    QMutexLocker lock(&failureReasonMutex);
+    failureReason = reason;
+}
+
+void BaseCommand::setSubject(const RemoteFilesTreeItem *item)
+{
+    subjectSelfId = item ? item->getItemSelfId() : 0;
+}
+
+void BaseCommand::finishWith(CommandResult result, const QString &reason)
+{
+    if (result != NoError && !reason.isEmpty() && getFailureReason().isEmpty())
+        setFailureReason(reason);
+    Q_EMIT finished(commandId, result);
+}
+
 void BaseCommand::setMainThread(QThread *thread) { mainThread = thread; }
 QThread *BaseCommand::getMainThread() { return mainThread; }
 
@@ -147,14 +172,16 @@ QTcpSocket *BaseCommand::getControlSocket()
     // Login and password may come from a hand-edited settings file: a line feed in
     // them would put a second command in front of ours, and characters outside
     // Latin-1 would arrive as "?". Nothing is sent until they are corrected.
-    switch (ProtocolTextCheck::accountProblemField(settings->getLogin(), settings->getPass())) {
+    const QString login = settings->getLogin();
+    const QString password = settings->getPass();
+    switch (ProtocolTextCheck::accountProblemField(login, password)) {
     case ProtocolTextCheck::LoginProblem:
         qCDebug(lcNetwork) << "not connecting: the login cannot be sent";
-        Q_EMIT finished(commandId, IncorrectLoginError);
+        finishWith(IncorrectLoginError, ProtocolTextCheck::accountProblem(login, password));
         return nullptr;
     case ProtocolTextCheck::PasswordProblem:
         qCDebug(lcNetwork) << "not connecting: the password cannot be sent";
-        Q_EMIT finished(commandId, IncorrectPasswordError);
+        finishWith(IncorrectPasswordError, ProtocolTextCheck::accountProblem(login, password));
         return nullptr;
     case ProtocolTextCheck::NoAccountProblem:
         break;
@@ -166,7 +193,9 @@ QTcpSocket *BaseCommand::getControlSocket()
     if (socket->waitForConnected(getTimeouts().connectMs))
         return socket;
     qCDebug(lcNetwork) << "cannot connect to" << host << port << socket->errorString();
-    Q_EMIT finished(commandId, InitialConnectionError);
+    finishWith(InitialConnectionError,
+               isInterruptionRequested() ? QString()
+                                         : FailureReason::connectFailed(socket->error(), host, port));
     delete socket;
     return nullptr;
 }
@@ -176,11 +205,11 @@ bool BaseCommand::writeRequestAndWaitForReply(QTcpSocket *socket, const QByteArr
     const Timeouts limits = getTimeouts();
     socket->write(request);
     if (!waitForBytesWritten(socket, limits.writeMs) && socket->bytesToWrite() > 0) {
-        Q_EMIT finished(commandId, ConnectionError);
+        finishWith(ConnectionError, FailureReason::requestNotSent(socket));
         return false;
     }
     if (socket->bytesAvailable() == 0 && !waitForReadyRead(socket, limits.replyMs)) {
-        Q_EMIT finished(commandId, ConnectionError);
+        finishWith(ConnectionError, FailureReason::noReply(socket));
         return false;
     }
     return true;
@@ -288,15 +317,21 @@ bool BaseCommand::readReply(QTcpSocket *socket, bool valueExpected, QByteArray &
     }
 }
 
-BaseCommand::CommandResult BaseCommand::getErrorType(const QByteArray &reply)
+namespace {
+// The code of an "error\n<code>" reply; false when the reply is not one.
+bool readErrorCode(const QByteArray &reply, int &code)
 {
     if (!reply.startsWith("error\n"))
-        return ReceivedDataFormatError;
+        return false;
     const QList<QByteArray> pieces = reply.split('\n');
-    if (pieces.size() < 2)
-        return ReceivedDataFormatError;
+    return pieces.size() >= 2 && parseErrorCode(pieces.at(1), code);
+}
+} // namespace
+
+BaseCommand::CommandResult BaseCommand::getErrorType(const QByteArray &reply)
+{
     int code = 0;
-    if (!parseErrorCode(pieces.at(1), code))
+    if (!readErrorCode(reply, code))
         return ReceivedDataFormatError;
     switch (code) {
     case 1: return IncorrectLoginError;
@@ -304,6 +339,18 @@ BaseCommand::CommandResult BaseCommand::getErrorType(const QByteArray &reply)
     case 3: return IncorrectCommandError;
     default: return UnknownError;
     }
+}
+
+QString BaseCommand::getErrorReason(const QByteArray &reply)
+{
+    int code = 0;
+    return readErrorCode(reply, code) ? FailureReason::serverCode(code) : FailureReason::unreadableReply();
+}
+
+BaseCommand::CommandResult BaseCommand::judgeErrorReply(const QByteArray &reply)
+{
+    setFailureReason(getErrorReason(reply));
+    return getErrorType(reply);
 }
 
 void BaseCommand::startLocalEventLoop()

@@ -10,11 +10,13 @@
 // byte in Latin-1; a character outside Latin-1 is sent as "?".
 
 #include <QElapsedTimer>
+#include <QMutex>
 #include <QThread>
 
 #include <atomic>
 
 class QTcpSocket;
+class RemoteFilesTreeItem;
 
 class BaseCommand : public QThread
 {
@@ -109,6 +111,13 @@ public:
     // Display text for progress records and the transfer window: rich text, built
     // with typeStringFor().
     virtual QString getCommandTypeString() const = 0;
+    // The self id of the remote item the command works on; 0 when it has none.
+    quint64 getSubjectSelfId() const { return subjectSelfId; }
+
+    // Why the command failed, in the user's words ("the connection to host:port was
+    // refused"); empty when nothing more is known than its result. Written on the
+    // command's thread before it reports, read by the scheduler after the report.
+    QString getFailureReason() const;
 
     // The action text followed by the item's name in bold. Every display text that
     // names a file or folder goes through here: it is shown as rich text, so a name
@@ -140,6 +149,13 @@ protected:
     // The command word sent to the server, e.g. "refresh".
     virtual QString getCommandName() const = 0;
 
+    // Reports the result, with the reason for a failure when one is given; a reason
+    // already set (by a step that knew more) is kept.
+    void finishWith(CommandResult result, const QString &reason = QString());
+    void setFailureReason(const QString &reason);
+    // Names the remote item the command works on, for the reports about it.
+    void setSubject(const RemoteFilesTreeItem *item);
+
     void prepareByteArrayForRequest(QByteArray &request) const;
     // A connected socket owned by the caller, or null after having reported
     // InitialConnectionError (or IncorrectLoginError / IncorrectPasswordError without
@@ -147,6 +163,10 @@ protected:
     QTcpSocket *getControlSocket();
     // Decodes a reply that is not the expected success reply.
     static CommandResult getErrorType(const QByteArray &reply);
+    // The same reply in the user's words: the server's code, or that it was unreadable.
+    static QString getErrorReason(const QByteArray &reply);
+    // getErrorType(), with getErrorReason() kept as the failure reason.
+    CommandResult judgeErrorReply(const QByteArray &reply);
 
     // Runs this thread's event loop until quitLocalEventLoop() is emitted. A quit
     // requested before the loop runs is not lost: the loop then returns at once.
@@ -178,5 +198,8 @@ private:
     void onQuitLocalEventLoop();
 
     std::atomic<bool> localLoopQuitRequested{false};
+    quint64 subjectSelfId = 0;
+    mutable QMutex failureReasonMutex;
+    QString failureReason;
     static std::atomic<QThread *> mainThread;
 };

@@ -2,9 +2,17 @@
 
 CommandInfo::CommandInfo(qulonglong commandId, CommandState state, const QString &commandType,
                          BaseCommand::CommandResult result, int progressState,
-                         int progressTime, double progressSpeed)
+                         int progressTime, double progressSpeed, const Subject &subject)
     : commandState(state), commandType(commandType), commandResult(result),
       progressState(progressState), progressTime(progressTime), progressSpeed(progressSpeed),
-      commandId(commandId)
+      commandId(commandId), subject(subject)
+{
+}
+
+CommandInfo::CommandInfo(qulonglong commandId, CommandState state, const QString &commandType,
+                         BaseCommand::CommandResult result, int progressState,
+                         int progressTime, double progressSpeed)
+    : CommandInfo(commandId, state, commandType, result, progressState, progressTime,
+                  progressSpeed, Subject{})
 {
 }

@@ -6,6 +6,7 @@ DeleteDirCommand::DeleteDirCommand(qulonglong commandId, RemoteFilesTreeItem *it
     : ItemCommand(commandId, BaseCommand::DeleteDirectoryCommand, BaseCommand::DestroyingExclusive, parent),
       dirItem(item)
 {
+    setSubject(item);
 }
 
 QString DeleteDirCommand::getCommandName() const

@@ -6,6 +6,7 @@ DeleteFileCommand::DeleteFileCommand(qulonglong commandId, RemoteFilesTreeItem *
     : ItemCommand(commandId, BaseCommand::DeleteFileCommand, BaseCommand::DestroyingExclusive, parent),
       fileItem(item)
 {
+    setSubject(item);
 }
 
 QString DeleteFileCommand::getCommandName() const

@@ -1,5 +1,6 @@
 #include "network/downloadfilecommand.h"
 
+#include "network/failurereason.h"
 #include "logging.h"
 #include "network/httpreceiver.h"
 #include "network/transferreply.h"
@@ -24,6 +25,7 @@ DownloadFileCommand::DownloadFileCommand(qulonglong commandId, RemoteFilesTreeIt
       fileItem(fileItem),
       downloadPath(downloadPath)
 {
+    setSubject(fileItem);
 }
 
 long DownloadFileCommand::getStallTimeoutSeconds()
@@ -54,7 +56,7 @@ void DownloadFileCommand::execute()
     QFile target(downloadPath);
     if (!target.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
         qCDebug(lcNetwork) << "cannot open download target" << downloadPath << target.errorString();
-        Q_EMIT finished(commandId, InitialDataFormatError);
+        finishWith(InitialDataFormatError, FailureReason::cannotWrite(target));
         return;
     }
 
@@ -70,18 +72,18 @@ void DownloadFileCommand::execute()
     QByteArray reply;
     if (!readReply(controlSocket.get(), true, reply)) {
         controlSocket->disconnectFromHost();
-        Q_EMIT finished(commandId, ReceivedDataFormatError);
+        finishWith(ReceivedDataFormatError, FailureReason::unreadableReply());
         return;
     }
     if (!TransferReply::isReady(reply)) {
         controlSocket->disconnectFromHost();
-        Q_EMIT finished(commandId, getErrorType(reply));
+        finishWith(judgeErrorReply(reply));
         return;
     }
     quint16 httpPort = 0;
     if (!TransferReply::parseReadyPort(reply, httpPort)) {
         controlSocket->disconnectFromHost();
-        Q_EMIT finished(commandId, ReceivedDataFormatError);
+        finishWith(ReceivedDataFormatError, FailureReason::unreadableReply());
         return;
     }
 
@@ -99,15 +101,19 @@ void DownloadFileCommand::execute()
     receiver.setStallTimeoutSeconds(stallTimeoutSeconds);
     receiver.setProgressHandler([this](qint64 curr, qint64 total) { httpReadProgress(curr, total); });
     const HttpReceiver::Outcome outcome = receiver.fetch(url, "file", headers, target, start);
-    if (outcome != HttpReceiver::Outcome::Complete)
+    if (outcome != HttpReceiver::Outcome::Complete) {
         qCDebug(lcNetwork) << "download failed:" << receiver.errorString();
+        setFailureReason(FailureReason::fetchFailed(outcome == HttpReceiver::Outcome::FileError,
+                                                    downloadPath, target.size() - start,
+                                                    receiver.errorString()));
+    }
     controlSocket->disconnectFromHost();
     httpReceiverRequestFinished(outcome != HttpReceiver::Outcome::Complete);
 }
 
 void DownloadFileCommand::httpReceiverRequestFinished(bool error)
 {
-    Q_EMIT finished(commandId, error ? ConnectionError : NoError);
+    finishWith(error ? ConnectionError : NoError);
 }
 
 void DownloadFileCommand::httpReadProgress(qint64 curr, qint64 total)

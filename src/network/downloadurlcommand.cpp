@@ -3,6 +3,7 @@
 #include "ftpreceiver.h"
 #include "httpreceiver.h"
 #include "localtree/localfilename.h"
+#include "failurereason.h"
 #include "logging.h"
 
 #include <QFile>
@@ -52,17 +53,20 @@ void DownloadUrlCommand::execute()
     const QString shownUrl = url.toDisplayString(QUrl::RemovePassword);
     if (!url.isValid() || url.host().isEmpty()) {
         qCDebug(lcNetwork) << "download url: not a usable address" << shownUrl;
+        setFailureReason(tr("%1 is not a usable address").arg(shownUrl));
         receiverRequestFinished(InitialDataFormatError);
         return;
     }
     const bool ftp = url.scheme() == QLatin1String("ftp");
     if (!ftp && url.scheme() != QLatin1String("http")) {
         qCDebug(lcNetwork) << "download url: scheme not supported" << url.scheme();
+        setFailureReason(tr("only http and ftp addresses can be downloaded"));
         receiverRequestFinished(InitialDataFormatError);
         return;
     }
     if (!LocalFileName::isSafeTargetPath(downloadPath)) {
         qCDebug(lcNetwork) << "download url: refused target path" << downloadPath;
+        setFailureReason(tr("%1 is not a safe file name to write").arg(downloadPath));
         receiverRequestFinished(InitialDataFormatError);
         return;
     }
@@ -72,6 +76,7 @@ void DownloadUrlCommand::execute()
     QFile target(downloadPath);
     if (!target.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
         qCDebug(lcNetwork) << "download url: cannot open" << downloadPath << target.errorString();
+        setFailureReason(FailureReason::cannotWrite(target));
         receiverRequestFinished(InitialDataFormatError);
         return;
     }
@@ -115,6 +120,9 @@ BaseCommand::CommandResult DownloadUrlCommand::downloadHttp(const QUrl &url, QFi
     if (outcome == HttpReceiver::Outcome::Complete)
         return NoError;
     qCDebug(lcNetwork) << "download url: http failed:" << receiver.errorString();
+    setFailureReason(FailureReason::fetchFailed(outcome == HttpReceiver::Outcome::FileError,
+                                                downloadPath, target.size() - offset,
+                                                receiver.errorString()));
     return ConnectionError;
 }
 
@@ -131,12 +139,14 @@ BaseCommand::CommandResult DownloadUrlCommand::downloadFtp(const QUrl &url, QFil
     // An empty name would make the server list the folder into the user's file.
     if (fileName.isEmpty() || holdsLineBreakOrNul(folder) || holdsLineBreakOrNul(fileName)) {
         qCDebug(lcNetwork) << "download url: no usable file name in" << path;
+        setFailureReason(tr("the address names no file to fetch"));
         return InitialDataFormatError;
     }
     const QByteArray user = url.userName(QUrl::FullyDecoded).toUtf8();
     const QByteArray password = url.password(QUrl::FullyDecoded).toUtf8();
     if (holdsLineBreakOrNul(user) || holdsLineBreakOrNul(password)) {
         qCDebug(lcNetwork) << "download url: user name or password holds a line break";
+        setFailureReason(tr("the address's user name or password holds a line break"));
         return InitialDataFormatError;
     }
     qCDebug(lcNetwork) << "download url: ftp login'ing as"
@@ -154,6 +164,8 @@ BaseCommand::CommandResult DownloadUrlCommand::downloadFtp(const QUrl &url, QFil
     if (outcome == FtpReceiver::Outcome::Complete)
         return NoError;
     qCDebug(lcNetwork) << "curr ftp error=" << receiver.errorString();
+    setFailureReason(FailureReason::fetchFailed(outcome == FtpReceiver::Outcome::FileError,
+                                                downloadPath, 0, receiver.errorString()));
     return ConnectionError;
 }
 
@@ -168,5 +180,5 @@ void DownloadUrlCommand::receiverReadProgress(qint64 curr, qint64 total)
 void DownloadUrlCommand::receiverRequestFinished(CommandResult result)
 {
     qCDebug(lcNetwork) << "download url finished:" << result;
-    Q_EMIT finished(commandId, result);
+    finishWith(result);
 }

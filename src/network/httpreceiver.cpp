@@ -240,10 +240,16 @@ size_t HttpReceiverCallbacks::write(char *data, size_t size, size_t count, void 
     qint64 allowed = qint64(length);
     if (receiver->bodyEnd >= 0)
         allowed = qMin(allowed, receiver->bodyEnd - receiver->writeOffset);
-    if (allowed > 0 && receiver->file->write(data, allowed) != allowed) {
-        receiver->error = receiver->file->errorString();
-        receiver->refusal = HttpReceiver::Outcome::FileError;
-        return 0;
+    // A write may be cut short (the disk fills up part way): the rest is written
+    // again, so that a failure is one the system names ("No space left on device").
+    for (qint64 written = 0; written < allowed;) {
+        const qint64 step = receiver->file->write(data + written, allowed - written);
+        if (step <= 0) {
+            receiver->error = receiver->file->errorString();
+            receiver->refusal = HttpReceiver::Outcome::FileError;
+            return 0;
+        }
+        written += step;
     }
     receiver->writeOffset += qMax<qint64>(allowed, 0);
     if (allowed < qint64(length)) {

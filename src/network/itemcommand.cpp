@@ -1,5 +1,6 @@
 #include "itemcommand.h"
 
+#include "failurereason.h"
 #include "logging.h"
 #include "remotetree/protocoltextcheck.h"
 #include "remotetree/remotefilestreeitem.h"
@@ -60,6 +61,12 @@ void ItemCommand::unlinkFromParent(RemoteFilesTreeItem *item)
         parent->removeChild(item);
 }
 
+QString ItemCommand::itemNotSendableReason()
+{
+    return tr("nothing was sent: the item or its folder is not on the server yet, or its "
+              "name holds characters the server cannot take");
+}
+
 void ItemCommand::execute()
 {
     Q_EMIT started(commandId);
@@ -68,7 +75,7 @@ void ItemCommand::execute()
     prepareByteArrayForRequest(request);
     if (!appendRequestFields(request)) {
         qCDebug(lcNetwork) << getCommandName() << "not sent: the item's data cannot travel safely";
-        Q_EMIT finished(commandId, InitialDataFormatError);
+        finishWith(InitialDataFormatError, itemNotSendableReason());
         return;
     }
 
@@ -84,13 +91,15 @@ void ItemCommand::execute()
 
     if (!withinLimit)
         qCDebug(lcNetwork) << getCommandName() << "reply longer than" << MaxReplyBytes << "bytes";
-    Q_EMIT finished(commandId, withinLimit ? judgeReply(reply) : ReceivedDataFormatError);
+    if (!withinLimit)
+        setFailureReason(FailureReason::unreadableReply());
+    finishWith(withinLimit ? judgeReply(reply) : ReceivedDataFormatError);
 }
 
 BaseCommand::CommandResult ItemCommand::judgeReply(const QByteArray &reply)
 {
     if (!reply.startsWith(doneWord))
-        return getErrorType(reply);
+        return judgeErrorReply(reply);
     // Bytes behind the value's line are not part of the reply: whether they came in
     // the same read must not change the verdict.
     const qsizetype lineEnd = reply.indexOf('\n', doneWord.size());

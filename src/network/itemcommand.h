@@ -41,6 +41,8 @@ protected:
     // Brings the item in line after "done\n"; `value` is the rest of that line.
     virtual BaseCommand::CommandResult applySuccess(const QByteArray &value) = 0;
 
+    // Why a request whose fields could not be appended was not sent.
+    static QString itemNotSendableReason();
     // A name or password as one field; false when it holds a TAB or line break
     // (which would shift the server's fields) or a character outside Latin-1.
     static bool appendTextField(QByteArray &request, const QString &text);

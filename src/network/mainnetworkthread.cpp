@@ -375,10 +375,23 @@ bool MainNetworkThread::runningTypeString(qulonglong commandId, QString &typeStr
 void MainNetworkThread::commandStarted(qulonglong commandId)
 {
     QString typeString;
-    if (!runningTypeString(commandId, typeString))
-        return;
+    CommandInfo::Subject subject;
+    {
+        // Under the lock: stopAllCommands() may delete the command once it is released.
+        QMutexLocker lock(&queueMutex);
+        const BaseCommand *command = runnedCommands.value(commandId, nullptr);
+        if (!command)
+            return;
+        typeString = command->getCommandTypeString();
+        subject = subjectOf(command);
+    }
     Q_EMIT refreshProgress(new CommandInfo(commandId, CommandInfo::Started, typeString,
-                                           BaseCommand::NoError, 0, 0, 0.0));
+                                           BaseCommand::NoError, 0, 0, 0.0, subject));
+}
+
+CommandInfo::Subject MainNetworkThread::subjectOf(const BaseCommand *command)
+{
+    return {command->getCommandType(), command->getSubjectSelfId(), command->getFailureReason()};
 }
 
 MainNetworkThread::Progress MainNetworkThread::computeProgress(qulonglong currentState,
@@ -437,7 +450,7 @@ void MainNetworkThread::taskFinished(qulonglong commandId, BaseCommand::CommandR
     qCDebug(lcNetwork) << "emiting progress signal";
     Q_EMIT refreshProgress(new CommandInfo(commandId, CommandInfo::Finished,
                                            command->getCommandTypeString(), result, 100, 0,
-                                           0.0));
+                                           0.0, subjectOf(command)));
 
     bool queueIsEmpty = false;
     {

@@ -139,6 +139,7 @@ private:
     void announceSuccess(BaseCommand *command);
     void applySyncPolicy();
     bool isCommandRunning(qulonglong commandId) const;
+    static CommandInfo::Subject subjectOf(const BaseCommand *command);
     // The display text of a running command; false if it is not running (any more).
     bool runningTypeString(qulonglong commandId, QString &typeString) const;
 

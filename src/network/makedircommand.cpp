@@ -6,6 +6,7 @@ MakeDirCommand::MakeDirCommand(qulonglong commandId, RemoteFilesTreeItem *item, 
     : ItemCommand(commandId, BaseCommand::CreateDirectoryCommand, BaseCommand::Exclusive, parent),
       dirItem(item)
 {
+    setSubject(item);
 }
 
 QString MakeDirCommand::getCommandName() const

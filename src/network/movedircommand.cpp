@@ -6,6 +6,7 @@ MoveDirCommand::MoveDirCommand(qulonglong commandId, RemoteFilesTreeItem *item, 
     : ItemCommand(commandId, BaseCommand::MoveDirectoryCommand, BaseCommand::Exclusive, parent),
       dirItem(item)
 {
+    setSubject(item);
 }
 
 QString MoveDirCommand::getCommandName() const

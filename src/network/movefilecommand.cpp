@@ -6,6 +6,7 @@ MoveFileCommand::MoveFileCommand(qulonglong commandId, RemoteFilesTreeItem *item
     : ItemCommand(commandId, BaseCommand::MoveFileCommand, BaseCommand::Exclusive, parent),
       fileItem(item)
 {
+    setSubject(item);
 }
 
 QString MoveFileCommand::getCommandName() const

@@ -1,5 +1,6 @@
 #include "refreshlistcommand.h"
 
+#include "failurereason.h"
 #include "logging.h"
 
 #include <QElapsedTimer>
@@ -94,10 +95,12 @@ void RefreshListCommand::execute()
     if (overLimit) {
         qCDebug(lcNetwork) << "refresh list beyond" << limits.maxBytes << "bytes or"
                            << limits.maxMs << "ms; dropped";
-        Q_EMIT finished(commandId, ReceivedDataFormatError);
+        finishWith(ReceivedDataFormatError,
+                   tr("the list was longer than %1 bytes or took longer than %2 s")
+                       .arg(limits.maxBytes).arg(limits.maxMs / 1000));
         return;
     }
 
     const CommandResult result = parseReply(reply, receivedData);
-    Q_EMIT finished(commandId, result);
+    finishWith(result, result == NoError ? QString() : getErrorReason(reply));
 }

@@ -7,6 +7,7 @@ SetParamsCommand::SetParamsCommand(qulonglong commandId, RemoteFilesTreeItem *it
     : ItemCommand(commandId, BaseCommand::SetParamsCommand, BaseCommand::Exclusive, parent),
       fileItem(item)
 {
+    setSubject(item);
 }
 
 QString SetParamsCommand::getCommandName() const

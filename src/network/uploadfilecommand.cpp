@@ -1,5 +1,6 @@
 #include "network/uploadfilecommand.h"
 
+#include "failurereason.h"
 #include "logging.h"
 #include "network/transferreply.h"
 #include "network/uploaddigest.h"
@@ -61,6 +62,7 @@ UploadFileCommand::UploadFileCommand(qulonglong commandId, RemoteFilesTreeItem *
     : BaseCommand(commandId, BaseCommand::UploadFileCommand, NonExclusive, parent),
       fileItem(fileItem)
 {
+    setSubject(fileItem);
 }
 
 UploadFileCommand::~UploadFileCommand() = default;
@@ -106,16 +108,19 @@ bool UploadFileCommand::buildRequest(QByteArray &request)
     // A tab or line feed would shift the server's fields.
     if (holdsFieldSeparator(name) || holdsFieldSeparator(password)) {
         qCDebug(lcNetwork) << "upload refused: a tab or line feed in the name or password of" << path;
+        setFailureReason(tr("nothing was sent: the name or password holds a tab or line break"));
         return false;
     }
     if (!fileItem->isParentOnServer()) {
         qCDebug(lcNetwork) << "upload refused: its folder is not on the server:" << path;
+        setFailureReason(tr("nothing was sent: the folder it goes to is not on the server"));
         return false;
     }
     const qint64 size = info.size();
     const QByteArray digest = getFileHash(path);
     if (digest.size() != 16) {
         qCDebug(lcNetwork) << "upload refused: cannot read" << path << "as a regular file";
+        setFailureReason(FailureReason::cannotRead(path));
         return false;
     }
     // Read through a file opened the same guarded way as for the digest.
@@ -152,7 +157,7 @@ void UploadFileCommand::execute()
     const bool requestBuilt = buildRequest(request);
     isInHashing = false;
     if (!requestBuilt) {
-        Q_EMIT finished(commandId, InitialDataFormatError);
+        finishWith(InitialDataFormatError);
         return;
     }
 
@@ -161,7 +166,7 @@ void UploadFileCommand::execute()
         return;
     controlSocket->write(request);
     if (!waitForBytesWritten(controlSocket, getTimeouts().writeMs) && controlSocket->bytesToWrite() > 0) {
-        Q_EMIT finished(commandId, ConnectionError);
+        finishWith(ConnectionError, FailureReason::requestNotSent(controlSocket));
     } else {
         // Progress times of the transfer count from here, without the digest.
         restartInternalTimer();
@@ -203,7 +208,7 @@ void UploadFileCommand::execute()
     controlSocket = nullptr;
 }
 
-void UploadFileCommand::report(CommandResult result)
+void UploadFileCommand::report(CommandResult result, const QString &reason)
 {
     if (resultReported)
         return;
@@ -212,7 +217,7 @@ void UploadFileCommand::report(CommandResult result)
         silenceTimer->stop();
     if (replyCompletionTimer)
         replyCompletionTimer->stop();
-    Q_EMIT finished(commandId, result);
+    finishWith(result, reason);
     Q_EMIT quitLocalEventLoop();
 }
 
@@ -235,7 +240,7 @@ void UploadFileCommand::handleControlReplies(bool whole)
         qsizetype length = completeReplyLength(controlReply, true);
         if (length == 0 && controlReply.size() > MaxReplyBytes) {
             qCDebug(lcNetwork) << "reply longer than" << MaxReplyBytes << "bytes";
-            report(ReceivedDataFormatError);
+            report(ReceivedDataFormatError, FailureReason::unreadableReply());
             return;
         }
         if (length == 0 && !whole) {
@@ -266,7 +271,7 @@ void UploadFileCommand::handleControlReply(const QByteArray &reply)
         handleDone(reply);
         controlSocket->disconnectFromHost();
     } else if (!TransferReply::isReady(reply)) {
-        report(getErrorType(reply));
+        report(judgeErrorReply(reply));
         controlSocket->disconnectFromHost();
     } else if (!httpSocket) {
         openDataConnection(reply);
@@ -278,7 +283,7 @@ void UploadFileCommand::handleDone(const QByteArray &reply)
     quint64 id = 0;
     QByteArray filesystemName;
     if (!TransferReply::parseDone(reply, id, filesystemName)) {
-        report(ReceivedDataFormatError);
+        report(ReceivedDataFormatError, FailureReason::unreadableReply());
         return;
     }
     fileItem->setItemInnerId(id);
@@ -293,7 +298,7 @@ void UploadFileCommand::openDataConnection(const QByteArray &reply)
 {
     quint16 port = 0;
     if (!TransferReply::parseReadyPort(reply, port)) {
-        report(ReceivedDataFormatError);
+        report(ReceivedDataFormatError, FailureReason::unreadableReply());
         return;
     }
     const QString host = Settings::getInstance()->getServerHost();
@@ -302,7 +307,7 @@ void UploadFileCommand::openDataConnection(const QByteArray &reply)
     httpSocket->connectToHost(host, port);
     if (!httpSocket->waitForConnected(getTimeouts().connectMs)) {
         qCDebug(lcNetwork) << "Cannot connect to" << host << port;
-        report(ConnectionError);
+        report(ConnectionError, FailureReason::connectFailed(httpSocket->error(), host, port));
         return;
     }
     qCDebug(lcNetwork) << "connected to" << host << port;
@@ -370,12 +375,12 @@ bool UploadFileCommand::sendResponse(quint64 firstByte, quint64 lastByte)
     QFile fileToSend;
     if (!openRegularFile(fileToSend, fileItem->getLocalPathForUpload())) {
         qCDebug(lcNetwork) << "cannot read" << fileItem->getLocalPathForUpload() << "as a regular file";
-        report(InitialDataFormatError);
+        report(InitialDataFormatError, FailureReason::cannotRead(fileItem->getLocalPathForUpload()));
         return false;
     }
     const UploadHttpRequest::Answer answer = UploadHttpRequest::answer(firstByte, lastByte, fileToSend.size());
     if (!fileToSend.seek(answer.firstByte)) {
-        report(InitialDataFormatError);
+        report(InitialDataFormatError, FailureReason::cannotRead(fileToSend));
         return false;
     }
     const qint64 contentLength = answer.contentLength;
@@ -387,7 +392,7 @@ bool UploadFileCommand::sendResponse(quint64 firstByte, quint64 lastByte)
     while (!headerSent || sentTotal < contentLength) {
         const qint64 readed = fileToSend.read(portion.data(), qMin(ResponseBlockSize, contentLength - sentTotal));
         if (readed < 0) {
-            report(InitialDataFormatError);
+            report(InitialDataFormatError, FailureReason::cannotRead(fileToSend));
             return false;
         }
         // The header goes out with the first portion; later portions leave straight
@@ -396,7 +401,7 @@ bool UploadFileCommand::sendResponse(quint64 firstByte, quint64 lastByte)
         const bool written = headerSent ? writeAll(bytes) : writeAll(QByteArray(answer.header).append(bytes));
         if (!written) {
             qCDebug(lcNetwork) << "data connection lost while sending";
-            report(ConnectionError);
+            report(ConnectionError, FailureReason::droppedAfter(sentTotal));
             return false;
         }
         headerSent = true;
@@ -438,12 +443,12 @@ void UploadFileCommand::controlSocketDisconnected()
     handleControlReplies(true);
     if (!resultReported) {
         qCDebug(lcNetwork) << "control connection closed before the final reply";
-        report(ConnectionError);
+        report(ConnectionError, tr("the server closed the connection before confirming the upload"));
     }
 }
 
 void UploadFileCommand::silenceTimedOut()
 {
     qCDebug(lcNetwork) << "server silent for" << silenceTimeoutMs << "ms";
-    report(ConnectionError);
+    report(ConnectionError, tr("the server was silent for %1 s").arg(silenceTimeoutMs / 1000));
 }

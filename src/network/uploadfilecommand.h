@@ -81,7 +81,7 @@ private:
     bool writeAll(QByteArrayView bytes);
     void endDataConnection();
     // Reports the result once and ends the local event loop.
-    void report(CommandResult result);
+    void report(CommandResult result, const QString &reason = QString());
 
     std::atomic<bool> isInHashing{false};
     RemoteFilesTreeItem *fileItem;

@@ -1,5 +1,6 @@
 #include "uploadurlcommand.h"
 
+#include "failurereason.h"
 #include "logging.h"
 #include "remotetree/protocoltextcheck.h"
 #include "remotetree/remotefilestreeitem.h"
@@ -38,6 +39,7 @@ UploadUrlCommand::UploadUrlCommand(qulonglong commandId, RemoteFilesTreeItem *fi
     : BaseCommand(commandId, BaseCommand::UploadUrlCommand, NonExclusive, parent),
       fileItem(fileItem)
 {
+    setSubject(fileItem);
 }
 
 QString UploadUrlCommand::getCommandTypeString() const
@@ -60,7 +62,10 @@ void UploadUrlCommand::execute()
     // A folder whose creation failed has no id: the file would land in the root folder.
     if (!problem.isEmpty() || !addressProblem.isEmpty() || !fileItem->isParentOnServer()) {
         qCDebug(lcNetwork) << "upload url: not sent:" << problem << addressProblem;
-        Q_EMIT finished(commandId, InitialDataFormatError);
+        QString reason = !problem.isEmpty() ? problem : addressProblem;
+        if (reason.isEmpty())
+            reason = tr("nothing was sent: the folder it goes to is not on the server");
+        finishWith(InitialDataFormatError, reason);
         return;
     }
 
@@ -77,9 +82,9 @@ void UploadUrlCommand::execute()
     if (waitForBytesWritten(socket, getTimeouts().writeMs) || socket->bytesToWrite() == 0)
         result = readMessages(socket);
     else
-        qCDebug(lcNetwork) << "upload url: request not written";
+        setFailureReason(FailureReason::requestNotSent(socket));
     socket->disconnectFromHost();
-    Q_EMIT finished(commandId, result);
+    finishWith(result);
     delete socket;
 }
 
@@ -99,6 +104,7 @@ BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
             if (socket->bytesAvailable() == 0 && !waitForReadyRead(socket, messageWaitMs)) {
                 // Silence for too long, or the server hung up before a final message.
                 qCDebug(lcNetwork) << "upload url: no message:" << socket->errorString();
+                setFailureReason(FailureReason::noReply(socket));
                 return ConnectionError;
             }
             read = socket->readAll();
@@ -107,7 +113,7 @@ BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
             return applyDone(read);
         if (!UploadUrlMessage::isProgress(read)) {
             qCDebug(lcNetwork) << "upload url: server refused:" << read.left(64);
-            return getErrorType(read);
+            return judgeErrorReply(read);
         }
         const qsizetype next = nextMessageStart(read);
         const QByteArray message = next < 0 ? read : read.left(next);
@@ -127,6 +133,8 @@ BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
         }
         if (sinceAdvance.elapsed() > messageWaitMs) {
             qCDebug(lcNetwork) << "upload url: no progress for" << messageWaitMs << "ms";
+            setFailureReason(tr("the server made no progress fetching the address for %1 s")
+                                 .arg(messageWaitMs / 1000));
             return ConnectionError;
         }
     }
@@ -139,6 +147,7 @@ BaseCommand::CommandResult UploadUrlCommand::applyDone(const QByteArray &message
     QByteArray filesystemName;
     if (!UploadUrlMessage::parseDone(message, id, size, filesystemName)) {
         qCDebug(lcNetwork) << "upload url: unreadable done:" << message.left(64);
+        setFailureReason(FailureReason::unreadableReply());
         return ReceivedDataFormatError;
     }
     fileItem->setItemInnerId(id);

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QColor>
 #include <QIcon>
 #include <QMessageBox>
 #include <QMimeData>
@@ -456,7 +457,16 @@ QVariant RemoteFilesTreeModel::data(const QModelIndex &index, int role) const
                                                    : QStringLiteral("notUploadedIcon"));
         }
         return QVariant();
+    case Qt::ForegroundRole:
+        if (!failedItems.isEmpty() && failedItems.contains(item->getItemSelfId()))
+            return QColor(Qt::red).darker(120);
+        return QVariant();
     case Qt::ToolTipRole:
+        if (!failedItems.isEmpty() && column == 0) {
+            const auto failure = failedItems.constFind(item->getItemSelfId());
+            if (failure != failedItems.constEnd())
+                return tr("Failed: %1").arg(*failure);
+        }
         if (column == 3 && !item->isFileAvailable())
             return item->isDir() ? tr("Directory partially not available.")
                                  : tr("File not available.");
@@ -645,6 +655,39 @@ QModelIndex RemoteFilesTreeModel::indexForLinkedItem(RemoteFilesTreeItem *item) 
     for (auto it = chain.crbegin(); it != chain.crend(); ++it)
         result = index((*it)->row(), 0, result);
     return result;
+}
+
+void RemoteFilesTreeModel::setItemFailure(RemoteFilesTreeItem *item, const QString &cause)
+{
+    const QModelIndex index = indexForLinkedItem(item);
+    if (!index.isValid())
+        return;
+    if (cause.isEmpty()) {
+        if (failedItems.remove(item->getItemSelfId()) == 0)
+            return;
+    } else {
+        failedItems.insert(item->getItemSelfId(), cause);
+    }
+    Q_EMIT dataChanged(index, index.siblingAtColumn(columnCount() - 1));
+}
+
+QString RemoteFilesTreeModel::getItemFailure(const RemoteFilesTreeItem *item) const
+{
+    return item ? failedItems.value(item->getItemSelfId()) : QString();
+}
+
+bool RemoteFilesTreeModel::discardUnsavedItem(RemoteFilesTreeItem *item)
+{
+    const QModelIndex index = indexForLinkedItem(item);
+    if (!index.isValid() || item == realRootItem || item->getItemInnerId() != 0)
+        return false;
+    beginRemoveRows(index.parent(), index.row(), index.row());
+    item->parent()->removeChild(item);
+    endRemoveRows();
+    failedItems.remove(item->getItemSelfId());
+    removeFromExpandedItems(item);
+    unlinkedItems.append(item);
+    return true;
 }
 
 RemoteFilesTreeItem *RemoteFilesTreeModel::getItem(int row, const QModelIndex &parent) const

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <QFileIconProvider>
+#include <QHash>
 #include <QList>
 #include <QStringView>
 
@@ -67,6 +68,17 @@ public:
     // One box listing what the uploads since the last call refused; nothing when none.
     void showUploadRefusals();
 
+    // A failed command marks its item (red, the cause as tooltip) until a command on
+    // it succeeds or a new list replaces this model; an empty cause clears the mark.
+    // Items of other models are ignored.
+    void setItemFailure(RemoteFilesTreeItem *item, const QString &cause);
+    QString getItemFailure(const RemoteFilesTreeItem *item) const;
+    // Takes an item that never reached the server (a new folder or an upload from an
+    // address whose command failed) out of the tree, telling the view. It stays alive
+    // as long as the model, for commands that still hold it. False if it is not shown
+    // here or is on the server.
+    bool discardUnsavedItem(RemoteFilesTreeItem *item);
+
     void addToExpandedItems(RemoteFilesTreeItem *item);
     void removeFromExpandedItems(RemoteFilesTreeItem *item);
     void syncExpandedItems();
@@ -113,4 +125,6 @@ private:
     QList<RemoteFilesTreeItem *> unlinkedItems;
     // "path: reason" of every local entry refused since the last showUploadRefusals().
     QStringList refusedUploads;
+    // Self ids of the items whose last command failed, with the cause.
+    QHash<quint64, QString> failedItems;
 };
