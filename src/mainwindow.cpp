@@ -4,6 +4,7 @@
 #include "commandfeedback.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/preferencesdialog.h"
+#include "dialogs/signindialog.h"
 #include "dialogs/transferinfodialog.h"
 #include "failurebox.h"
 #include "localtree/localfilestreemodel.h"
@@ -275,6 +276,22 @@ void MainWindow::writeSettings()
         QMessageBox::warning(this, tr("Settings not saved"),
                              tr("The settings could not be saved: %1").arg(file.errorString()));
     }
+}
+
+bool MainWindow::signIn()
+{
+    SignInDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (dialog.isServerChanged()) {
+        SettingsFile file;
+        if (!file.saveServer(dialog.getHost(), dialog.getPort())) {
+            QMessageBox::warning(this, tr("Settings not saved"),
+                                 tr("The server's address could not be saved: %1").arg(file.errorString()));
+        }
+    }
+    refreshClicked();
+    return true;
 }
 
 void MainWindow::refreshClicked()

@@ -49,6 +49,9 @@ Q_SIGNALS:
     void startManualSyncClicked();
 
 public Q_SLOTS:
+    // The sign-in dialog; on OK the account (and the server's address, if the user
+    // changed it) is kept and the tree is fetched. True when accepted.
+    bool signIn();
     void refreshClicked();
     void refreshLocalTreeClicked();
     void syncClicked();

@@ -117,6 +117,27 @@ SettingsFile::WindowLayout SettingsFile::load() const
     return layout;
 }
 
+bool SettingsFile::saveServer(const QString &host, int port)
+{
+    error.clear();
+    if (!prepareOwnerOnlyFile(path, error))
+        return false;
+    QSettings file(path, QSettings::IniFormat);
+    file.beginGroup(QStringLiteral("Network"));
+    file.beginGroup(QStringLiteral("Server"));
+    file.setValue(QStringLiteral("serverhost"), host);
+    file.setValue(QStringLiteral("serverport"), port);
+    file.endGroup();
+    file.endGroup();
+    file.sync();
+    if (file.status() != QSettings::NoError) {
+        error = QCoreApplication::translate("SettingsFile", "Cannot write the settings file %1.")
+                    .arg(path);
+        return false;
+    }
+    return true;
+}
+
 bool SettingsFile::save(const WindowLayout &layout)
 {
     error.clear();

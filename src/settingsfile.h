@@ -8,8 +8,9 @@
 // The per-user INI file behind the settings store. load() reads every value into the
 // store (each setter announcing its change, so listeners connected beforehand learn
 // the loaded values) and returns the main window's geometry and toolbar state;
-// save() writes them back. The server's host and port are only read: they change
-// only by editing the file. The file holds the password in clear, so it is created
+// save() writes them back. The server's host and port are written only by
+// saveServer(), when the user changed them in the sign-in dialog: a hand-edited file
+// is otherwise never rewritten there. The file holds the password in clear, so it is created
 // readable by its owner only.
 //
 //   [MainWindow]        size, pos, state, warningonnoemptydirectorydelete
@@ -17,7 +18,7 @@
 //   [UserOptions/Account] login, pass
 //   [Sync]              sync, synctime
 //   [Network]           streamscount
-//   [Network/Server]    serverhost, serverport        (never written)
+//   [Network/Server]    serverhost, serverport        (saveServer() only)
 class SettingsFile final
 {
 public:
@@ -41,6 +42,8 @@ public:
     WindowLayout load() const;
     // False, with errorString(), if the file could not be written.
     bool save(const WindowLayout &layout);
+    // Writes the server's host and port; false, with errorString(), on failure.
+    bool saveServer(const QString &host, int port);
     QString errorString() const { return error; }
 
 private:

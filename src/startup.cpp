@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "mainwindow.h"
 #include "remotetree/protocoltextcheck.h"
 #include "settings.h"
 
@@ -25,7 +26,7 @@ bool StartUp::isAccountIncomplete()
     return login.isEmpty() || pass.isEmpty();
 }
 
-void StartUp::warnOnIncompleteAccount(QWidget *window)
+void StartUp::warnOnIncompleteAccount(MainWindow *window)
 {
     const Settings *settings = Settings::getInstance();
     const QString problem = ProtocolTextCheck::accountProblem(settings->getLogin(), settings->getPass());
@@ -38,9 +39,6 @@ void StartUp::warnOnIncompleteAccount(QWidget *window)
         box.exec();
         return;
     }
-    if (!isAccountIncomplete())
-        return;
-    QMessageBox::warning(window, tr("Warning!"),
-                         tr("Login or Password is empty!\nPlease, open the preferences dialog "
-                            "and fill it."));
+    if (isAccountIncomplete())
+        window->signIn();
 }

@@ -2,11 +2,11 @@
 
 #include <QCoreApplication>
 
-class QWidget;
+class MainWindow;
 
 // What the entry point does before and after building the main window: the names
 // under which Qt files the settings, the settings format, the thread pool, and the
-// warning about an account that is not configured.
+// sign-in that an account which is not configured asks for.
 class StartUp final
 {
     Q_DECLARE_TR_FUNCTIONS(StartUp)
@@ -18,8 +18,7 @@ public:
     static void configureApplication();
     // True when the login is empty, or a login is stored without a password.
     static bool isAccountIncomplete();
-    // The "Warning!" box over `window` when the account is incomplete, or when the
-    // stored login or password cannot be sent (it names which); nothing else follows
-    // from it.
-    static void warnOnIncompleteAccount(QWidget *window);
+    // The sign-in dialog over `window` when the account is incomplete; the "Warning!"
+    // box when the stored login or password cannot be sent (it names which).
+    static void warnOnIncompleteAccount(MainWindow *window);
 };

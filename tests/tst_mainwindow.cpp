@@ -2,6 +2,7 @@
 #include "failurebox.h"
 #include "fakeserver.h"
 #include "dialogs/preferencesdialog.h"
+#include "dialogs/signindialog.h"
 #include "dialogs/transferinfodialog.h"
 #include "localtree/localfilestreemodel.h"
 #include "localtree/localtreewidget.h"
@@ -26,7 +27,10 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
+#include <QLineEdit>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QThreadPool>
@@ -69,6 +73,7 @@ private Q_SLOTS:
     void startUpConfiguration();
     void startUpWarning_data();
     void startUpWarning();
+    void firstRunSignsInWithoutEditingAnyFile();
     void connectBuildsTree();
     void wrongPasswordIsReported();
     void feedbackRowsAndStatus();
@@ -194,22 +199,69 @@ void TestMainWindow::startUpWarning()
     QWidget *parent = nullptr;
     QString title;
     QString text;
-    ModalAnswers answers(warned ? QList<ModalAnswers::Answer>{[&](QWidget *box) {
-                             parent = box->parentWidget();
-                             title = box->windowTitle();
-                             text = qobject_cast<QMessageBox *>(box)->text();
-                             ModalAnswers::click(QDialogButtonBox::Ok)(box);
+    // An incomplete account opens the sign-in dialog; cancelled, it changes nothing.
+    ModalAnswers answers(warned ? QList<ModalAnswers::Answer>{[&](QWidget *dialog) {
+                             parent = dialog->parentWidget();
+                             title = dialog->windowTitle();
+                             text = dialog->findChild<QLabel *>(QStringLiteral("introLabel"))->text();
+                             ModalAnswers::click(QDialogButtonBox::Cancel)(dialog);
                          }}
                                 : QList<ModalAnswers::Answer>{});
     StartUp::warnOnIncompleteAccount(&window);
     QVERIFY(answers.allAnswered());
-    QCOMPARE(answers.seen().size(), warned ? 1 : 0);
+    QCOMPARE(answers.seen(), warned ? QStringList{QStringLiteral("SignInDialog")} : QStringList());
     if (warned) {
         QCOMPARE(parent, &window);
-        QCOMPARE(title, QStringLiteral("Warning!"));
-        QCOMPARE(text, QStringLiteral("Login or Password is empty!\nPlease, open the preferences "
-                                      "dialog and fill it."));
+        QCOMPARE(title, QStringLiteral("Sign in"));
+        QVERIFY2(text.startsWith(QStringLiteral("Login or Password is empty!")), qPrintable(text));
+        QCOMPARE(Settings::getInstance()->getLogin(), login);
+        QCOMPARE(Settings::getInstance()->getPass(), pass);
     }
+}
+
+void TestMainWindow::firstRunSignsInWithoutEditingAnyFile()
+{
+    // Nothing stored: not the account, not even the server's address.
+    QFile::remove(SettingsFile().fileName());
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(!findAction(window, QStringLiteral("Connect"))->isEnabled());
+    QStringList results;
+    const auto fill = [&](QWidget *dialog, const QString &password) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("hostEdit"))->setText(server.host());
+        dialog->findChild<QSpinBox *>(QStringLiteral("portEdit"))->setValue(server.port());
+        dialog->findChild<QLineEdit *>(QStringLiteral("loginEdit"))->setText(QStringLiteral("demo"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("passwordEdit"))->setText(password);
+        auto *signIn = qobject_cast<SignInDialog *>(dialog);
+        QSignalSpy tested(signIn, &SignInDialog::testFinished);
+        dialog->findChild<QPushButton *>(QStringLiteral("testButton"))->click();
+        QVERIFY(tested.wait(15000));
+        results.append(signIn->getTestResult());
+    };
+    ModalAnswers answers({[&](QWidget *dialog) {
+        fill(dialog, QStringLiteral("wrong"));
+        fill(dialog, QStringLiteral("demo"));
+        saveScreenshot(dialog, QStringLiteral("sign-in.png"));
+        ModalAnswers::click(QDialogButtonBox::Ok)(dialog);
+    }});
+    StartUp::warnOnIncompleteAccount(&window);
+    QVERIFY(answers.allAnswered());
+    QCOMPARE(results.size(), 2);
+    QVERIFY2(results.at(0).startsWith(QStringLiteral("Not connected: ")) && results.at(0).contains(QStringLiteral("password")),
+             qPrintable(results.at(0)));
+    QVERIFY2(results.at(1).startsWith(QStringLiteral("Connected: your storage lists ")), qPrintable(results.at(1)));
+
+    // Signed in: the tree comes without another click, and the address is kept.
+    QTRY_VERIFY_WITH_TIMEOUT(window.getRemoteTree()->getModelAsRemoteFileTreeModel()->getRootItem(), 15000);
+    QCOMPARE(window.getRemoteTree()->getModelAsRemoteFileTreeModel()->getRootItem()->getItemInnerName(),
+             QStringLiteral("demo's My Kelvarhold"));
+    QVERIFY(findAction(window, QStringLiteral("Refresh My Kelvarhold"))->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(window.getRemoteTree()->isEnabled(), 15000);
+    saveScreenshot(&window, QStringLiteral("signed-in.png"));
+    QSettings ini(SettingsFile().fileName(), QSettings::IniFormat);
+    QCOMPARE(ini.value(QStringLiteral("Network/Server/serverhost")).toString(), server.host());
+    QCOMPARE(ini.value(QStringLiteral("Network/Server/serverport")).toInt(), int(server.port()));
 }
 
 void TestMainWindow::connectBuildsTree()
