@@ -201,8 +201,12 @@ void LocalFilesTreeModel::fetchMore(const QModelIndex &parent)
 
 void LocalFilesTreeModel::requestScan(LocalFileNode *folder) const
 {
-    if (folder->load == LocalFileNode::Load::NotRead)
+    if (folder->load == LocalFileNode::Load::NotRead) {
         folder->load = LocalFileNode::Load::Reading;
+        // Watched before it is read, not after: a file created while the scanner reads
+        // would otherwise never be seen.
+        const_cast<QFileSystemWatcher &>(watcher).addPath(folder->path());
+    }
     folder->scanTicket = ++lastTicket;
     // A const function may start a reading (index(path) does): the signal is emitted
     // on a model that stays the same to its views until the answer arrives.
@@ -220,8 +224,8 @@ void LocalFilesTreeModel::takeListing(const LocalFolderListingPtr &listing)
         return;
     }
     folder->load = LocalFileNode::Load::Read;
-    if (listing->readable)
-        watcher.addPath(listing->path);
+    if (!listing->readable)
+        watcher.removePath(listing->path);
     folder->waitingChildren = std::exchange(listing->entries, {});
     for (LocalFileNode *node : folder->waitingChildren)
         folder->adopt(node);
