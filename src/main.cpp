@@ -9,6 +9,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     StartUp::configureApplication();
+    StartUp::installTranslations(QLocale::system());
     // The window may be hidden in the tray while the transfer window is closed; the
     // program ends when the main window really closes, not with its last window.
     QApplication::setQuitOnLastWindowClosed(false);
