@@ -10,6 +10,7 @@ packages=(
     libcurl4-openssl-dev libssl-dev curl libicu-dev
     python3 python3-pyftpdlib
     xvfb xauth imagemagick
+    desktop-file-utils appstream dpkg-dev file
 )
 if [ "${PELORIN_WITH_CLANG:-0}" = 1 ]; then
     packages+=(clang libclang-rt-14-dev)
