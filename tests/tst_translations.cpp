@@ -10,6 +10,7 @@
 #include "dialogs/warningonnoemptydirectorydeletedialog.h"
 #include "localtree/localtreewidget.h"
 #include "mainwindow.h"
+#include "modalanswers.h"
 #include "remotelistfixture.h"
 #include "remotetree/remotefileinfo.h"
 #include "remotetree/remotefilestreemodel.h"
@@ -27,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTabWidget>
@@ -147,6 +149,7 @@ private Q_SLOTS:
     void germanMainWindow();
     void pseudoLocaleMainWindow();
     void pseudoLocaleDialogs();
+    void pseudoLocaleProperties();
 
 private:
     QTemporaryDir config;
@@ -326,6 +329,44 @@ void TestTranslations::pseudoLocaleDialogs()
     dialogs.clear();
     QCoreApplication::removeTranslator(&pseudo);
     QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1Char('\n'))));
+}
+
+// The Properties box is put together from one translated line per attribute.
+void TestTranslations::pseudoLocaleProperties()
+{
+    PseudoTranslator pseudo;
+    QCoreApplication::installTranslator(&pseudo);
+    MainWindow window;
+    RemoteFilesTreeModel *model = showSmallRemoteTree(window);
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    RemoteTreeWidget *view = window.getRemoteTree();
+    const QModelIndex file = model->index(0, 0, model->index(0, 0, model->index(0, 0)));
+    QCOMPARE(file.data().toString(), QStringLiteral("a.jpg"));
+    view->selectionModel()->select(file, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view->selectionModel()->setCurrentIndex(file, QItemSelectionModel::NoUpdate);
+
+    QStringList entries;
+    QString title;
+    QString text;
+    ModalAnswers answers({ModalAnswers::chooseMenuEntry(PseudoTranslator::Open + QStringLiteral("Properties")
+                                                            + PseudoTranslator::Close,
+                                                        &entries),
+                          ModalAnswers::fillAndClick(
+                              [&](QWidget *box) {
+                                  title = box->windowTitle();
+                                  text = qobject_cast<QMessageBox *>(box)->text();
+                              },
+                              QDialogButtonBox::Ok)});
+    const QPoint pos = view->visualRect(file).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, view->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(view->viewport(), &event);
+    QVERIFY2(answers.allAnswered(), qPrintable(answers.seen().join(QLatin1Char(','))));
+    QVERIFY(!entries.isEmpty());
+    QVERIFY2(untranslated(entries).isEmpty(), qPrintable(untranslated(entries).join(QLatin1Char('\n'))));
+    QVERIFY2(title.contains(PseudoTranslator::Open), qPrintable(title));
+    // Type, name, size, date and download address: five lines, each translated whole.
+    QVERIFY2(text.count(PseudoTranslator::Open) == 5, qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("a.jpg")), qPrintable(text));
 }
 
 QTEST_MAIN(TestTranslations)
