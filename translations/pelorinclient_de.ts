@@ -281,6 +281,44 @@
     </message>
 </context>
 <context>
+    <name>FtpReceiver</name>
+    <message>
+        <source>cannot create an FTP client</source>
+        <translation>kein FTP-Client verfügbar</translation>
+    </message>
+</context>
+<context>
+    <name>HttpReceiver</name>
+    <message>
+        <source>cannot create an HTTP client</source>
+        <translation>kein HTTP-Client verfügbar</translation>
+    </message>
+    <message>
+        <source>out of memory</source>
+        <translation>zu wenig Arbeitsspeicher</translation>
+    </message>
+    <message>
+        <source>the body ended at byte %1 of %2</source>
+        <translation>die Daten endeten bei Byte %1 von %2</translation>
+    </message>
+    <message>
+        <source>the server answered with status %1</source>
+        <translation>der Server antwortete mit Status %1</translation>
+    </message>
+    <message>
+        <source>the server sent the range &quot;%1&quot; for offset %2</source>
+        <translation>der Server sandte den Bereich „%1“ für den Versatz %2</translation>
+    </message>
+    <message>
+        <source>the server sent the range &quot;%1&quot;</source>
+        <translation>der Server sandte den Bereich „%1“</translation>
+    </message>
+    <message>
+        <source>the server sent more than the %1 bytes it announced</source>
+        <translation>der Server sandte mehr als die angekündigten %1 Bytes</translation>
+    </message>
+</context>
+<context>
     <name>ItemCommand</name>
     <message>
         <source>nothing was sent: the item or its folder is not on the server yet, or its name holds characters the server cannot take</source>
