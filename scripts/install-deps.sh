@@ -5,11 +5,12 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     libqt6sql6-sqlite libqt6svg6 libgl1-mesa-dev
     libcurl4-openssl-dev libssl-dev curl libicu-dev
     python3 python3-pyftpdlib
     xvfb xauth imagemagick
+    desktop-file-utils appstream dpkg-dev file
 )
 if [ "${PELORIN_WITH_CLANG:-0}" = 1 ]; then
     packages+=(clang libclang-rt-14-dev)

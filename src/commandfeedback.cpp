@@ -2,17 +2,20 @@
 
 #include <QRegularExpression>
 
-QString CommandFeedback::getStateSuffix(CommandInfo::CommandState state)
+QString CommandFeedback::getStateText(const QString &commandType, CommandInfo::CommandState state)
 {
     switch (state) {
     case CommandInfo::Started:
-        return tr(" started.");
+        //: %1 is a command with its item, e.g. "Download file <b>a.txt</b>"
+        return tr("%1 started.").arg(commandType);
     case CommandInfo::Processing:
-        return tr(" in process.");
+        //: %1 is a command with its item, e.g. "Download file <b>a.txt</b>"
+        return tr("%1 in process.").arg(commandType);
     case CommandInfo::Finished:
-        return tr(" finished.");
+        //: %1 is a command with its item, e.g. "Download file <b>a.txt</b>"
+        return tr("%1 finished.").arg(commandType);
     }
-    return QString();
+    return commandType;
 }
 
 QString CommandFeedback::getTimeText(int remainingSeconds)
@@ -23,21 +26,20 @@ QString CommandFeedback::getTimeText(int remainingSeconds)
     const int m = (remainingSeconds / 60) % 60;
     const int s = remainingSeconds % 60;
     const auto number = [](int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); };
-    QString time;
-    if (h != 0) {
-        time = QStringLiteral("%1%2 %3%4 %5%6")
-                   .arg(number(h), tr("h"), number(m), tr("m"), number(s), tr("s"));
-    } else if (m != 0) {
-        time = QStringLiteral("%1%2 %3%4").arg(number(m), tr("m"), number(s), tr("s"));
-    } else {
-        time = QStringLiteral("%1%2").arg(number(s), tr("s"));
-    }
-    return tr("Time estimated") + QStringLiteral(": ") + time;
+    //: Remaining time of a transfer: hours, minutes, seconds, each two digits
+    if (h != 0)
+        return tr("Time estimated: %1h %2m %3s").arg(number(h), number(m), number(s));
+    //: Remaining time of a transfer: minutes, seconds, each two digits
+    if (m != 0)
+        return tr("Time estimated: %1m %2s").arg(number(m), number(s));
+    //: Remaining time of a transfer in seconds, two digits
+    return tr("Time estimated: %1s").arg(number(s));
 }
 
 QString CommandFeedback::getSpeedText(double speed)
 {
-    return QStringLiteral(" %1").arg(speed, 0, 'f', 2) + tr("Kb/s");
+    //: Transfer speed in kilobytes per second; follows the remaining time after a space
+    return tr(" %1Kb/s").arg(speed, 0, 'f', 2);
 }
 
 CommandFeedback::ErrorTexts CommandFeedback::getErrorTexts(BaseCommand::CommandResult result)
@@ -57,20 +59,20 @@ CommandFeedback::ErrorTexts CommandFeedback::getErrorTexts(BaseCommand::CommandR
     default:
         return {tr("Data synchronization error."), tr("Data synchronization error"),
                 tr("Click Refresh button and retry your actions. If it will not help, "
-                   "please write to ")
-                    + QLatin1String(SupportAddress) + QLatin1Char('.')};
+                   "please write to %1.")
+                    .arg(QLatin1String(SupportAddress))};
     }
 }
 
 QString CommandFeedback::getMessage(const CommandInfo &info)
 {
-    QString message = info.getCommandType() + getStateSuffix(info.getCommandState());
     if (info.getCommandState() == CommandInfo::Finished
         && info.getCommandResult() != BaseCommand::NoError) {
-        message += QStringLiteral(": <b><font color=\"Red\">")
-            + getErrorTexts(info.getCommandResult()).status + QStringLiteral("</font></b>");
+        //: %1 is a command with its item, %2 why it failed, e.g. "Incorrect Password"
+        return tr("%1 finished.: <b><font color=\"Red\">%2</font></b>")
+            .arg(info.getCommandType(), getErrorTexts(info.getCommandResult()).status);
     }
-    return message;
+    return getStateText(info.getCommandType(), info.getCommandState());
 }
 
 QString CommandFeedback::getPlainName(const QString &richName)
@@ -120,13 +122,14 @@ QString CommandFeedback::getLogText(const CommandInfo &info)
     const QString name = getPlainName(info.getCommandType());
     switch (info.getCommandState()) {
     case CommandInfo::Started:
-        return name + tr(" started.");
+        return getStateText(name, CommandInfo::Started);
     case CommandInfo::Processing:
         return QString();
     case CommandInfo::Finished:
         break;
     }
     if (info.getCommandResult() == BaseCommand::NoError)
-        return name + tr(" finished.");
-    return name + tr(" failed: ") + getFailureCause(info);
+        return getStateText(name, CommandInfo::Finished);
+    //: %1 is a command with its item, %2 the cause, e.g. "could not connect to the server"
+    return tr("%1 failed: %2").arg(name, getFailureCause(info));
 }

@@ -21,8 +21,8 @@ public:
 
     static constexpr char SupportAddress[] = "support@kelvarhold.net";
 
-    // " started.", " in process." or " finished." (with the leading blank).
-    static QString getStateSuffix(CommandInfo::CommandState state);
+    // "<command> started.", "<command> in process." or "<command> finished.".
+    static QString getStateText(const QString &commandType, CommandInfo::CommandState state);
     // "Time estimated: 01h 02m 05s"; negative times keep their sign ("-1s").
     static QString getTimeText(int remainingSeconds);
     // " 12.50Kb/s": the scheduler's bytes per millisecond are kilobytes per second.

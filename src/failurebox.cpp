@@ -44,8 +44,9 @@ void FailureBox::updateInformativeText()
     if (moreFailed > 0) {
         if (!informative.isEmpty())
             informative += QLatin1String("<br><br>");
-        informative += tr("and %n more failed", nullptr, moreFailed) + QStringLiteral(" — <a href=\"")
-            + QLatin1String(LogLink) + QStringLiteral("\">") + tr("Show log") + QStringLiteral("</a>");
+        //: %1 is the link's target; keep the <a> markup around the link's text
+        informative += tr("and %n more failed — <a href=\"%1\">Show log</a>", nullptr, moreFailed)
+                           .arg(QLatin1String(LogLink));
     }
     box->setInformativeText(informative);
     auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));

@@ -573,8 +573,8 @@ void MainWindow::systemTrayIconActivated(QSystemTrayIcon::ActivationReason reaso
 
 void MainWindow::nonImplementedButtonClicked()
 {
-    QMessageBox::information(this, QStringLiteral("Not implemented"),
-                             QStringLiteral("Sorry, but this button is not implemented yet."));
+    QMessageBox::information(this, tr("Not implemented"),
+                             tr("Sorry, but this button is not implemented yet."));
 }
 
 void MainWindow::exitClicked()

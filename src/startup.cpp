@@ -4,9 +4,11 @@
 #include "remotetree/protocoltextcheck.h"
 #include "settings.h"
 
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QSettings>
 #include <QThreadPool>
+#include <QTranslator>
 
 void StartUp::configureApplication()
 {
@@ -16,6 +18,25 @@ void StartUp::configureApplication()
     QCoreApplication::setOrganizationDomain(QStringLiteral("kelvarhold.net"));
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QThreadPool::globalInstance()->setMaxThreadCount(MaxThreadCount);
+}
+
+bool StartUp::installTranslations(const QLocale &locale)
+{
+    // Owned by the application object; they stay installed until it is destroyed.
+    auto *qtTranslator = new QTranslator(QCoreApplication::instance());
+    if (qtTranslator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTranslator);
+    else
+        delete qtTranslator;
+
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(locale, QStringLiteral("pelorinclient"), QStringLiteral("_"), QStringLiteral(":/i18n"))) {
+        QCoreApplication::installTranslator(translator);
+        return true;
+    }
+    delete translator;
+    return false;
 }
 
 bool StartUp::isAccountIncomplete()

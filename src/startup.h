@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QLocale>
 
 class MainWindow;
 
@@ -16,6 +17,10 @@ public:
 
     // Application and organisation names, version, INI settings, thread pool.
     static void configureApplication();
+    // The program's translation for `locale` from the resources, and Qt's own texts
+    // (standard buttons, file dialogs) from Qt's translations folder when installed.
+    // English needs none; returns whether the program's own translation was found.
+    static bool installTranslations(const QLocale &locale);
     // True when the login is empty, or a login is stored without a password.
     static bool isAccountIncomplete();
     // The sign-in dialog over `window` when the account is incomplete; the "Warning!"

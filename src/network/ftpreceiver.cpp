@@ -56,7 +56,7 @@ FtpReceiver::Outcome FtpReceiver::fetch(const QString &host, quint16 port, const
 
     std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
     if (!handle) {
-        error = QStringLiteral("cannot create an FTP client");
+        error = tr("cannot create an FTP client");
         return Outcome::ConnectionFailed;
     }
     CURL *curl = handle.get();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 #include <QtGlobal>
 
@@ -21,6 +22,8 @@ class QFile;
 // Any refusal of the server, lost connection or stall is a failed fetch.
 class FtpReceiver final
 {
+    Q_DECLARE_TR_FUNCTIONS(FtpReceiver)
+
 public:
     static constexpr long ConnectTimeoutMs = 10000;
     // Seconds without a single byte after which the transfer counts as lost.

@@ -90,7 +90,7 @@ HttpReceiver::Outcome HttpReceiver::fetch(const QByteArray &url, const QByteArra
 {
     std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
     if (!handle) {
-        error = QStringLiteral("cannot create an HTTP client");
+        error = tr("cannot create an HTTP client");
         return Outcome::ConnectionFailed;
     }
     curl = handle.get();
@@ -110,7 +110,7 @@ HttpReceiver::Outcome HttpReceiver::fetch(const QByteArray &url, const QByteArra
     for (const QByteArray &line : headers) {
         curl_slist *grown = curl_slist_append(headerList.get(), line.constData());
         if (!grown) {
-            error = QStringLiteral("out of memory");
+            error = tr("out of memory");
             return Outcome::ConnectionFailed;
         }
         (void)headerList.release();
@@ -152,7 +152,7 @@ HttpReceiver::Outcome HttpReceiver::fetch(const QByteArray &url, const QByteArra
                                 || (completeSize >= 0 && bodyEnd != completeSize))) {
         // The server ended cleanly, but before the end it announced (or its part does
         // not reach the end of the file): what arrived stays, for a later resume.
-        error = QStringLiteral("the body ended at byte %1 of %2").arg(writeOffset)
+        error = tr("the body ended at byte %1 of %2").arg(writeOffset)
                     .arg(completeSize >= 0 ? completeSize : bodyEnd);
         outcome = Outcome::BodyTooShort;
     }
@@ -183,13 +183,13 @@ bool HttpReceiver::startBody()
     // Only these two carry file bytes: a 204 has no body, and a 202 or 203 carries
     // something other than the file.
     if (statusCode != 200 && statusCode != 206) {
-        error = QStringLiteral("the server answered with status %1").arg(statusCode);
+        error = tr("the server answered with status %1").arg(statusCode);
         refusal = Outcome::StatusRefused;
         return false;
     }
     if (statusCode == 206) {
         if (rangeStart(range) != resumeOffset) {
-            error = QStringLiteral("the server sent the range \"%1\" for offset %2")
+            error = tr("the server sent the range \"%1\" for offset %2")
                         .arg(QString::fromLatin1(range)).arg(resumeOffset);
             refusal = Outcome::RangeRefused;
             return false;
@@ -200,7 +200,7 @@ bool HttpReceiver::startBody()
         if (bodyEnd < 0)
             bodyEnd = contentLength(resumeOffset);
         if (bodyEnd >= 0 && bodyEnd < resumeOffset) {
-            error = QStringLiteral("the server sent the range \"%1\"").arg(QString::fromLatin1(range));
+            error = tr("the server sent the range \"%1\"").arg(QString::fromLatin1(range));
             refusal = Outcome::RangeRefused;
             return false;
         }
@@ -253,7 +253,7 @@ size_t HttpReceiverCallbacks::write(char *data, size_t size, size_t count, void 
     }
     receiver->writeOffset += qMax<qint64>(allowed, 0);
     if (allowed < qint64(length)) {
-        receiver->error = QStringLiteral("the server sent more than the %1 bytes it announced")
+        receiver->error = HttpReceiver::tr("the server sent more than the %1 bytes it announced")
                               .arg(receiver->bodyEnd);
         receiver->refusal = HttpReceiver::Outcome::BodyTooLong;
         return 0;

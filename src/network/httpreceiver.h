@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 #include <QtGlobal>
@@ -27,6 +28,8 @@ class QFile;
 // Sizes and offsets are 64-bit.
 class HttpReceiver final
 {
+    Q_DECLARE_TR_FUNCTIONS(HttpReceiver)
+
 public:
     static constexpr long ConnectTimeoutMs = 10000;
     // Seconds without a single byte after which the transfer counts as lost.

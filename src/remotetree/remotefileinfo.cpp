@@ -45,15 +45,17 @@ QString RemoteFileInfo::size() const
     if (itemIsDir)
         return QString();
     const QLocale locale;
+    //: File size; %1 is a whole number in the user's locale
     if (fileSize >= (Q_UINT64_C(1) << 40))
-        return locale.toString(fileSize / (Q_UINT64_C(1) << 40)) + QLatin1String(" TB");
+        return tr("%1 TB").arg(locale.toString(fileSize / (Q_UINT64_C(1) << 40)));
     if (fileSize >= (Q_UINT64_C(1) << 30))
-        return locale.toString(fileSize >> 30) + QLatin1String(" GB");
+        return tr("%1 GB").arg(locale.toString(fileSize >> 30));
     if (fileSize >= (Q_UINT64_C(1) << 20))
-        return locale.toString(fileSize >> 20) + QLatin1String(" MB");
+        return tr("%1 MB").arg(locale.toString(fileSize >> 20));
     if (fileSize >= 1024)
-        return locale.toString(fileSize >> 10) + QLatin1String(" KB");
-    return locale.toString(fileSize) + QLatin1String(" bytes");
+        return tr("%1 KB").arg(locale.toString(fileSize >> 10));
+    //: File size below one kilobyte; %1 is the number of bytes in the user's locale
+    return tr("%1 bytes").arg(locale.toString(fileSize));
 }
 
 QString RemoteFileInfo::getFormattedDate() const
@@ -71,9 +73,15 @@ QVariant RemoteFileInfo::value(int column) const
     case 1:
         return itemIsDir ? QVariant() : QVariant(size());
     case 2:
-        return itemIsDir ? QStringLiteral("Dir") : QStringLiteral("File");
+        //: Type column of the remote tree: a folder
+        return itemIsDir ? tr("Dir")
+                         //: Type column of the remote tree: a file
+                         : tr("File");
     case 3:
-        return itemIsUploaded ? QStringLiteral("Yes") : QStringLiteral("No");
+        //: Uploaded column of the remote tree: the file is complete on the server
+        return itemIsUploaded ? tr("Yes")
+                              //: Uploaded column of the remote tree: the file is not complete yet
+                              : tr("No");
     default:
         return itemIsDir ? QVariant() : QVariant(getFormattedDate());
     }

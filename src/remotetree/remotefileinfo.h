@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
@@ -9,6 +10,8 @@
 // A plain value; the tree item that owns it guards it against concurrent access.
 class RemoteFileInfo final
 {
+    Q_DECLARE_TR_FUNCTIONS(RemoteFileInfo)
+
 public:
     RemoteFileInfo(quint64 id, quint64 parentId, bool isDir, const QString &name, quint64 size,
                    const QDateTime &date, bool uploaded);

@@ -404,16 +404,17 @@ void RemoteTreeWidget::showProperties()
     RemoteFilesTreeItem *item = itemForAction;
     const bool isDir = item->isDir();
     // Names come from the server and the user: escaped so they show as typed.
-    QString text = QStringLiteral("<b>Type:</b>") + (isDir ? tr("Directory<br>\n") : tr("File<br>\n"));
-    text += QStringLiteral("<b>Name:</b>") + item->getItemInnerName().toHtmlEscaped() + QStringLiteral("<br>\n");
+    QString text = isDir ? tr("<b>Type:</b>Directory<br>\n") : tr("<b>Type:</b>File<br>\n");
+    //: %1 is the item's name
+    text += tr("<b>Name:</b>%1<br>\n").arg(item->getItemInnerName().toHtmlEscaped());
     if (!isDir)
-        text += QStringLiteral("<b>Size:</b>") + QString::number(item->getItemInnerSize())
-            + QStringLiteral(" byte <br>\n");
-    text += QStringLiteral("<b>Date:</b>") + item->getItemDate().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
-        + QStringLiteral("<br>\n");
+        //: %1 is the file's size in bytes
+        text += tr("<b>Size:</b>%1 byte <br>\n").arg(item->getItemInnerSize());
+    //: %1 is the item's date as yyyy-MM-dd hh:mm:ss
+    text += tr("<b>Date:</b>%1<br>\n").arg(item->getItemDate().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     if (!isDir)
-        text += QStringLiteral("<b>Download url:</b><br> <i>") + item->getItemExternalDownloadUrl().toHtmlEscaped()
-            + QStringLiteral("</i>");
+        //: %1 is the file's download address
+        text += tr("<b>Download url:</b><br> <i>%1</i>").arg(item->getItemExternalDownloadUrl().toHtmlEscaped());
 
     QMessageBox box(QMessageBox::Information, tr("Properties"), text, QMessageBox::Ok, this);
     box.setTextFormat(Qt::RichText);
