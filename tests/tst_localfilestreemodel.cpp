@@ -235,6 +235,10 @@ void TestLocalFilesTreeModel::columnsAndSyncState()
 
     QCOMPARE(model->flags(file) & Qt::ItemIsDropEnabled, Qt::ItemFlags());
     QVERIFY(model->flags(model->index(target)) & Qt::ItemIsDropEnabled);
+    // Views skip the expander of an entry that never has children: a folder must not
+    // say so, or it could never be opened.
+    QVERIFY(model->flags(file) & Qt::ItemNeverHasChildren);
+    QCOMPARE(model->flags(model->index(target)) & Qt::ItemNeverHasChildren, Qt::ItemFlags());
     QCOMPARE(model->supportedDropActions(), Qt::CopyAction);
     QCOMPARE(model->mimeTypes(), QStringList{QStringLiteral("text/uri-list")});
 }
