@@ -129,8 +129,9 @@ private:
     void trackDownload(const QString &path);
     QString typeText(const LocalFileNode *node) const;
 
-    // Counts the public operations in progress so that the items refused on the way
-    // are reported once, when the outermost one returns.
+    // Counts the public operations in progress: when the outermost one returns, its
+    // questions have all been asked, and the targets it settled are written; the items
+    // refused on the way are reported once, when the last target is written.
     class RefusalReport;
 
     enum class Target { Create, Overwrite, Resume, Cancelled, Failed };
