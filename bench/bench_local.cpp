@@ -157,9 +157,12 @@ int main(int argc, char *argv[])
                          [&](const QString &path) { loaded = loaded || path == folder; });
         view.revealPath(folder);
         const StallRun load = runUntil([&] { return loaded; }, 180000);
-        std::printf("local.load_200k_max_stall_ms: %.1f\n", double(load.maxStallNs) / 1e6);
+        // The view lays the last rows out after the folder was announced: that belongs
+        // to the loading too.
+        const StallRun after = settle(200);
+        std::printf("local.load_200k_max_stall_ms: %.1f\n",
+                    double(qMax(load.maxStallNs, after.maxStallNs)) / 1e6);
         std::printf("local.load_200k_over_ls: %.3f\n", double(load.elapsedNs) / double(lsNs));
-        settle(200);
         std::printf("local.watches_200k: %d\n", inotifyWatches());
         if (parser.isSet(QStringLiteral("shot"))) {
             view.scrollTo(model->index(folder));

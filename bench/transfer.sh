@@ -4,30 +4,7 @@
 #   scripts/run-bench.sh transfer [--size BYTES]      (default 1 GiB)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-work="$(mktemp -d "${TMPDIR:-/tmp}/pelorin-bench-transfer.XXXXXX")"
-server_pid=""
-cleanup() {
-    if [ -n "$server_pid" ]; then
-        kill "$server_pid" 2>/dev/null || true
-        wait "$server_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-build/server/pelorin-devserver --listen 127.0.0.1:0 --data "$work/server" --user bench:bench \
-    >"$work/server.out" 2>"$work/server.err" &
-server_pid=$!
-for _ in $(seq 100); do
-    grep -q '^listening on ' "$work/server.out" 2>/dev/null && break
-    sleep 0.1
-done
-address="$(sed -n 's/^listening on \(.*\)$/\1/p' "$work/server.out")"
-if [ -z "$address" ]; then
-    echo "transfer.sh: the development server did not start:" >&2
-    cat "$work/server.err" >&2
-    exit 1
-fi
+source bench/devserver.sh
+start_devserver
 
 build/bench/bench_transfer --server "$address" --user bench:bench --work "$work" "$@"

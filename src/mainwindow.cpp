@@ -310,7 +310,9 @@ void MainWindow::updateRemoteTree(QString receivedData)
     qCDebug(lcApp) << "MainWindow: New Remote Tree Received threadid" << QThread::currentThreadId();
     // The previous model stays a child of the window: queued commands may still hold
     // its items.
-    auto *model = new RemoteFilesTreeModel(receivedData, this);
+    // Built in the order the view shows, so that setting it sorts nothing.
+    auto *model = new RemoteFilesTreeModel(receivedData, this, remoteTree->header()->sortIndicatorSection(),
+                                           remoteTree->header()->sortIndicatorOrder());
     remoteTree->setModel(model);
     connect(model, &RemoteFilesTreeModel::expandItem, remoteTree, &QTreeView::expand);
     connect(model, &RemoteFilesTreeModel::collapseAllItems, remoteTree, &QTreeView::collapseAll);

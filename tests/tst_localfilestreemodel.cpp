@@ -104,6 +104,8 @@ private Q_SLOTS:
     void existingFileQuestion();
     void dropFolderBuildsLocalTree();
     void dropFolderReusesExistingFolder();
+    void questionsComeBeforeAnyTargetIsWritten();
+    void bigFolderIsQueuedWholeAndInOrder();
     void collidingIdsDownloadTheDraggedItem_data();
     void collidingIdsDownloadTheDraggedItem();
     void hostileNamesStayInside_data();
@@ -235,6 +237,10 @@ void TestLocalFilesTreeModel::columnsAndSyncState()
 
     QCOMPARE(model->flags(file) & Qt::ItemIsDropEnabled, Qt::ItemFlags());
     QVERIFY(model->flags(model->index(target)) & Qt::ItemIsDropEnabled);
+    // Views skip the expander of an entry that never has children: a folder must not
+    // say so, or it could never be opened.
+    QVERIFY(model->flags(file) & Qt::ItemNeverHasChildren);
+    QCOMPARE(model->flags(model->index(target)) & Qt::ItemNeverHasChildren, Qt::ItemFlags());
     QCOMPARE(model->supportedDropActions(), Qt::CopyAction);
     QCOMPARE(model->mimeTypes(), QStringList{QStringLiteral("text/uri-list")});
 }
@@ -380,6 +386,60 @@ void TestLocalFilesTreeModel::dropFolderReusesExistingFolder()
     QCOMPARE(readAll(target + QStringLiteral("/docs/notes/n.txt")), QByteArray("old"));
     QCOMPARE(readAll(target + QStringLiteral("/docs/mine.txt")), QByteArray("mine"));
     Settings::getInstance()->removeDownloadPath(target + QStringLiteral("/docs/a.txt"));
+}
+
+void TestLocalFilesTreeModel::questionsComeBeforeAnyTargetIsWritten()
+{
+    // docs/a.txt comes before docs/notes/n.txt, which exists: when the user is asked
+    // about n.txt, nothing of the folder has been written or queued yet, so that
+    // cancelling cannot leave half a download behind.
+    QVERIFY(QDir().mkpath(target + QStringLiteral("/docs/notes")));
+    writeFile(target + QStringLiteral("/docs/notes/n.txt"), "old");
+    QSignalSpy spy(model.get(), &LocalFilesTreeModel::downloadFile);
+    bool written = true;
+    qsizetype queuedBefore = -1;
+    ModalAnswers answers({[&](QWidget *window) {
+        written = QFileInfo::exists(target + QStringLiteral("/docs/a.txt"));
+        queuedBefore = spy.count();
+        clickText(QStringLiteral("Overwrite"))(window);
+    }});
+    QSettings settings;
+    model->addDirToModel(remote->getItemByInnerId(10, true), target + QLatin1Char('/'), settings);
+    QVERIFY(answers.allAnswered());
+    QVERIFY(!written);
+    QCOMPARE(queuedBefore, 0);
+    // Then both, in the folder's order.
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(spy.at(0).at(1).toString(), target + QStringLiteral("/docs/a.txt"));
+    QCOMPARE(spy.at(1).at(1).toString(), target + QStringLiteral("/docs/notes/n.txt"));
+    QCOMPARE(readAll(target + QStringLiteral("/docs/notes/n.txt")), QByteArray());
+    for (const QString &name : {QStringLiteral("/docs/a.txt"), QStringLiteral("/docs/notes/n.txt")})
+        Settings::getInstance()->removeDownloadPath(target + name);
+}
+
+void TestLocalFilesTreeModel::bigFolderIsQueuedWholeAndInOrder()
+{
+    // More targets than one turn of the event loop writes: the rest follow in later
+    // turns, each created, marked pending and queued once, in the folder's order.
+    constexpr int Count = LocalFilesTreeModel::TargetsPerSlice * 12;
+    QStringList lines{RemoteListFixture::line(100, true, QStringLiteral("camera"), 0)};
+    for (int i = 0; i < Count; ++i)
+        lines.append(RemoteListFixture::line(quint64(1000 + i), false, QStringLiteral("IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0')), 100, 10));
+    RemoteFilesTreeModel big(lines.join(QLatin1Char('\n')));
+    QSignalSpy spy(model.get(), &LocalFilesTreeModel::downloadFile);
+    QSettings settings;
+    model->addDirToModel(big.getItemByInnerId(100, true), target + QLatin1Char('/'), settings);
+    QVERIFY(spy.count() >= LocalFilesTreeModel::TargetsPerSlice);
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), Count, 20000);
+    QTest::qWait(50);
+    QCOMPARE(spy.count(), Count);
+    for (int i = 0; i < Count; ++i) {
+        const QString path = target + QStringLiteral("/camera/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+        QCOMPARE(spy.at(i).at(1).toString(), path);
+        QVERIFY(QFileInfo(path).isFile());
+        QVERIFY(Settings::getInstance()->isPathDownloadable(path));
+        Settings::getInstance()->removeDownloadPath(path);
+    }
 }
 
 void TestLocalFilesTreeModel::collidingIdsDownloadTheDraggedItem_data()

@@ -1,4 +1,5 @@
 #include "remotelistfixture.h"
+#include "remotetree/namecollationkey.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "settings.h"
@@ -29,6 +30,20 @@ std::unique_ptr<RemoteFilesTreeModel> build(const QString &list)
 QString lines(const QStringList &list)
 {
     return list.join(QLatin1Char('\n'));
+}
+
+// The rows as the model presents them (not the items' own child lists), names only.
+QString modelRows(const QAbstractItemModel &model, const QModelIndex &parent)
+{
+    QStringList rows;
+    for (int row = 0; row < model.rowCount(parent); ++row) {
+        const QModelIndex index = model.index(row, 0, parent);
+        QString text = index.data().toString();
+        if (model.rowCount(index) > 0)
+            text += QLatin1Char('{') + modelRows(model, index) + QLatin1Char('}');
+        rows.append(text);
+    }
+    return rows.join(QLatin1Char(','));
 }
 
 Item *childNamed(Item *folder, const QString &name)
@@ -75,6 +90,10 @@ private Q_SLOTS:
     void sortOrders_data();
     void sortOrders();
     void sortKeepsExpandedFolders();
+    void nameOrderAgreesWithLocaleAwareCompare_data();
+    void nameOrderAgreesWithLocaleAwareCompare();
+    void builtInViewOrder();
+    void foldersNotShownAreOrderedWhenAskedFor();
 };
 
 void TestRemoteTreeModel::initTestCase()
@@ -513,6 +532,113 @@ void TestRemoteTreeModel::sortKeepsExpandedFolders()
     log.clear();
     model->sort(2, Qt::AscendingOrder);
     QCOMPARE(log, QStringList({"collapse"}));
+}
+
+void TestRemoteTreeModel::nameOrderAgreesWithLocaleAwareCompare_data()
+{
+    QTest::addColumn<QString>("locale");
+    // Code units under C; locales whose letters sort apart from their code points.
+    for (const char *name : {"C", "en_US", "de_DE", "sv_SE", "fr_FR"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestRemoteTreeModel::nameOrderAgreesWithLocaleAwareCompare()
+{
+    QFETCH(QString, locale);
+    const QLocale before;
+    QLocale::setDefault(QLocale(locale));
+    // Names that share long beginnings, differ in case, accents, punctuation, digits,
+    // characters outside Latin-1 and surrogate pairs, and one empty name.
+    const QStringList names{
+        "", "a", "A", "ab", "a-b", "a b", "a_b", "aé", "ae", "æ", "å", "ä", "z", "Z", "ö", "o",
+        "Ωmega", "omega", "file10", "file9", "file10.txt", "photo 2010-01-02 10.00.00.jpg",
+        "photo 2010-01-02 10.00.01.jpg", "photo 2010-01-02 1.jpg", QString::fromUtf8("日本"),
+        QString::fromUtf8("\xF0\x9F\x98\x80 smile"), QString::fromUtf8("\xEF\xBC\xA1 wide"),
+        "IMG_0001.jpg", "IMG_0001.JPG", "img_0001.jpg", "IMG_00010.jpg", "x\u0301", "\u00e1",
+    };
+    NameCollationKey::generation();
+    for (const QString &a : names) {
+        for (const QString &b : names) {
+            const quint64 ka = NameCollationKey::orderPrefix(a);
+            const quint64 kb = NameCollationKey::orderPrefix(b);
+            if (ka == kb)
+                continue; // compared in full
+            const int full = QString::localeAwareCompare(a, b);
+            if ((ka < kb) != (full < 0) || full == 0)
+                QFAIL(qPrintable(QStringLiteral("\"%1\" against \"%2\": prefix says %3, full comparison %4")
+                                     .arg(a, b, ka < kb ? "before" : "after").arg(full)));
+        }
+    }
+    // And a sort through the model gives localeAwareCompare's order.
+    QStringList list;
+    for (int i = 0; i < names.size(); ++i) {
+        if (!names[i].isEmpty())
+            list.append(Fx::line(quint64(i + 1), false, names[i], 0));
+    }
+    RemoteFilesTreeModel model(lines(list));
+    model.sort(0, Qt::AscendingOrder);
+    QStringList shown;
+    const QModelIndex top = model.index(0, 0);
+    for (int row = 0; row < model.rowCount(top); ++row)
+        shown.append(model.index(row, 0, top).data().toString());
+    for (int i = 1; i < shown.size(); ++i)
+        QVERIFY2(QString::localeAwareCompare(shown[i - 1], shown[i]) <= 0,
+                 qPrintable(shown[i - 1] + " before " + shown[i]));
+    QLocale::setDefault(before);
+}
+
+void TestRemoteTreeModel::builtInViewOrder()
+{
+    const QString list = lines({Fx::line(1, true, "C", 0), Fx::line(2, true, "B", 0),
+                                Fx::line(10, false, "c", 0, 200, 100), Fx::line(11, false, "a", 0, 300, 200),
+                                Fx::line(20, false, "z", 2, 1, 50), Fx::line(21, false, "y", 2, 2, 40)});
+    RemoteFilesTreeModel model(list, nullptr, 0, Qt::DescendingOrder);
+    QCOMPARE(modelRows(model, QModelIndex()), QStringLiteral("demo's My Kelvarhold{C,B{z,y},c,a}"));
+    // The view's own sort as the model is set moves nothing and announces nothing; a
+    // later one does.
+    QSignalSpy layout(&model, &QAbstractItemModel::layoutChanged);
+    model.sort(0, Qt::DescendingOrder);
+    QCOMPARE(layout.size(), 0);
+    model.sort(0, Qt::AscendingOrder);
+    QCOMPARE(layout.size(), 1);
+    QCOMPARE(modelRows(model, QModelIndex()), QStringLiteral("demo's My Kelvarhold{B{y,z},C,a,c}"));
+    model.sort(0, Qt::DescendingOrder);
+    QCOMPARE(layout.size(), 2);
+    QCOMPARE(modelRows(model, QModelIndex()), QStringLiteral("demo's My Kelvarhold{C,B{z,y},c,a}"));
+
+    // Built without an order: the list's.
+    RemoteFilesTreeModel listed(list);
+    QCOMPARE(modelRows(listed, QModelIndex()), QStringLiteral("demo's My Kelvarhold{C,B{z,y},c,a}"));
+}
+
+void TestRemoteTreeModel::foldersNotShownAreOrderedWhenAskedFor()
+{
+    // No tester here: it would visit every row after each sort and so order everything.
+    RemoteFilesTreeModel model(lines({Fx::line(1, true, "open", 0), Fx::line(2, true, "closed", 0),
+                                      Fx::line(10, false, "b", 1), Fx::line(11, false, "a", 1),
+                                      Fx::line(20, false, "y", 2), Fx::line(21, false, "x", 2),
+                                      Fx::line(22, false, "z", 2)}));
+    Item *open = model.getItemByInnerId(1, true);
+    Item *x = model.getItemByInnerId(21, false);
+    const QPersistentModelIndex remembered = model.getIndexByItem(model.getItemByInnerId(11, false),
+                                                                  QModelIndex());
+    QCOMPARE(remembered.row(), 1);
+    model.addToExpandedItems(open);
+    model.sort(0, Qt::AscendingOrder);
+    // What was remembered follows its item.
+    QCOMPARE(remembered.row(), 0);
+    QCOMPARE(remembered.data().toString(), QStringLiteral("a"));
+    // An item of a folder nobody showed gets the row the model then shows it at.
+    const QModelIndex found = model.getIndexByItem(x, QModelIndex());
+    QCOMPARE(found.row(), 0);
+    QCOMPARE(model.index(found.row(), 0, found.parent()).internalPointer(), x);
+    QCOMPARE(modelRows(model, QModelIndex()),
+             QStringLiteral("demo's My Kelvarhold{closed{x,y,z},open{a,b}}"));
+    model.sort(4, Qt::DescendingOrder);
+    model.sort(0, Qt::DescendingOrder);
+    QCOMPARE(model.getItem(0, model.getIndexByItem(model.getItemByInnerId(2, true), QModelIndex()))
+                 ->getItemInnerName(),
+             QStringLiteral("z"));
 }
 
 QTEST_MAIN(TestRemoteTreeModel)

@@ -39,7 +39,7 @@ void TransferInfoDialog::createProgress(unsigned long long id, int progress, con
     frame->setProgressValue(progress);
     m_ui->verticalLayout->insertWidget(0, frame);
     frame->show();
-    growToFitRows();
+    growToFitRow(frame);
 
     qCDebug(lcApp) << "Finish create Progress, index=" << id;
 }
@@ -52,7 +52,7 @@ void TransferInfoDialog::setProgressValue(unsigned long long id, int progress, c
         return;
     frame->setLabelText(message, time, speed);
     frame->setProgressValue(progress);
-    growToFitRows();
+    growToFitRow(frame);
 }
 
 void TransferInfoDialog::deleteProgress(unsigned long long id, int progress, const QString &message)
@@ -64,7 +64,7 @@ void TransferInfoDialog::deleteProgress(unsigned long long id, int progress, con
         frame->setProgressValue(progress);
         if (!markToDeleteProgressFrames.contains(id))
             markToDeleteProgressFrames.append(id);
-        growToFitRows();
+        growToFitRow(frame);
     }
     qCDebug(lcApp) << "Finish delete Progress, index=" << id;
 }
@@ -83,17 +83,17 @@ void TransferInfoDialog::removeRow(unsigned long long id)
     delete frame;
 }
 
-void TransferInfoDialog::growToFitRows()
+void TransferInfoDialog::growToFitRow(ProgressFrame *frame)
 {
     // Rows may be squeezed to their fixed minimum width, which would cut off a long
     // message such as a failure text; widen the window instead (never narrower, so
     // it does not jump about while a transfer reports progress). A row's layout
     // learns of new label texts only when activated, so activate it before asking.
-    int rowWidth = 0;
-    for (ProgressFrame *frame : std::as_const(progressFrames)) {
-        frame->layout()->activate();
-        rowWidth = qMax(rowWidth, qMin(frame->sizeHint().width(), frame->maximumWidth()));
-    }
+    // Only the row that changed: the window is already as wide as every other row
+    // wanted, and finished rows stay until the queue is done (a thousand rows
+    // measured on every progress report held the window).
+    frame->layout()->activate();
+    const int rowWidth = qMin(frame->sizeHint().width(), frame->maximumWidth());
     const QMargins margins = layout()->contentsMargins();
     const int wanted = rowWidth + margins.left() + margins.right();
     if (wanted > width())

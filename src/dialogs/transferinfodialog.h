@@ -34,7 +34,7 @@ protected:
 
 private:
     void removeRow(unsigned long long id);
-    void growToFitRows();
+    void growToFitRow(ProgressFrame *frame);
 
     std::unique_ptr<Ui::TransferInfoDialog> m_ui;
     // The rows shown, by command id; they are children of the window.

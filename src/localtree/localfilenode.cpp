@@ -69,14 +69,24 @@ QString LocalFileNode::path() const
 
 void LocalFileNode::renumberChildren(int from)
 {
-    for (int i = from; i < children.size(); ++i)
+    for (int i = from; i < children.size(); ++i) {
         children[i]->row = i;
+        children[i]->parent = this;
+    }
 }
 
 void LocalFileNode::adopt(LocalFileNode *child)
 {
     child->parent = this;
     childByName.insert(child->name, child);
+}
+
+void LocalFileNode::adoptListed(std::vector<LocalFileNode *> &&entries,
+                                QHash<QString, LocalFileNode *> &&byName)
+{
+    // Each child learns its parent when it is shown (renumberChildren), a slice at a time.
+    waitingChildren = std::move(entries);
+    childByName = std::move(byName);
 }
 
 void LocalFileNode::forget(LocalFileNode *child)

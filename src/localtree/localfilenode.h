@@ -31,11 +31,15 @@ public:
     bool readStatusAt(int folderFd, const char *name);
 
     QString path() const;
-    // Gives the rows from `from` on their numbers again.
+    // Gives the rows from `from` on their numbers again (and their parent: children
+    // that wait to be shown have none yet).
     void renumberChildren(int from = 0);
     // The shown or waiting child of that name, or null.
     LocalFileNode *child(const QString &childName) const { return childByName.value(childName); }
     void adopt(LocalFileNode *child);
+    // Takes a first reading's entries, to be shown later, with their table by name.
+    void adoptListed(std::vector<LocalFileNode *> &&entries,
+                     QHash<QString, LocalFileNode *> &&byName);
     void forget(LocalFileNode *child);
 
     // The order of the column: folders first, then by name (natural, case-insensitive),
@@ -50,6 +54,7 @@ public:
     qint64 size = 0;
     qint64 modifiedMs = 0;
     bool isDir = false;
+    // Null while it waits to be shown.
     LocalFileNode *parent = nullptr;
     // Its row under its parent, or -1 while it waits to be shown.
     int row = -1;

@@ -9,6 +9,7 @@
 #include "localfilenode.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileIconProvider>
@@ -55,8 +56,9 @@ public:
     explicit RefusalReport(LocalFilesTreeModel *model) : model(model) { ++model->operationDepth; }
     ~RefusalReport()
     {
+        // The questions of the whole operation have been asked: now the writing.
         if (--model->operationDepth == 0)
-            model->showRefusals();
+            model->writeQueuedTargets();
     }
     Q_DISABLE_COPY_MOVE(RefusalReport)
 
@@ -93,6 +95,14 @@ LocalFilesTreeModel::LocalFilesTreeModel(QObject *parent)
             if (LocalFileNode *folder = findNode(path))
                 requestScan(folder);
         }
+    });
+    targetTimer.setSingleShot(true);
+    targetTimer.setInterval(0);
+    connect(&targetTimer, &QTimer::timeout, this, [this] {
+        // Not in the middle of an operation (its question boxes run an event loop):
+        // its end writes, after its questions.
+        if (operationDepth == 0)
+            writeQueuedTargets();
     });
     downloadTimer.setInterval(DownloadRefreshMs);
     connect(&downloadTimer, &QTimer::timeout, this, &LocalFilesTreeModel::refreshDownloads);
@@ -226,9 +236,7 @@ void LocalFilesTreeModel::takeListing(const LocalFolderListingPtr &listing)
     folder->load = LocalFileNode::Load::Read;
     if (!listing->readable)
         watcher.removePath(listing->path);
-    folder->waitingChildren = std::exchange(listing->entries, {});
-    for (LocalFileNode *node : folder->waitingChildren)
-        folder->adopt(node);
+    folder->adoptListed(std::exchange(listing->entries, {}), std::exchange(listing->byName, {}));
     foldersShowing.append(listing->path);
     showWaitingRows();
 }
@@ -281,10 +289,7 @@ void LocalFilesTreeModel::mergeListing(LocalFileNode *folder, const LocalFolderL
 {
     // Rows still coming in are shown first: the comparison below covers them too.
     showAllWaiting(folder);
-    QHash<QString, LocalFileNode *> found;
-    found.reserve(qsizetype(listing->entries.size()));
-    for (LocalFileNode *entry : listing->entries)
-        found.insert(entry->name, entry);
+    QHash<QString, LocalFileNode *> found = std::exchange(listing->byName, {});
     for (int row = int(folder->children.size()) - 1; row >= 0; --row) {
         LocalFileNode *node = folder->children.at(row);
         const LocalFileNode *now = found.value(node->name);
@@ -494,10 +499,10 @@ Qt::ItemFlags LocalFilesTreeModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
-    if (isDir(index))
-        flags |= Qt::ItemIsDropEnabled;
-    return flags;
+    const Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
+    // A file never has rows: the view then skips its expanded-state lookup, which is
+    // most of laying out a folder of 200,000 files.
+    return isDir(index) ? flags | Qt::ItemIsDropEnabled : flags | Qt::ItemNeverHasChildren;
 }
 
 QString LocalFilesTreeModel::filePath(const QModelIndex &index) const
@@ -611,18 +616,15 @@ void LocalFilesTreeModel::createFile(RemoteFilesTreeItem *item, const QString &p
         refuse(getRemotePath(item), tr("its name cannot be used as a local file name"));
         return;
     }
-    const Target target = prepareTarget(path, getRemotePath(item));
-    if (target == Target::Ready || target == Target::Resume)
-        Q_EMIT downloadFile(item, path);
+    const QString label = getRemotePath(item);
+    queueTarget({item, QString(), path, label, prepareTarget(path, label)});
 }
 
 void LocalFilesTreeModel::createFileFromUrl(const QString &url, const QString &path)
 {
     qCDebug(lcLocalTree) << "path for url download: " << path;
     RefusalReport report(this);
-    const Target target = prepareTarget(path, url);
-    if (target == Target::Ready || target == Target::Resume)
-        Q_EMIT downloadUrl(url, path);
+    queueTarget({nullptr, url, path, url, prepareTarget(path, url)});
 }
 
 void LocalFilesTreeModel::addDirToModel(RemoteFilesTreeItem *item, const QString &path,
@@ -701,36 +703,70 @@ LocalFilesTreeModel::Target LocalFilesTreeModel::prepareTarget(const QString &pa
         refuse(itemLabel, tr("a local folder of that name is in the way"));
         return Target::Failed;
     }
-    QFile file(path);
-    if (info.exists()) {
-        QMessageBox box(QMessageBox::Question, tr("Download"),
-                        tr("File '%1' already exists. Do you want to resume downloading?")
-                            .arg(path),
-                        QMessageBox::Cancel);
-        box.setTextFormat(Qt::PlainText);
-        QPushButton *overwrite = box.addButton(tr("Overwrite"), QMessageBox::ActionRole);
-        QPushButton *resume = box.addButton(tr("Resume download"), QMessageBox::ActionRole);
-        box.setDefaultButton(resume);
-        box.exec();
-        if (box.clickedButton() == resume) {
-            trackDownload(path);
-            return Target::Resume;
-        }
-        if (box.clickedButton() != overwrite)
-            return Target::Cancelled;
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            refuse(itemLabel, tr("the local file could not be written: %1").arg(file.errorString()));
-            return Target::Failed;
-        }
-    } else if (!file.open(QIODevice::WriteOnly)) {
-        refuse(itemLabel, tr("the local file could not be created: %1").arg(file.errorString()));
-        return Target::Failed;
+    if (!info.exists())
+        return Target::Create;
+    QMessageBox box(QMessageBox::Question, tr("Download"),
+                    tr("File '%1' already exists. Do you want to resume downloading?").arg(path),
+                    QMessageBox::Cancel);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton *overwrite = box.addButton(tr("Overwrite"), QMessageBox::ActionRole);
+    QPushButton *resume = box.addButton(tr("Resume download"), QMessageBox::ActionRole);
+    box.setDefaultButton(resume);
+    box.exec();
+    if (box.clickedButton() == resume)
+        return Target::Resume;
+    return box.clickedButton() == overwrite ? Target::Overwrite : Target::Cancelled;
+}
+
+void LocalFilesTreeModel::queueTarget(QueuedTarget target)
+{
+    if (target.target == Target::Create || target.target == Target::Overwrite
+        || target.target == Target::Resume) {
+        queuedTargets.append(std::move(target));
     }
-    Settings::getInstance()->addDownloadPath(path);
+    // Written when the outermost operation ends (RefusalReport).
+}
+
+void LocalFilesTreeModel::writeQueuedTargets()
+{
+    QElapsedTimer slice;
+    slice.start();
+    int written = 0;
+    while (!queuedTargets.isEmpty()
+           && (written < TargetsPerSlice || slice.elapsed() < TargetSliceMs)) {
+        const QueuedTarget target = queuedTargets.takeFirst();
+        ++written;
+        // Resuming leaves the file as it is and does not mark it pending.
+        if (target.target == Target::Resume)
+            trackDownload(target.path);
+        else if (!writeTarget(target))
+            continue;
+        if (target.item)
+            Q_EMIT downloadFile(target.item, target.path);
+        else
+            Q_EMIT downloadUrl(target.url, target.path);
+    }
+    if (!queuedTargets.isEmpty())
+        targetTimer.start();
+    else
+        showRefusals();
+}
+
+bool LocalFilesTreeModel::writeTarget(const QueuedTarget &target)
+{
+    QFile file(target.path);
+    const bool overwrite = target.target == Target::Overwrite;
+    if (!file.open(overwrite ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::WriteOnly)) {
+        refuse(target.itemLabel, overwrite
+                   ? tr("the local file could not be written: %1").arg(file.errorString())
+                   : tr("the local file could not be created: %1").arg(file.errorString()));
+        return false;
+    }
+    Settings::getInstance()->addDownloadPath(target.path);
     file.close();
-    refreshPath(path);
-    trackDownload(path);
-    return Target::Ready;
+    refreshPath(target.path);
+    trackDownload(target.path);
+    return true;
 }
 
 void LocalFilesTreeModel::refuse(const QString &itemLabel, const QString &reason)

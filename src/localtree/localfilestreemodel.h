@@ -41,10 +41,18 @@ class LocalFilesTreeModel final : public QAbstractItemModel
 public:
     static constexpr int SyncColumn = 3;
     static constexpr int DateColumn = 4;
-    // Rows handed to the views per turn of the event loop while a folder comes in.
-    static constexpr int RowsPerSlice = 20000;
+    // Rows handed to the views per turn of the event loop while a folder comes in. A
+    // view lays the whole folder out again after each slice (40 ms at 200,000 rows
+    // here), so the slices are few.
+    static constexpr int RowsPerSlice = 50000;
     // How often the files being downloaded are read again.
     static constexpr int DownloadRefreshMs = 250;
+    // Download targets are created in order after the questions about existing files,
+    // at least this many per turn of the event loop and more while the turn is younger
+    // than TargetSliceMs: creating a file costs a tenth of a millisecond or more, and a
+    // folder of a thousand files would otherwise hold the window.
+    static constexpr int TargetsPerSlice = 32;
+    static constexpr int TargetSliceMs = 20;
 
     explicit LocalFilesTreeModel(QObject *parent = nullptr);
     ~LocalFilesTreeModel() override;
@@ -123,13 +131,28 @@ private:
     void trackDownload(const QString &path);
     QString typeText(const LocalFileNode *node) const;
 
-    // Counts the public operations in progress so that the items refused on the way
-    // are reported once, when the outermost one returns.
+    // Counts the public operations in progress: when the outermost one returns, its
+    // questions have all been asked, and the targets it settled are written; the items
+    // refused on the way are reported once, when the last target is written.
     class RefusalReport;
 
-    enum class Target { Ready, Resume, Cancelled, Failed };
-    // Empties or creates `path` (asking about an existing file) and marks it pending.
+    enum class Target { Create, Overwrite, Resume, Cancelled, Failed };
+    // What becomes of `path`, asking the user about an existing file; writes nothing.
     Target prepareTarget(const QString &path, const QString &itemLabel);
+    // A settled download, waiting for its target to be written and its request sent.
+    struct QueuedTarget
+    {
+        RemoteFilesTreeItem *item; // null for a download from a URL
+        QString url;
+        QString path;
+        QString itemLabel;
+        Target target;
+    };
+    void queueTarget(QueuedTarget target);
+    // Writes waiting targets (a slice, see TargetsPerSlice) and queues their downloads.
+    void writeQueuedTargets();
+    // Empties or creates the file and marks it pending; false (and refused) on failure.
+    bool writeTarget(const QueuedTarget &target);
     void refuse(const QString &itemLabel, const QString &reason);
     void showRefusals();
     static QString getRemotePath(const RemoteFilesTreeItem *item);
@@ -154,6 +177,9 @@ private:
     QSet<QString> downloading;
     QTimer downloadTimer;
     mutable QHash<QString, QString> typeBySuffix;
+
+    QList<QueuedTarget> queuedTargets;
+    QTimer targetTimer;
 
     RemoteFilesTreeModel *remoteModel = nullptr;
     int operationDepth = 0;

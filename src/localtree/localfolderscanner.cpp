@@ -10,6 +10,30 @@
 
 #include <dirent.h>
 
+namespace {
+
+// Makes the nodes again, one after the other in row order, so that they lie side by
+// side in memory. Laying a folder out, the view visits every row's node (its flags);
+// nodes scattered over the heap as the folder was read made that a cache miss per row,
+// most of the time the window stood still while a folder of 200,000 files came in.
+void placeInRowOrder(std::vector<LocalFileNode *> &entries)
+{
+    std::vector<LocalFileNode *> placed;
+    placed.reserve(entries.size());
+    for (const LocalFileNode *node : entries) {
+        auto *copy = new LocalFileNode(node->name, node->nameKey);
+        copy->isDir = node->isDir;
+        copy->size = node->size;
+        copy->modifiedMs = node->modifiedMs;
+        placed.push_back(copy);
+    }
+    // Freed only now: a slot freed early would be taken again out of order.
+    qDeleteAll(entries);
+    entries = std::move(placed);
+}
+
+} // namespace
+
 LocalFolderListing::~LocalFolderListing()
 {
     qDeleteAll(entries);
@@ -54,6 +78,10 @@ void LocalFolderScanner::scan(const QString &path, quint64 ticket, int sortColum
         ::closedir(folder);
         std::sort(listing->entries.begin(), listing->entries.end(),
                   LocalFileNode::lessThan(sortColumn, order));
+        placeInRowOrder(listing->entries);
+        listing->byName.reserve(qsizetype(listing->entries.size()));
+        for (LocalFileNode *node : listing->entries)
+            listing->byName.insert(node->name, node);
     }
     Q_EMIT scanned(listing);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QMetaType>
 #include <QObject>
 #include <QSharedPointer>
@@ -10,8 +11,9 @@
 class LocalFileNode;
 
 // What one reading of a folder found: its entries (hidden ones left out), each with
-// its status and name key, already in the order asked for. Entries not taken by the
-// model are deleted with the listing.
+// its status and name key, already in the order asked for, and the entries by name
+// (made here, off the GUI thread: 200,000 insertions cost it over 100 ms). Entries not
+// taken by the model are deleted with the listing.
 struct LocalFolderListing
 {
     LocalFolderListing() = default;
@@ -22,6 +24,7 @@ struct LocalFolderListing
     quint64 ticket = 0;
     bool readable = false;
     std::vector<LocalFileNode *> entries;
+    QHash<QString, LocalFileNode *> byName;
 };
 using LocalFolderListingPtr = QSharedPointer<LocalFolderListing>;
 Q_DECLARE_METATYPE(LocalFolderListingPtr)

@@ -63,6 +63,7 @@ quint32 RemoteFilesTreeItem::nameKeyFor(quint32 generation) const
     if (nameKeyGeneration != generation) {
         const size_t hash = NameCollationKey::hash(itemData.getName());
         nameKey = quint32(hash ^ (quint64(hash) >> 32));
+        nameOrder = NameCollationKey::orderPrefix(itemData.getName());
         nameKeyGeneration = generation;
     }
     return nameKey;
@@ -191,10 +192,49 @@ QList<RemoteFilesTreeItem *> RemoteFilesTreeItem::getChildItems() const
     return childItems;
 }
 
-void RemoteFilesTreeItem::sortChildItems(LessThan lessThan)
+int RemoteFilesTreeItem::compareNames(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
 {
+    if (a->nameOrder != b->nameOrder)
+        return a->nameOrder < b->nameOrder ? -1 : 1;
+    return QString::localeAwareCompare(a->itemData.getName(), b->itemData.getName());
+}
+
+void RemoteFilesTreeItem::sortChildItems(SortKey key, Qt::SortOrder order)
+{
+    // One lock for the whole sort, and the records read directly: a getter per
+    // comparison (a lock and a copy each) cost most of a sort of a million items.
     Locker locker(&treeMutex);
-    std::sort(childItems.begin(), childItems.end(), lessThan);
+    if (key == SortKey::Name) {
+        const quint32 generation = NameCollationKey::generation();
+        for (const RemoteFilesTreeItem *child : std::as_const(childItems))
+            child->nameKeyFor(generation);
+    }
+    const bool ascending = order == Qt::AscendingOrder;
+    std::sort(childItems.begin(), childItems.end(),
+              [key, ascending](const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b) {
+                  const bool aIsDir = a->itemData.isDir();
+                  if (aIsDir != b->itemData.isDir())
+                      return aIsDir;
+                  int c = 0;
+                  switch (key) {
+                  case SortKey::Name:
+                      c = compareNames(a, b);
+                      break;
+                  case SortKey::Size: {
+                      const quint64 sa = a->itemData.getSize();
+                      const quint64 sb = b->itemData.getSize();
+                      c = sa < sb ? -1 : (sa > sb ? 1 : 0);
+                      break;
+                  }
+                  case SortKey::Date: {
+                      const qint64 da = a->itemData.getDateMSecs();
+                      const qint64 db = b->itemData.getDateMSecs();
+                      c = da < db ? -1 : (da > db ? 1 : 0);
+                      break;
+                  }
+                  }
+                  return ascending ? c < 0 : c > 0;
+              });
 }
 
 int RemoteFilesTreeItem::row() const

@@ -21,7 +21,9 @@
 class RemoteFilesTreeItem final
 {
 public:
-    using LessThan = bool (*)(const RemoteFilesTreeItem *, const RemoteFilesTreeItem *);
+    // The orders of the model's columns: folders first in both directions, then by
+    // name (locale-aware), size or date; equal keys end up in no particular order.
+    enum class SortKey { Name, Size, Date };
 
     // A hidden top item: a folder record named "root".
     explicit RemoteFilesTreeItem(RemoteFilesTreeItem *parent = nullptr);
@@ -45,7 +47,7 @@ public:
     int childCount() const;
     // A snapshot of the children, in display order.
     QList<RemoteFilesTreeItem *> getChildItems() const;
-    void sortChildItems(LessThan lessThan);
+    void sortChildItems(SortKey key, Qt::SortOrder order);
     int row() const;
     int columnCount() const { return 5; }
     RemoteFilesTreeItem *parent() const;
@@ -113,8 +115,10 @@ private:
     void setItemSelfId();
     bool appendChecked(RemoteFilesTreeItem *child, bool checkAncestry);
     // This item's NameCollationKey under the given locale generation, made once per
-    // generation (the lock held).
+    // generation (the lock held), together with its name's order prefix.
     quint32 nameKeyFor(quint32 generation) const;
+    // Compares the names of two items whose keys are current (the lock held).
+    static int compareNames(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b);
     // Forgets a name index made under another locale generation: its keys may disagree
     // with the names' keys now. Small folders scan instead until the next append.
     void dropStaleNameIndex(quint32 generation) const;
@@ -141,6 +145,9 @@ private:
     // comparison) and its locale generation, 0 before it is made.
     mutable quint32 nameKey = 0;
     mutable quint32 nameKeyGeneration = 0;
+    // NameCollationKey::orderPrefix of the name, made with nameKey: sorting by name
+    // compares two numbers, and two names only when those are equal.
+    mutable quint64 nameOrder = 0;
 
     static inline QRecursiveMutex treeMutex;
     static inline quint64 itemSelfIdCount = 0;

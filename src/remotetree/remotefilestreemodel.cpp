@@ -34,47 +34,15 @@ QIcon resourceIcon(const QString &name)
     return *it;
 }
 
-// Folders go before files in both orders; equal keys end up in no particular order.
-bool nameAscending(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
+// The item order of a column that has one; false for Type, Sync and anything else.
+bool sortKeyOf(int column, RemoteFilesTreeItem::SortKey &key)
 {
-    if (a->isDir() != b->isDir())
-        return a->isDir();
-    return QString::localeAwareCompare(a->getItemInnerName(), b->getItemInnerName()) < 0;
-}
-
-bool nameDescending(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
-{
-    if (a->isDir() != b->isDir())
-        return a->isDir();
-    return QString::localeAwareCompare(a->getItemInnerName(), b->getItemInnerName()) > 0;
-}
-
-bool sizeAscending(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
-{
-    if (a->isDir() != b->isDir())
-        return a->isDir();
-    return a->getItemInnerSize() < b->getItemInnerSize();
-}
-
-bool sizeDescending(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
-{
-    if (a->isDir() != b->isDir())
-        return a->isDir();
-    return a->getItemInnerSize() > b->getItemInnerSize();
-}
-
-bool dateAscending(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
-{
-    if (a->isDir() != b->isDir())
-        return a->isDir();
-    return a->getItemDateMSecs() < b->getItemDateMSecs();
-}
-
-bool dateDescending(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b)
-{
-    if (a->isDir() != b->isDir())
-        return a->isDir();
-    return a->getItemDateMSecs() > b->getItemDateMSecs();
+    switch (column) {
+    case 0: key = RemoteFilesTreeItem::SortKey::Name; return true;
+    case 1: key = RemoteFilesTreeItem::SortKey::Size; return true;
+    case 4: key = RemoteFilesTreeItem::SortKey::Date; return true;
+    default: return false;
+    }
 }
 
 // The list's numbers are plain decimal digits; read those directly, as the library's
@@ -153,7 +121,8 @@ RemoteFilesTreeModel::RemoteFilesTreeModel(QObject *parent)
     connectToScheduler();
 }
 
-RemoteFilesTreeModel::RemoteFilesTreeModel(const QString &list, QObject *parent)
+RemoteFilesTreeModel::RemoteFilesTreeModel(const QString &list, QObject *parent,
+                                           int sortColumn, Qt::SortOrder order)
     : QAbstractItemModel(parent), rootItem(new RemoteFilesTreeItem())
 {
     const RemoteFileInfo rootInfo(0, 0, true,
@@ -163,6 +132,11 @@ RemoteFilesTreeModel::RemoteFilesTreeModel(const QString &list, QObject *parent)
     realRootItem = new RemoteFilesTreeItem(rootInfo, rootItem);
     rootItem->appendChild(realRootItem);
     setupModelData(list, realRootItem);
+    RemoteFilesTreeItem::SortKey key = RemoteFilesTreeItem::SortKey::Name;
+    if (sortKeyOf(sortColumn, key)) {
+        rowOrder = {sortColumn, order};
+        builtOrder = rowOrder;
+    }
     // Moves and folder creations from drops go to the scheduler's thread, queued.
     const MainNetworkThread *net = MainNetworkThread::getInstance();
     connect(this, &RemoteFilesTreeModel::moveDirClicked, net, &MainNetworkThread::moveDir);
@@ -403,6 +377,7 @@ QModelIndex RemoteFilesTreeModel::index(int row, int column, const QModelIndex &
     if (!hasIndex(row, column, parent))
         return QModelIndex();
     RemoteFilesTreeItem *parentItem = parent.isValid() ? itemFromIndex(parent) : rootItem;
+    ensureOrdered(parentItem);
     RemoteFilesTreeItem *child = parentItem->child(row);
     return child ? createIndex(row, column, child) : QModelIndex();
 }
@@ -415,7 +390,7 @@ QModelIndex RemoteFilesTreeModel::parent(const QModelIndex &index) const
     RemoteFilesTreeItem *parentItem = item->parent();
     if (!parentItem || parentItem == rootItem)
         return QModelIndex();
-    return createIndex(parentItem->row(), 0, parentItem);
+    return createIndex(orderedRow(parentItem), 0, parentItem);
 }
 
 int RemoteFilesTreeModel::rowCount(const QModelIndex &parent) const
@@ -515,13 +490,27 @@ void RemoteFilesTreeModel::sort(int column, Qt::SortOrder order)
 {
     // Type and Sync have no order of their own: no row moves, so neither a walk over
     // the tree nor a new layout (100 ms at a million items); the expansion is still
-    // collapsed and restored.
-    if (column != 0 && column != 1 && column != 4) {
+    // collapsed and restored. Nor does the first sort in the order the model was built
+    // in (the view asks for it as the model is set).
+    RemoteFilesTreeItem::SortKey key = RemoteFilesTreeItem::SortKey::Name;
+    const bool alreadyInOrder = std::exchange(builtOrder, {-1, Qt::AscendingOrder})
+        == std::pair<int, Qt::SortOrder>(column, order);
+    if (!sortKeyOf(column, key) || alreadyInOrder) {
         syncExpandedItems();
         return;
     }
     Q_EMIT layoutAboutToBeChanged();
     sortByColumn(column, realRootItem, order);
+    // What a view shows or remembers is put in order now; every other folder when its
+    // rows are first asked for. A million items sorted at once held the window half a
+    // second; the folders open at a click are a small part of them.
+    const QModelIndexList remembered = persistentIndexList();
+    for (const QModelIndex &index : remembered)
+        orderPathTo(itemFromIndex(index));
+    for (RemoteFilesTreeItem *folder : std::as_const(expandedItems)) {
+        orderPathTo(folder);
+        ensureOrdered(folder);
+    }
     finishLayoutChange();
     // After the layout change, so the view expands indexes that are already valid.
     syncExpandedItems();
@@ -529,27 +518,32 @@ void RemoteFilesTreeModel::sort(int column, Qt::SortOrder order)
 
 void RemoteFilesTreeModel::sortByColumn(int column, RemoteFilesTreeItem *item, Qt::SortOrder order)
 {
-    const bool ascending = order == Qt::AscendingOrder;
-    RemoteFilesTreeItem::LessThan lessThan = nullptr;
-    if (column == 0)
-        lessThan = ascending ? nameAscending : nameDescending;
-    else if (column == 1)
-        lessThan = ascending ? sizeAscending : sizeDescending;
-    else if (column == 4)
-        lessThan = ascending ? dateAscending : dateDescending;
+    // The tree below item takes the new order, each folder when it is next asked for
+    // (ensureOrdered); item's own rows at once.
+    rowOrder = {column, order};
+    orderedFolders.clear();
+    ensureOrdered(item);
+}
 
-    QList<RemoteFilesTreeItem *> pending;
-    if (item && item->isDir())
-        pending.append(item);
-    while (!pending.isEmpty()) {
-        RemoteFilesTreeItem *folder = pending.takeLast();
-        if (lessThan)
-            folder->sortChildItems(lessThan);
-        for (RemoteFilesTreeItem *child : folder->getChildItems()) {
-            if (child->isDir())
-                pending.append(child);
-        }
-    }
+void RemoteFilesTreeModel::ensureOrdered(RemoteFilesTreeItem *folder) const
+{
+    RemoteFilesTreeItem::SortKey key = RemoteFilesTreeItem::SortKey::Name;
+    if (!folder || !sortKeyOf(rowOrder.first, key) || orderedFolders.contains(folder))
+        return;
+    orderedFolders.insert(folder);
+    folder->sortChildItems(key, rowOrder.second);
+}
+
+void RemoteFilesTreeModel::orderPathTo(RemoteFilesTreeItem *item) const
+{
+    for (RemoteFilesTreeItem *up = item ? item->parent() : nullptr; up; up = up->parent())
+        ensureOrdered(up);
+}
+
+int RemoteFilesTreeModel::orderedRow(const RemoteFilesTreeItem *item) const
+{
+    ensureOrdered(item->parent());
+    return item->row();
 }
 
 void RemoteFilesTreeModel::addToExpandedItems(RemoteFilesTreeItem *item)
@@ -569,7 +563,7 @@ void RemoteFilesTreeModel::syncExpandedItems()
     const QList<RemoteFilesTreeItem *> expanded = std::exchange(expandedItems, {});
     Q_EMIT collapseAllItems();
     for (RemoteFilesTreeItem *item : expanded) {
-        const int row = item->row();
+        const int row = orderedRow(item);
         if (row >= 0)
             Q_EMIT expandItem(createIndex(row, 0, item));
     }
@@ -636,7 +630,7 @@ QModelIndex RemoteFilesTreeModel::getIndexByItem(RemoteFilesTreeItem *item,
         chain.append(up);
     QModelIndex result = rootIndex;
     for (auto it = chain.crbegin(); it != chain.crend(); ++it)
-        result = index((*it)->row(), 0, result);
+        result = index(orderedRow(*it), 0, result);
     return result;
 }
 
@@ -645,7 +639,7 @@ QModelIndex RemoteFilesTreeModel::indexForLinkedItem(RemoteFilesTreeItem *item) 
     QList<RemoteFilesTreeItem *> chain;
     RemoteFilesTreeItem *up = item;
     for (; up && up != rootItem; up = up->parent()) {
-        if (!up->parent() || up->row() < 0)
+        if (!up->parent() || orderedRow(up) < 0)
             return QModelIndex();
         chain.append(up);
     }
@@ -653,7 +647,7 @@ QModelIndex RemoteFilesTreeModel::indexForLinkedItem(RemoteFilesTreeItem *item) 
         return QModelIndex();
     QModelIndex result;
     for (auto it = chain.crbegin(); it != chain.crend(); ++it)
-        result = index((*it)->row(), 0, result);
+        result = index(orderedRow(*it), 0, result);
     return result;
 }
 
@@ -693,6 +687,7 @@ bool RemoteFilesTreeModel::discardUnsavedItem(RemoteFilesTreeItem *item)
 RemoteFilesTreeItem *RemoteFilesTreeModel::getItem(int row, const QModelIndex &parent) const
 {
     RemoteFilesTreeItem *item = parent.isValid() ? itemFromIndex(parent) : realRootItem;
+    ensureOrdered(item);
     return item ? item->child(row) : nullptr;
 }
 

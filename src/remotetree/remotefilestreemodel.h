@@ -4,7 +4,10 @@
 #include <QFileIconProvider>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QStringView>
+
+#include <utility>
 
 class QFileInfo;
 class RemoteFilesTreeItem;
@@ -29,7 +32,11 @@ public:
 
     // A model without a list: only the hidden top item, no user's root folder.
     explicit RemoteFilesTreeModel(QObject *parent = nullptr);
-    explicit RemoteFilesTreeModel(const QString &list, QObject *parent = nullptr);
+    // Built from a list; with a sort column (Name, Size or Date) each folder's rows are
+    // put in that order as the tree is built, and the view's first sort in that order,
+    // as the model is set, then costs nothing. Without one rows come in list order.
+    explicit RemoteFilesTreeModel(const QString &list, QObject *parent = nullptr,
+                                  int sortColumn = -1, Qt::SortOrder order = Qt::AscendingOrder);
     ~RemoteFilesTreeModel() override;
 
     QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
@@ -105,6 +112,13 @@ private:
     void checkDirOnAvailable(const QList<ListedItem> &listed, qint32 folder,
                              RemoteFilesTreeItem *top);
     void sortByColumn(int column, RemoteFilesTreeItem *item, Qt::SortOrder order);
+    // Puts folder's rows in the model's order unless they already are: folders are
+    // sorted when first asked for after a sort, not all at once.
+    void ensureOrdered(RemoteFilesTreeItem *folder) const;
+    // The same for every folder above item.
+    void orderPathTo(RemoteFilesTreeItem *item) const;
+    // item's row in its ordered folder.
+    int orderedRow(const RemoteFilesTreeItem *item) const;
     void addContentsOfDir(const QString &path, RemoteFilesTreeItem *parent,
                           QList<RemoteFilesTreeItem *> &folders,
                           QList<RemoteFilesTreeItem *> &files);
@@ -120,6 +134,12 @@ private:
     RemoteFilesTreeItem *rootItem;
     RemoteFilesTreeItem *realRootItem = nullptr;
     QList<RemoteFilesTreeItem *> expandedItems;
+    // The order the tree was built for, until the first sort; column -1 for none.
+    std::pair<int, Qt::SortOrder> builtOrder{-1, Qt::AscendingOrder};
+    // The rows' order (column -1: as listed and appended) and the folders already put
+    // in it. Only the GUI thread reorders rows; views ask const functions for rows.
+    std::pair<int, Qt::SortOrder> rowOrder{-1, Qt::AscendingOrder};
+    mutable QSet<const RemoteFilesTreeItem *> orderedFolders;
     // Items this model made that were refused by their folder (a name already taken):
     // queued uploads may still use them, so they live as long as the model.
     QList<RemoteFilesTreeItem *> unlinkedItems;
