@@ -51,7 +51,7 @@ void TestPreferencesDialog::form()
     QCOMPARE(timeField(dialog), QString("off"));
     QCOMPARE(dialog.findChild<QTimeEdit *>("timeEdit")->displayFormat(), QString("hh:mm"));
     QCOMPARE(dialog.findChild<QRadioButton *>("timerSync")->toolTip(),
-             QString("Synchronize remote tree with server at setted time."));
+             QString("Synchronize remote tree with server at the set time."));
     QCOMPARE(dialog.findChild<QToolButton *>("selectDefaultDirectoryButton")->text(), QString("..."));
 
     // The password field never shows its characters.

@@ -4,6 +4,7 @@
 #include "network/mainnetworkthread.h"
 #include "remotefilestreeitem.h"
 #include "settings.h"
+#include "themedicon.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,12 +27,7 @@ const QString UriListType = QStringLiteral("text/uri-list");
 
 QIcon resourceIcon(const QString &name)
 {
-    // Painting asks for these on every row; load each image once (GUI thread only).
-    static QHash<QString, QIcon> cache;
-    auto it = cache.constFind(name);
-    if (it == cache.cend())
-        it = cache.insert(name, QIcon(QStringLiteral(":/icons/") + name));
-    return *it;
+    return ThemedIcon::get(name);
 }
 
 // Folders go before files in both orders; equal keys end up in no particular order.
