@@ -836,21 +836,25 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 
 void MainWindow::fitToolBars()
 {
+    // At twice the scale (or in a small window) the texts would push buttons behind the
+    // toolbar's overflow chevron; the texts then live in the tooltips.
     const QList<QToolBar *> toolBars = findChildren<QToolBar *>();
-    for (QToolBar *toolBar : toolBars)
+    // The window puts a toolbar that does not fit beside another on a line of its own.
+    int across = 0;
+    for (QToolBar *toolBar : toolBars) {
+        if (toolBar->orientation() != Qt::Horizontal)
+            continue;
         toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    // Toolbars that share an edge of the window share its length.
-    int top = 0;
-    for (QToolBar *toolBar : toolBars) {
-        if (toolBarArea(toolBar) == Qt::TopToolBarArea || toolBarArea(toolBar) == Qt::BottomToolBarArea)
-            top += toolBar->sizeHint().width();
+        if (toolBar->sizeHint().width() > width())
+            toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        across += toolBar->sizeHint().height();
     }
-    const int side = height() - menuBar()->sizeHint().height() - statusBar()->sizeHint().height();
+    const int side = height() - menuBar()->sizeHint().height() - statusBar()->sizeHint().height() - across;
     for (QToolBar *toolBar : toolBars) {
-        const bool fits = toolBar->orientation() == Qt::Horizontal
-            ? top <= width()
-            : toolBar->sizeHint().height() <= side;
-        if (!fits)
+        if (toolBar->orientation() != Qt::Vertical)
+            continue;
+        toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        if (toolBar->sizeHint().height() > side)
             toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     }
 }

@@ -456,11 +456,15 @@ void TestWindowCommands::iconsStayVisibleOnADarkPalette()
     dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
     dark.setColor(QPalette::Button, QColor(0x30, 0x30, 0x30));
     dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::PlaceholderText, QColor(0x99, 0x99, 0x99));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(QPalette::Disabled, role, QColor(0x70, 0x70, 0x70));
 
     MainWindow window;
     window.resize(1100, 600);
     window.show();
     loadList(window);
+    QTest::qWait(50);
     saveScreenshot(&window, QStringLiteral("window-light.png"));
 
     // Bright pixels of an icon's drawing on the window's background.
@@ -479,6 +483,7 @@ void TestWindowCommands::iconsStayVisibleOnADarkPalette()
     QVERIFY(ThemedIcon::isDark(QApplication::palette()));
     // The window hears of the new palette and draws its icons anew.
     QTRY_VERIFY(brightPixels(rename->icon()) > onLight + 20);
+    QTest::qWait(50);
     saveScreenshot(&window, QStringLiteral("window-dark.png"));
     QApplication::setPalette(light);
     QTRY_COMPARE(brightPixels(rename->icon()), onLight);
