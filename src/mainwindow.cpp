@@ -178,8 +178,10 @@ void MainWindow::createActions()
     externalUploadAction = makeRemoteAction("externalUploadIcon", tr("Upload from URL"),
                                             RemoteTreeWidget::Command::UploadFromUrl);
     setDefaultDownloadDirectoryAction =
-        makeAction("defaultDownloadDirectoryIcon", tr("Set as default\ndownload folder"),
+        makeAction("defaultDownloadDirectoryIcon", tr("Set as Default Download Folder"),
                    &MainWindow::setDefaultDownloadDirectoryClicked);
+    // Two lines under the toolbar icon; one line in the menu.
+    setDefaultDownloadDirectoryAction->setIconText(tr("Set as default\ndownload folder"));
     downloadAction = makeAction("downloadIcon", tr("Download"), &MainWindow::downloadClicked);
     externalDownloadAction = makeAction("externalDownloadIcon", tr("Download from URL"),
                                         &MainWindow::downloadFromUrlClicked);
@@ -837,25 +839,38 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 void MainWindow::fitToolBars()
 {
     // At twice the scale (or in a small window) the texts would push buttons behind the
-    // toolbar's overflow chevron; the texts then live in the tooltips.
+    // toolbar's overflow chevron: a toolbar that does not fit shows smaller icons alone,
+    // without separators, and its texts live in the tooltips.
+    const auto setCompact = [](QToolBar *toolBar, bool compact) {
+        toolBar->setToolButtonStyle(compact ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextUnderIcon);
+        toolBar->setIconSize(compact ? QSize(24, 24) : QSize(32, 32));
+        const QList<QAction *> actions = toolBar->actions();
+        for (QAction *action : actions) {
+            if (action->isSeparator())
+                action->setVisible(!compact);
+        }
+    };
     const QList<QToolBar *> toolBars = findChildren<QToolBar *>();
+    for (QToolBar *toolBar : toolBars)
+        setCompact(toolBar, false);
     // The window puts a toolbar that does not fit beside another on a line of its own.
+    bool fits = true;
     int across = 0;
     for (QToolBar *toolBar : toolBars) {
-        if (toolBar->orientation() != Qt::Horizontal)
-            continue;
-        toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        if (toolBar->sizeHint().width() > width())
-            toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        across += toolBar->sizeHint().height();
+        if (toolBar->orientation() == Qt::Horizontal) {
+            fits = fits && toolBar->sizeHint().width() <= width();
+            across += toolBar->sizeHint().height();
+        }
     }
     const int side = height() - menuBar()->sizeHint().height() - statusBar()->sizeHint().height() - across;
     for (QToolBar *toolBar : toolBars) {
-        if (toolBar->orientation() != Qt::Vertical)
-            continue;
-        toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        if (toolBar->sizeHint().height() > side)
-            toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        if (toolBar->orientation() == Qt::Vertical)
+            fits = fits && toolBar->sizeHint().height() <= side;
+    }
+    // All alike: one toolbar with texts beside others without looks broken.
+    if (!fits) {
+        for (QToolBar *toolBar : toolBars)
+            setCompact(toolBar, true);
     }
 }
 

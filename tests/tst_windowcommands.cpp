@@ -43,6 +43,8 @@ private Q_SLOTS:
     void toolbarCommandsActOnTheSelection();
     void toolbarButtonsTakeKeyboardFocus();
     void iconsStayVisibleOnADarkPalette();
+    void toolbarsFitASmallScreen_data();
+    void toolbarsFitASmallScreen();
 
 private:
     // A window with a loaded list: Docs{a.txt, b.txt}, Empty{}, top.txt.
@@ -334,7 +336,7 @@ void TestWindowCommands::buttonsFollowTheSelection_data()
         << true << QStringList{"Docs"} << "local/sub"
         << always + folderTarget
             + QStringList{"Download", "Rename", "Remove", "Properties", "Upload",
-                          "Set as default\ndownload folder", "Download from URL"};
+                          "Set as Default Download Folder", "Download from URL"};
     QTest::newRow("the root folder")
         << true << QStringList{"root"} << QString()
         << always + folderTarget + QStringList{"Download", "Download from URL"};
@@ -487,6 +489,34 @@ void TestWindowCommands::iconsStayVisibleOnADarkPalette()
     saveScreenshot(&window, QStringLiteral("window-dark.png"));
     QApplication::setPalette(light);
     QTRY_COMPARE(brightPixels(rename->icon()), onLight);
+}
+
+void TestWindowCommands::toolbarsFitASmallScreen_data()
+{
+    QTest::addColumn<QSize>("size");
+    // 1366 x 768 at twice the scale, less the desktop's panel; and a roomy window.
+    QTest::newRow("683 x 360") << QSize(683, 360);
+    QTest::newRow("1300 x 700") << QSize(1300, 700);
+}
+
+void TestWindowCommands::toolbarsFitASmallScreen()
+{
+    QFETCH(QSize, size);
+    MainWindow window;
+    window.resize(size);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    loadList(window);
+    QTest::qWait(50);
+    saveScreenshot(&window, QStringLiteral("window-%1x%2.png").arg(size.width()).arg(size.height()));
+    // Every button is on show, none behind a toolbar's overflow chevron.
+    for (QToolBar *toolBar : toolBars(window)) {
+        const QList<QAction *> actions = toolBar->actions();
+        for (QAction *action : actions) {
+            if (!action->isSeparator())
+                QTRY_VERIFY2(toolBar->widgetForAction(action)->isVisible(), qPrintable(action->text()));
+        }
+    }
 }
 
 QTEST_MAIN(TestWindowCommands)
