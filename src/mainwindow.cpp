@@ -3,6 +3,7 @@
 
 #include "commandfeedback.h"
 #include "dialogs/aboutdialog.h"
+#include "dialogs/addurldialog.h"
 #include "dialogs/preferencesdialog.h"
 #include "dialogs/signindialog.h"
 #include "dialogs/transferinfodialog.h"
@@ -19,14 +20,18 @@
 #include "remotetree/remotetreewidget.h"
 #include "richtextguard.h"
 #include "settingsfile.h"
+#include "themedicon.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSet>
@@ -86,6 +91,7 @@ MainWindow::MainWindow(QWidget *parent)
     transferInfoDialog = std::make_unique<TransferInfoDialog>();
     remoteTree = new RemoteTreeWidget(ui->remoteTreeFrame);
     localTree = new LocalTreeWidget(ui->localTreeFrame);
+    createLocalPathField();
 
     Settings *settings = Settings::getInstance();
     MainNetworkThread *scheduler = MainNetworkThread::getInstance();
@@ -105,6 +111,16 @@ MainWindow::MainWindow(QWidget *parent)
     remoteTree->setLocalTree(localTree);
     placeInFrame(remoteTree, ui->remoteTreeFrame);
     placeInFrame(localTree, ui->localTreeFrame);
+    createMenus();
+    setShortcuts();
+    setTabOrderAndNames();
+    connect(remoteTree, &RemoteTreeWidget::commandsChanged, this, &MainWindow::updateActions);
+    connect(remoteTree, &RemoteTreeWidget::downloadRequested, this, &MainWindow::downloadClicked);
+    connect(localTree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::updateActions);
+    remoteTree->installEventFilter(this);
+    localTree->installEventFilter(this);
+    updateActions();
 
     const QString defaultDirectory = settings->getDefaultDownloadDirectory();
     localTree->revealPath(defaultDirectory.isEmpty() ? QDir::homePath() : defaultDirectory);
@@ -132,50 +148,63 @@ void MainWindow::registerCustomTypes()
 
 QAction *MainWindow::makeAction(const char *icon, const QString &text, void (MainWindow::*slot)())
 {
-    auto *action = new QAction(QIcon(QLatin1String(icon)), text, this);
+    auto *action = new QAction(text, this);
+    ThemedIcon::apply(action, QLatin1String(icon));
     connect(action, &QAction::triggered, this, slot);
+    return action;
+}
+
+QAction *MainWindow::makeRemoteAction(const char *icon, const QString &text,
+                                      RemoteTreeWidget::Command command)
+{
+    auto *action = new QAction(text, this);
+    ThemedIcon::apply(action, QLatin1String(icon));
+    connect(action, &QAction::triggered, this, [this, command] { remoteTree->runCommand(command); });
+    remoteCommandActions.append({action, command});
     return action;
 }
 
 void MainWindow::createActions()
 {
-    refreshAction = makeAction(":/icons/connectIcon", tr("Connect"), &MainWindow::refreshClicked);
-    refreshLocalTreeAction = makeAction(":/icons/refreshLocalFsIcon", tr("Refresh Local Files"),
+    refreshAction = makeAction("connectIcon", tr("Connect"), &MainWindow::refreshClicked);
+    refreshLocalTreeAction = makeAction("refreshLocalFsIcon", tr("Refresh Local Files"),
                                         &MainWindow::refreshLocalTreeClicked);
-    syncAction = makeAction(":/icons/syncIcon", tr("Sync"), &MainWindow::syncClicked);
+    syncAction = makeAction("syncIcon", tr("Sync"), &MainWindow::syncClicked);
     settingChanged(Settings::SyncSetting);
-    preferencesAction = makeAction(":/icons/prefsIcon", tr("Options"), &MainWindow::prefsClicked);
-    aboutAction = makeAction(":/icons/aboutIcon", tr("About client"), &MainWindow::aboutClicked);
-    exitAction = makeAction(":/icons/exitIcon", tr("Close client"), &MainWindow::exitClicked);
-    uploadAction = makeAction(":/icons/uploadIcon", tr("Upload"), &MainWindow::uploadClicked);
-    externalUploadAction = makeAction(":/icons/externalUploadIcon", tr("Upload from URL"),
-                                      &MainWindow::nonImplementedButtonClicked);
+    preferencesAction = makeAction("prefsIcon", tr("Options"), &MainWindow::prefsClicked);
+    aboutAction = makeAction("aboutIcon", tr("About client"), &MainWindow::aboutClicked);
+    exitAction = makeAction("exitIcon", tr("Close client"), &MainWindow::exitClicked);
+    uploadAction = makeAction("uploadIcon", tr("Upload"), &MainWindow::uploadClicked);
+    externalUploadAction = makeRemoteAction("externalUploadIcon", tr("Upload from URL"),
+                                            RemoteTreeWidget::Command::UploadFromUrl);
     setDefaultDownloadDirectoryAction =
-        makeAction(":/icons/defaultDownloadDirectoryIcon", tr("Set as default\ndownload folder"),
-                   &MainWindow::nonImplementedButtonClicked);
-    downloadAction = makeAction(":/icons/downloadIcon", tr("Download"), &MainWindow::downloadClicked);
-    externalDownloadAction = makeAction(":/icons/externalDownloadIcon", tr("Download from URL"),
-                                        &MainWindow::nonImplementedButtonClicked);
-    createNewFolderAction = makeAction(":/icons/newFolderIcon", tr("New Folder"),
-                                       &MainWindow::nonImplementedButtonClicked);
-    renameAction = makeAction(":/icons/renameIcon", tr("Rename"),
-                              &MainWindow::nonImplementedButtonClicked);
-    removeAction = makeAction(":/icons/removeIcon", tr("Remove"),
-                              &MainWindow::nonImplementedButtonClicked);
-    toogleSearchableAction = makeAction(":/icons/toogleSearchableIcon", tr("Toogle searchable"),
-                                        &MainWindow::nonImplementedButtonClicked);
-    editDecriptionAction = makeAction(":/icons/editDescriptionIcon", tr("Edit description"),
-                                      &MainWindow::nonImplementedButtonClicked);
-    setPasswordAction = makeAction(":/icons/setPasswordIcon", tr("Set password"),
-                                   &MainWindow::nonImplementedButtonClicked);
-    propertiesAction = makeAction(":/icons/propertiesIcon", tr("Properties"),
-                                  &MainWindow::nonImplementedButtonClicked);
+        makeAction("defaultDownloadDirectoryIcon", tr("Set as Default Download Folder"),
+                   &MainWindow::setDefaultDownloadDirectoryClicked);
+    // Two lines under the toolbar icon; one line in the menu.
+    setDefaultDownloadDirectoryAction->setIconText(tr("Set as default\ndownload folder"));
+    downloadAction = makeAction("downloadIcon", tr("Download"), &MainWindow::downloadClicked);
+    externalDownloadAction = makeAction("externalDownloadIcon", tr("Download from URL"),
+                                        &MainWindow::downloadFromUrlClicked);
+    createNewFolderAction = makeRemoteAction("newFolderIcon", tr("New Folder"),
+                                             RemoteTreeWidget::Command::NewFolder);
+    renameAction = makeRemoteAction("renameIcon", tr("Rename"), RemoteTreeWidget::Command::Rename);
+    removeAction = makeRemoteAction("removeIcon", tr("Remove"), RemoteTreeWidget::Command::Remove);
+    toogleSearchableAction = makeRemoteAction("toogleSearchableIcon", tr("Toggle searchable"),
+                                              RemoteTreeWidget::Command::ToggleSearchable);
+    editDecriptionAction = makeRemoteAction("editDescriptionIcon", tr("Edit description"),
+                                            RemoteTreeWidget::Command::EditDescription);
+    setPasswordAction = makeRemoteAction("setPasswordIcon", tr("Set password"),
+                                         RemoteTreeWidget::Command::SetPassword);
+    propertiesAction = makeRemoteAction("propertiesIcon", tr("Properties"),
+                                        RemoteTreeWidget::Command::Properties);
+    focusLocalPathAction = new QAction(tr("Go to Local Folder"), this);
+    connect(focusLocalPathAction, &QAction::triggered, this, &MainWindow::focusLocalPath);
 }
 
 void MainWindow::createToolBars()
 {
-    QAction *messageLogAction = messageLog->toggleViewAction();
-    messageLogAction->setIcon(QIcon(QStringLiteral(":/icons/propertiesIcon")));
+    messageLogAction = messageLog->toggleViewAction();
+    ThemedIcon::apply(messageLogAction, QStringLiteral("propertiesIcon"));
     messageLogAction->setText(tr("Message Log"));
     fillToolBar(ui->toolBar, {refreshAction, refreshLocalTreeAction, syncAction, messageLogAction,
                               preferencesAction, aboutAction, exitAction});
@@ -185,6 +214,162 @@ void MainWindow::createToolBars()
                 {downloadAction, externalDownloadAction, createNewFolderAction, renameAction,
                  removeAction, toogleSearchableAction, editDecriptionAction, setPasswordAction,
                  propertiesAction});
+    // Toolbar buttons take no focus by default: Tab would never reach them.
+    for (QToolBar *toolBar : {ui->toolBar, ui->localToolBar, ui->remoteToolBar}) {
+        const QList<QAction *> actions = toolBar->actions();
+        for (QAction *action : actions) {
+            if (QWidget *button = toolBar->widgetForAction(action); button && !action->isSeparator())
+                button->setFocusPolicy(Qt::TabFocus);
+        }
+    }
+}
+
+void MainWindow::createMenus()
+{
+    QMenu *fileMenu = menuBar()->addMenu(tr("&File"));
+    fileMenu->addAction(refreshAction);
+    fileMenu->addSeparator();
+    fileMenu->addAction(exitAction);
+
+    QMenu *editMenu = menuBar()->addMenu(tr("&Edit"));
+    editMenu->addActions({createNewFolderAction, renameAction, removeAction});
+    editMenu->addSeparator();
+    editMenu->addActions({toogleSearchableAction, editDecriptionAction, setPasswordAction,
+                          propertiesAction});
+    editMenu->addSeparator();
+    editMenu->addAction(setDefaultDownloadDirectoryAction);
+    editMenu->addSeparator();
+    editMenu->addAction(preferencesAction);
+
+    QMenu *viewMenu = menuBar()->addMenu(tr("&View"));
+    viewMenu->addActions({refreshLocalTreeAction, focusLocalPathAction});
+    viewMenu->addSeparator();
+    viewMenu->addAction(messageLogAction);
+
+    QMenu *transfersMenu = menuBar()->addMenu(tr("&Transfers"));
+    transfersMenu->addActions({uploadAction, externalUploadAction, downloadAction,
+                               externalDownloadAction});
+    transfersMenu->addSeparator();
+    transfersMenu->addAction(syncAction);
+
+    QMenu *helpMenu = menuBar()->addMenu(tr("&Help"));
+    helpMenu->addAction(aboutAction);
+}
+
+void MainWindow::setShortcuts()
+{
+    refreshAction->setShortcut(QKeySequence(Qt::Key_F5));
+    refreshLocalTreeAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F5));
+    createNewFolderAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    uploadAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    downloadAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    preferencesAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    focusLocalPathAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    propertiesAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return));
+    // F2 and Delete belong to the remote pane: Delete typed in the local pane or in a
+    // text field must never remove remote files.
+    renameAction->setShortcut(QKeySequence(Qt::Key_F2));
+    removeAction->setShortcut(QKeySequence(QKeySequence::Delete));
+    for (QAction *action : {renameAction, removeAction}) {
+        action->setShortcutContext(Qt::WidgetShortcut);
+        remoteTree->addAction(action);
+    }
+}
+
+void MainWindow::createLocalPathField()
+{
+    localPathEdit = new QLineEdit(ui->frame);
+    localPathEdit->setObjectName(QStringLiteral("localPathEdit"));
+    localPathEdit->setPlaceholderText(tr("Type a folder and press Enter"));
+    localPathEdit->setClearButtonEnabled(true);
+    ui->verticalLayout->insertWidget(1, localPathEdit);
+    connect(localPathEdit, &QLineEdit::returnPressed, this, [this] {
+        const QString path = QDir::fromNativeSeparators(localPathEdit->text().trimmed());
+        if (!QFileInfo(path).exists()) {
+            progressStateStatusBarLabel->setText(
+                tr("There is no folder %1.").arg(path).toHtmlEscaped());
+            return;
+        }
+        localTree->revealPath(path);
+        localTree->setFocus(Qt::ShortcutFocusReason);
+    });
+}
+
+void MainWindow::setTabOrderAndNames()
+{
+    localTree->setAccessibleName(tr("Local files"));
+    remoteTree->setAccessibleName(tr("Remote files"));
+    localPathEdit->setAccessibleName(tr("Local folder"));
+    ui->label->setBuddy(localTree);
+    ui->label_2->setBuddy(remoteTree);
+    ui->toolBar->setAccessibleName(ui->toolBar->windowTitle());
+    ui->localToolBar->setAccessibleName(ui->localToolBar->windowTitle());
+    ui->remoteToolBar->setAccessibleName(ui->remoteToolBar->windowTitle());
+
+    // Each pane's buttons, then its field and tree; the window's own buttons last.
+    QList<QWidget *> chain;
+    const auto addButtons = [&chain](QToolBar *toolBar) {
+        const QList<QAction *> actions = toolBar->actions();
+        for (QAction *action : actions) {
+            if (QWidget *button = toolBar->widgetForAction(action); button && !action->isSeparator())
+                chain.append(button);
+        }
+    };
+    addButtons(ui->localToolBar);
+    chain << localPathEdit << localTree;
+    addButtons(ui->remoteToolBar);
+    chain << remoteTree;
+    addButtons(ui->toolBar);
+    for (int i = 1; i < chain.size(); ++i)
+        setTabOrder(chain.at(i - 1), chain.at(i));
+}
+
+void MainWindow::focusLocalPath()
+{
+    localPathEdit->setFocus(Qt::ShortcutFocusReason);
+    localPathEdit->selectAll();
+}
+
+QString MainWindow::localTargetFolder() const
+{
+    const QModelIndexList rows = localTree->selectionModel()->selectedRows();
+    if (rows.size() > 1)
+        return QString();
+    if (rows.size() == 1) {
+        const QFileInfo info = localTree->getLocalModel()->fileInfo(rows.first());
+        return info.isDir() ? info.absoluteFilePath() : info.absolutePath();
+    }
+    const QString directory = Settings::getInstance()->getDefaultDownloadDirectory();
+    return !directory.isEmpty() && QFileInfo(directory).isDir() ? directory : QString();
+}
+
+void MainWindow::updateActions()
+{
+    if (!remoteTree || !localTree)
+        return;
+    const auto allow = [](QAction *action, const QString &reason) {
+        action->setEnabled(reason.isEmpty());
+        // An empty tooltip shows the action's text.
+        action->setToolTip(reason.isEmpty() ? QString() : action->text() + QStringLiteral(": ") + reason);
+    };
+    for (const auto &[action, command] : std::as_const(remoteCommandActions))
+        allow(action, remoteTree->unavailableReason(command));
+    allow(downloadAction, remoteTree->unavailableReason(RemoteTreeWidget::Command::Download));
+
+    const QModelIndexList localRows = localTree->selectionModel()->selectedRows();
+    QString uploadReason = remoteTree->unavailableReason(RemoteTreeWidget::Command::UploadFromUrl);
+    if (localRows.isEmpty())
+        uploadReason = tr("Select the local files or folders to upload.");
+    allow(uploadAction, uploadReason);
+
+    const bool oneLocalFolder = localRows.size() == 1
+        && localTree->getLocalModel()->fileInfo(localRows.first()).isDir();
+    allow(setDefaultDownloadDirectoryAction,
+          oneLocalFolder ? QString() : tr("Select one local folder."));
+    allow(externalDownloadAction, localTargetFolder().isEmpty()
+              ? tr("Select one local folder, or set a default download folder.")
+              : QString());
 }
 
 void MainWindow::createTrayIcon()
@@ -306,7 +491,7 @@ void MainWindow::refreshClicked()
 void MainWindow::updateRemoteTree(QString receivedData)
 {
     refreshAction->setText(tr("Refresh My Kelvarhold"));
-    refreshAction->setIcon(QIcon(QStringLiteral(":/icons/refreshIcon")));
+    ThemedIcon::apply(refreshAction, QStringLiteral("refreshIcon"));
     qCDebug(lcApp) << "MainWindow: New Remote Tree Received threadid" << QThread::currentThreadId();
     // The previous model stays a child of the window: queued commands may still hold
     // its items.
@@ -412,6 +597,8 @@ void MainWindow::prefsClicked()
     // The default download folder has its own icon in the local pane.
     localTree->refreshLocalModel(previousDirectory);
     localTree->refreshLocalModel(store->getDefaultDownloadDirectory());
+    // A download from an address goes to the default folder when none is selected.
+    updateActions();
 }
 
 void MainWindow::aboutClicked()
@@ -428,6 +615,10 @@ void MainWindow::uploadClicked()
                                  tr("Press \"Connect\" first: the remote tree is not loaded yet."));
         return;
     }
+    // Into the selected remote folder; the root when none is selected.
+    RemoteFilesTreeItem *target = remoteTree->getTargetFolder();
+    if (!target)
+        return;
     LocalFilesTreeModel *localModel = localTree->getLocalModel();
     // The selection holds one index per column of each row.
     QSet<QString> handled;
@@ -437,7 +628,7 @@ void MainWindow::uploadClicked()
         if (handled.contains(fileInfo.absoluteFilePath()))
             continue;
         handled.insert(fileInfo.absoluteFilePath());
-        model->addNewItemToModel(fileInfo, nullptr);
+        model->addNewItemToModel(fileInfo, target);
     }
     refreshRemoteModelLayout();
     model->showUploadRefusals();
@@ -577,6 +768,112 @@ void MainWindow::nonImplementedButtonClicked()
 {
     QMessageBox::information(this, tr("Not implemented"),
                              tr("Sorry, but this button is not implemented yet."));
+}
+
+void MainWindow::setDefaultDownloadDirectoryClicked()
+{
+    const QModelIndexList rows = localTree->selectionModel()->selectedRows();
+    if (rows.size() != 1)
+        return;
+    const QFileInfo folder = localTree->getLocalModel()->fileInfo(rows.first());
+    if (folder.isDir())
+        localTree->setDefaultDownloadDirectory(folder);
+    updateActions();
+}
+
+void MainWindow::downloadFromUrlClicked()
+{
+    const QString folder = localTargetFolder();
+    if (folder.isEmpty())
+        return;
+    AddUrlDialog dialog(this);
+    dialog.clearUrl();
+    if (dialog.exec() == QDialog::Accepted)
+        localTree->addNewUrl(dialog.getUrl(), folder);
+}
+
+bool MainWindow::openOrDownload(QTreeView *view)
+{
+    const QModelIndex current = view->currentIndex();
+    if (!current.isValid())
+        return false;
+    const QModelIndex row = current.siblingAtColumn(0);
+    const bool isFolder = view == remoteTree
+        ? remoteTree->getModelAsRemoteFileTreeModel()->itemFromIndex(row)
+              && remoteTree->getModelAsRemoteFileTreeModel()->itemFromIndex(row)->isDir()
+        : localTree->getLocalModel()->fileInfo(row).isDir();
+    if (isFolder) {
+        view->setExpanded(row, !view->isExpanded(row));
+        return true;
+    }
+    if (view == remoteTree && downloadAction->isEnabled()) {
+        downloadAction->trigger();
+        return true;
+    }
+    return false;
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == remoteTree || watched == localTree)) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && key->modifiers() == Qt::NoModifier)
+            return openOrDownload(static_cast<QTreeView *>(watched));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // The desktop switched between light and dark: the icons follow.
+    if (event->type() == QEvent::PaletteChange)
+        ThemedIcon::refresh(this);
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    fitToolBars();
+}
+
+void MainWindow::fitToolBars()
+{
+    // At twice the scale (or in a small window) the texts would push buttons behind the
+    // toolbar's overflow chevron: a toolbar that does not fit shows smaller icons alone,
+    // without separators, and its texts live in the tooltips.
+    const auto setCompact = [](QToolBar *toolBar, bool compact) {
+        toolBar->setToolButtonStyle(compact ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextUnderIcon);
+        toolBar->setIconSize(compact ? QSize(24, 24) : QSize(32, 32));
+        const QList<QAction *> actions = toolBar->actions();
+        for (QAction *action : actions) {
+            if (action->isSeparator())
+                action->setVisible(!compact);
+        }
+    };
+    const QList<QToolBar *> toolBars = findChildren<QToolBar *>();
+    for (QToolBar *toolBar : toolBars)
+        setCompact(toolBar, false);
+    // The window puts a toolbar that does not fit beside another on a line of its own.
+    bool fits = true;
+    int across = 0;
+    for (QToolBar *toolBar : toolBars) {
+        if (toolBar->orientation() == Qt::Horizontal) {
+            fits = fits && toolBar->sizeHint().width() <= width();
+            across += toolBar->sizeHint().height();
+        }
+    }
+    const int side = height() - menuBar()->sizeHint().height() - statusBar()->sizeHint().height() - across;
+    for (QToolBar *toolBar : toolBars) {
+        if (toolBar->orientation() == Qt::Vertical)
+            fits = fits && toolBar->sizeHint().height() <= side;
+    }
+    // All alike: one toolbar with texts beside others without looks broken.
+    if (!fits) {
+        for (QToolBar *toolBar : toolBars)
+            setCompact(toolBar, true);
+    }
 }
 
 void MainWindow::exitClicked()

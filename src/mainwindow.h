@@ -1,5 +1,6 @@
 #pragma once
 
+#include "remotetree/remotetreewidget.h"
 #include "settings.h"
 
 #include <QList>
@@ -7,6 +8,7 @@
 #include <QSystemTrayIcon>
 
 #include <memory>
+#include <utility>
 
 class AboutDialog;
 class CommandInfo;
@@ -16,8 +18,9 @@ class LocalTreeWidget;
 class PreferencesDialog;
 class QAction;
 class QLabel;
+class QLineEdit;
+class QToolBar;
 class RemoteFilesTreeItem;
-class RemoteTreeWidget;
 class TransferInfoDialog;
 
 namespace Ui {
@@ -25,7 +28,7 @@ class MainWindowClass;
 }
 
 // The program's window: local files on the left, the user's storage on the right,
-// three toolbars, a status line and a tray icon. It loads and saves the settings,
+// a menu bar, three toolbars, a status line and a tray icon. It loads and saves the settings,
 // starts the scheduler's thread and turns the scheduler's reports into what the user
 // sees: status text, transfer rows and a message box for every failure.
 class MainWindow final : public QMainWindow
@@ -43,6 +46,7 @@ public:
     QString getStatusText() const;
     MessageLogDock *getMessageLog() const { return messageLog; }
     FailureBox *getFailureBox() const { return failureBox; }
+    QLineEdit *getLocalPathEdit() const { return localPathEdit; }
 
 Q_SIGNALS:
     void requestRefreshList();
@@ -71,13 +75,35 @@ public Q_SLOTS:
     void systemTrayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void nonImplementedButtonClicked();
     void showMessageLog();
+    // The local pane's folder, or the default download folder when nothing is selected,
+    // receives a file fetched from an address the user types.
+    void downloadFromUrlClicked();
+    void setDefaultDownloadDirectoryClicked();
+    // Puts the keyboard into the local folder field.
+    void focusLocalPath();
+    // Enables each button exactly when it has something to act on; a disabled one
+    // says why in its tooltip.
+    void updateActions();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createActions();
     void createToolBars();
+    void createMenus();
+    void createLocalPathField();
+    void setShortcuts();
+    void setTabOrderAndNames();
+    // Texts under the icons where they fit, icons alone (texts in tooltips) where not.
+    void fitToolBars();
+    // Enter on a folder opens or closes it; on a remote file it downloads the selection.
+    bool openOrDownload(QTreeView *view);
+    // The local folder that a download from an address goes to; empty when none.
+    QString localTargetFolder() const;
     void createTrayIcon();
     void registerCustomTypes();
     void connectScheduler();
@@ -90,6 +116,8 @@ private:
     void downloadItem(RemoteFilesTreeItem *item, QList<RemoteFilesTreeItem *> &done,
                       const QString &path);
     QAction *makeAction(const char *icon, const QString &text, void (MainWindow::*slot)());
+    // An action of the remote pane: it runs `command` on the remote selection.
+    QAction *makeRemoteAction(const char *icon, const QString &text, RemoteTreeWidget::Command command);
     // A finished command's mark on its remote item: a failure marks it (an item that
     // never reached the server is taken out instead), a success clears the mark.
     void markRemoteItem(const CommandInfo &info);
@@ -119,6 +147,11 @@ private:
     QAction *toogleSearchableAction = nullptr;
     QAction *setPasswordAction = nullptr;
     QAction *createNewFolderAction = nullptr;
+    QAction *messageLogAction = nullptr;
+    QAction *focusLocalPathAction = nullptr;
+    // The remote pane's actions with the command each runs.
+    QList<std::pair<QAction *, RemoteTreeWidget::Command>> remoteCommandActions;
+    QLineEdit *localPathEdit = nullptr;
     QSystemTrayIcon *systemTrayIcon = nullptr;
     bool forceClose = false;
     QLabel *progressStateStatusBarLabel = nullptr;

@@ -27,6 +27,7 @@ MessageLogDock::MessageLogDock(QWidget *parent)
     filterEdit->setObjectName(QStringLiteral("filterEdit"));
     filterEdit->setPlaceholderText(tr("Filter: a file name, \"failed\", …"));
     filterEdit->setClearButtonEnabled(true);
+    filterEdit->setAccessibleName(tr("Filter the messages"));
     auto *copyButton = new QPushButton(tr("Copy"), contents);
     copyButton->setToolTip(tr("Copy the lines shown to the clipboard"));
     auto *clearButton = new QPushButton(tr("Clear"), contents);
@@ -36,6 +37,7 @@ MessageLogDock::MessageLogDock(QWidget *parent)
     layout->addLayout(bar);
 
     view = new QListView(contents);
+    view->setAccessibleName(tr("Messages"));
     view->setModel(filtered);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);

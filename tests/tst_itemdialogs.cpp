@@ -68,7 +68,7 @@ void TestItemDialogs::forms_data()
     QTest::newRow("url") << make<AddUrlDialog>() << "AddUrlDialog" << "Add Url" << QSize(400, 77) << false
                          << QString() << "urlEdit" << (B::Ok | B::Cancel);
     QTest::newRow("warning") << make<WarningOnNoEmptyDirectoryDeleteDialog>()
-                             << "WarningOnNoEmptyDirectoryDeleteDialog" << "Delete no empty folder dialog"
+                             << "WarningOnNoEmptyDirectoryDeleteDialog" << "Delete a folder that is not empty"
                              << QSize(161, 78) << false << "Are you sure?" << "checkBox" << (B::Yes | B::No);
     QTest::newRow("about") << make<AboutDialog>() << "AboutDialog" << "About Pelorin" << QSize(420, 295) << true
                            << QString() << QString() << QDialogButtonBox::StandardButtons(B::Close);

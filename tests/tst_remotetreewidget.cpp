@@ -36,6 +36,7 @@ private Q_SLOTS:
     void requestsReachTheScheduler();
     void menuVisibility_data();
     void menuVisibility();
+    void menuOnSeveralRowsOffersWhatActsOnEach();
     void noMenuWithoutSelectionOrForDeletedItems();
     void removeAsksOnceThenWarnsPerNonEmptyFolder();
     void removeCancelledChangesNothing();
@@ -210,7 +211,7 @@ void TestRemoteTreeWidget::construction()
     QStringList entries;
     for (QAction *action : fresh.findChild<QMenu *>()->actions())
         entries.append(action->isSeparator() ? QStringLiteral("|") : action->text());
-    QCOMPARE(entries, (QStringList{"Remove", "Rename", "New Folder", "|", "Searchable", "Description",
+    QCOMPARE(entries, (QStringList{"Download", "|", "Remove", "Rename", "New Folder", "|", "Searchable", "Description",
                                    "Password", "Upload from URL", "|", "Properties"}));
 }
 
@@ -237,17 +238,41 @@ void TestRemoteTreeWidget::requestsReachTheScheduler()
     }
 }
 
+void TestRemoteTreeWidget::menuOnSeveralRowsOffersWhatActsOnEach()
+{
+    // Rename, New Folder and Properties used to act on the first of the rows.
+    select({item("a.txt"), item("Docs")});
+    QStringList enabled;
+    ModalAnswers answers({[&enabled](QWidget *window) {
+        auto *menu = qobject_cast<QMenu *>(window);
+        QVERIFY(menu);
+        for (QAction *action : menu->actions()) {
+            if (action->isVisible() && action->isEnabled() && !action->isSeparator())
+                enabled.append(action->text());
+        }
+        QTest::keyClick(menu, Qt::Key_Escape);
+    }});
+    const QPoint pos = view->visualRect(view->selectionModel()->selectedIndexes().first()).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, view->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(view->viewport(), &event);
+    QVERIFY(answers.allAnswered());
+    QCOMPARE(enabled, (QStringList{"Download", "Remove"}));
+    QCOMPARE(emittedCount(), 0);
+}
+
 void TestRemoteTreeWidget::menuVisibility_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("entries");
 
-    QTest::newRow("root folder") << "tester's My Kelvarhold" << QStringList{"New Folder", "Upload from URL"};
+    QTest::newRow("root folder") << "tester's My Kelvarhold"
+                                 << QStringList{"Download", "New Folder", "Upload from URL"};
     QTest::newRow("folder") << "Docs"
-                            << QStringList{"Remove", "Rename", "New Folder", "Upload from URL", "Properties"};
+                            << QStringList{"Download", "Remove", "Rename", "New Folder", "Upload from URL",
+                                           "Properties"};
     QTest::newRow("file") << "a.txt"
-                          << QStringList{"Remove", "Rename", "Searchable", "Description", "Password",
-                                         "Properties"};
+                          << QStringList{"Download", "Remove", "Rename", "Searchable", "Description",
+                                         "Password", "Properties"};
 }
 
 void TestRemoteTreeWidget::menuVisibility()
@@ -262,7 +287,7 @@ void TestRemoteTreeWidget::menuVisibility()
     QCOMPARE(emittedCount(), 0);
 
     // The check mark follows the file's flag each time the menu opens.
-    auto *searchable = view->findChild<QMenu *>()->actions().at(4);
+    auto *searchable = view->findChild<QMenu *>()->actions().at(6);
     if (name == QLatin1String("a.txt")) {
         QVERIFY(searchable->isChecked());
         select({item("b.txt")});

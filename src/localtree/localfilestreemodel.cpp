@@ -402,6 +402,14 @@ QVariant LocalFilesTreeModel::data(const QModelIndex &index, int role) const
     const LocalFileNode *node = nodeOf(index);
     if (!node)
         return QVariant();
+    // A screen reader announces a row by its first cell: type, size and sync state.
+    if (role == Qt::AccessibleDescriptionRole && index.column() == 0 && node->parent) {
+        const bool pending = Settings::getInstance()->isPathDownloadable(node->path());
+        if (node->isDir)
+            return pending ? tr("Folder, being downloaded") : tr("Folder");
+        const QString size = QLocale::system().formattedDataSize(node->size);
+        return pending ? tr("File of %1, being downloaded").arg(size) : tr("File of %1").arg(size);
+    }
     switch (index.column()) {
     case 0:
         if (role == Qt::DisplayRole || role == Qt::EditRole)

@@ -4,6 +4,7 @@
 #include "network/mainnetworkthread.h"
 #include "remotefilestreeitem.h"
 #include "settings.h"
+#include "themedicon.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,12 +27,7 @@ const QString UriListType = QStringLiteral("text/uri-list");
 
 QIcon resourceIcon(const QString &name)
 {
-    // Painting asks for these on every row; load each image once (GUI thread only).
-    static QHash<QString, QIcon> cache;
-    auto it = cache.constFind(name);
-    if (it == cache.cend())
-        it = cache.insert(name, QIcon(QStringLiteral(":/icons/") + name));
-    return *it;
+    return ThemedIcon::get(name);
 }
 
 // The item order of a column that has one; false for Type, Sync and anything else.
@@ -448,9 +444,34 @@ QVariant RemoteFilesTreeModel::data(const QModelIndex &index, int role) const
         return QVariant();
     case Qt::TextAlignmentRole:
         return column == 1 ? int(Qt::AlignRight) : int(Qt::AlignLeft);
+    case Qt::AccessibleTextRole:
+        return column == 0 ? item->data(0) : QVariant();
+    case Qt::AccessibleDescriptionRole:
+        // A screen reader announces a row by its first cell: what the eye reads from
+        // the type, size and sync columns and the row's icons.
+        return column == 0 ? accessibleDescription(item) : QVariant();
     default:
         return QVariant();
     }
+}
+
+QString RemoteFilesTreeModel::accessibleDescription(RemoteFilesTreeItem *item) const
+{
+    if (item == realRootItem)
+        return tr("Your storage");
+    QString state;
+    const auto failure = failedItems.constFind(item->getItemSelfId());
+    if (failure != failedItems.constEnd())
+        state = tr("failed: %1").arg(*failure);
+    else if (item->isDeleted())
+        state = tr("being deleted");
+    else if (!item->isFileAvailable())
+        state = tr("not available");
+    else
+        state = item->isUploaded() ? tr("on the server") : tr("waiting to be sent");
+    if (item->isDir())
+        return tr("Folder, %1", "%1 is the sync state").arg(state);
+    return tr("File of %1, %2", "%1 is the size, %2 the sync state").arg(item->data(1).toString(), state);
 }
 
 QVariant RemoteFilesTreeModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -103,6 +103,8 @@ Q_SIGNALS:
     void collapseAllItems();
 
 private:
+    // Type, size and sync state of a row, as a screen reader announces it.
+    QString accessibleDescription(RemoteFilesTreeItem *item) const;
     void connectToScheduler();
     // What building keeps of each listed line (defined with the build).
     struct ListedItem;

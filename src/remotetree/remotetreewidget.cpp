@@ -16,6 +16,7 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "settings.h"
+#include "themedicon.h"
 
 #include <QContextMenuEvent>
 #include <QDateTime>
@@ -24,6 +25,8 @@
 #include <QMessageBox>
 #include <QSet>
 #include <QUrl>
+
+#include <algorithm>
 
 RemoteTreeWidget::RemoteTreeWidget(QWidget *parent)
     : QTreeView(parent)
@@ -55,8 +58,13 @@ void RemoteTreeWidget::createActions()
 {
     contextMenu = new QMenu(this);
     const auto makeAction = [this](const char *icon, const QString &text) {
-        return new QAction(QIcon(QStringLiteral(":/icons/") + QLatin1String(icon)), text, this);
+        auto *action = new QAction(text, this);
+        ThemedIcon::apply(action, QLatin1String(icon));
+        return action;
     };
+    downloadAction = makeAction("downloadIcon", tr("Download"));
+    // The window downloads; however the entry is triggered, it hears of it.
+    connect(downloadAction, &QAction::triggered, this, &RemoteTreeWidget::downloadRequested);
     searchableAction = makeAction("toogleSearchableIcon", tr("Searchable"));
     searchableAction->setCheckable(true);
     descriptionAction = makeAction("editDescriptionIcon", tr("Description"));
@@ -67,6 +75,8 @@ void RemoteTreeWidget::createActions()
     addUrlAction = makeAction("externalUploadIcon", tr("Upload from URL"));
     viewPropertiesAction = makeAction("propertiesIcon", tr("Properties"));
 
+    contextMenu->addAction(downloadAction);
+    contextMenu->addSeparator();
     contextMenu->addAction(removeAction);
     contextMenu->addAction(renameAction);
     contextMenu->addAction(newFolderAction);
@@ -101,6 +111,26 @@ RemoteFilesTreeModel *RemoteTreeWidget::getModelAsRemoteFileTreeModel() const
     return qobject_cast<RemoteFilesTreeModel *>(model());
 }
 
+void RemoteTreeWidget::setModel(QAbstractItemModel *newModel)
+{
+    QTreeView::setModel(newModel);
+    Q_EMIT commandsChanged();
+}
+
+void RemoteTreeWidget::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
+{
+    QTreeView::selectionChanged(selected, deselected);
+    Q_EMIT commandsChanged();
+}
+
+void RemoteTreeWidget::changeEvent(QEvent *event)
+{
+    QTreeView::changeEvent(event);
+    // Disabled while a new list is fetched.
+    if (event->type() == QEvent::EnabledChange)
+        Q_EMIT commandsChanged();
+}
+
 RemoteFilesTreeItem *RemoteTreeWidget::getRootItem() const
 {
     RemoteFilesTreeModel *remoteModel = getModelAsRemoteFileTreeModel();
@@ -110,17 +140,133 @@ RemoteFilesTreeItem *RemoteTreeWidget::getRootItem() const
 void RemoteTreeWidget::refreshModelData(const QModelIndex &topLeft, const QModelIndex &bottomRight)
 {
     getModelAsRemoteFileTreeModel()->refreshModelData(topLeft, bottomRight);
+    Q_EMIT commandsChanged();
 }
 
 void RemoteTreeWidget::refreshModelLayout()
 {
     getModelAsRemoteFileTreeModel()->refreshModel();
+    // Items removed, renamed or added may change what the commands act on.
+    Q_EMIT commandsChanged();
 }
 
 QModelIndex RemoteTreeWidget::firstSelectedIndex() const
 {
     const QModelIndexList selected = selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
     return selected.isEmpty() ? QModelIndex() : selected.first();
+}
+
+QModelIndex RemoteTreeWidget::targetIndex() const
+{
+    const QModelIndex first = firstSelectedIndex();
+    if (first.isValid() || !getRootItem())
+        return first;
+    return model()->index(0, 0);
+}
+
+QList<RemoteFilesTreeItem *> RemoteTreeWidget::getSelectedItems() const
+{
+    QList<RemoteFilesTreeItem *> items;
+    if (!selectionModel())
+        return items;
+    // The selection holds one index per column of every selected row.
+    QSet<RemoteFilesTreeItem *> seen;
+    for (const QModelIndex &index : selectionModel()->selectedIndexes()) {
+        RemoteFilesTreeItem *item = itemAt(index);
+        if (item && !seen.contains(item)) {
+            seen.insert(item);
+            items.append(item);
+        }
+    }
+    return items;
+}
+
+RemoteFilesTreeItem *RemoteTreeWidget::getTargetFolder() const
+{
+    if (!getRootItem() || getSelectedItems().size() > 1)
+        return nullptr;
+    RemoteFilesTreeItem *item = itemAt(targetIndex());
+    RemoteFilesTreeItem *folder = item ? folderFor(item) : nullptr;
+    return folder && !folder->isDeleted() ? folder : nullptr;
+}
+
+QString RemoteTreeWidget::unavailableReason(Command command) const
+{
+    if (!getRootItem())
+        return tr("Connect first: the remote files are not loaded yet.");
+    if (!isEnabled())
+        return tr("Wait until the remote files are up to date.");
+    const QList<RemoteFilesTreeItem *> items = getSelectedItems();
+    RemoteFilesTreeItem *root = getRootItem();
+    const auto live = [](RemoteFilesTreeItem *item) { return !item->isDeleted(); };
+    const auto removable = [root](RemoteFilesTreeItem *item) {
+        return item != root && !item->isDeleted();
+    };
+    switch (command) {
+    case Command::Download:
+        if (std::none_of(items.cbegin(), items.cend(), live))
+            return tr("Select the remote files or folders to download.");
+        return QString();
+    case Command::Remove:
+        if (std::none_of(items.cbegin(), items.cend(), removable))
+            return tr("Select the remote files or folders to remove.");
+        return QString();
+    case Command::NewFolder:
+    case Command::UploadFromUrl:
+        if (!getTargetFolder())
+            return tr("Select one remote folder, or none for the top folder.");
+        return QString();
+    case Command::Rename:
+    case Command::Properties:
+        if (items.size() != 1 || !removable(items.first()))
+            return tr("Select one remote file or folder.");
+        return QString();
+    case Command::ToggleSearchable:
+    case Command::EditDescription:
+    case Command::SetPassword:
+        if (items.size() != 1 || items.first()->isDir() || items.first()->isDeleted())
+            return tr("Select one remote file.");
+        return QString();
+    }
+    return QString();
+}
+
+void RemoteTreeWidget::runCommand(Command command)
+{
+    if (!unavailableReason(command).isEmpty())
+        return;
+    const QList<RemoteFilesTreeItem *> items = getSelectedItems();
+    itemForAction = items.isEmpty() ? nullptr : items.first();
+    switch (command) {
+    case Command::Download:
+        Q_EMIT downloadRequested();
+        break;
+    case Command::Remove:
+        removeSelectedItems();
+        break;
+    case Command::NewFolder:
+        showNewFolderDialog();
+        break;
+    case Command::UploadFromUrl:
+        showAddUrlDialog();
+        break;
+    case Command::Rename:
+        renameItemShowDialog(currentIndex());
+        break;
+    case Command::Properties:
+        showProperties();
+        break;
+    case Command::ToggleSearchable:
+        searchableAction->setChecked(!itemForAction->isItemSearchable());
+        toggleSearchable();
+        break;
+    case Command::EditDescription:
+        editDescription();
+        break;
+    case Command::SetPassword:
+        editPassword();
+        break;
+    }
 }
 
 RemoteFilesTreeItem *RemoteTreeWidget::itemAt(const QModelIndex &index) const
@@ -146,6 +292,15 @@ void RemoteTreeWidget::contextMenuEvent(QContextMenuEvent *event)
     passwordAction->setVisible(isFile);
     addUrlAction->setVisible(!isFile);
     viewPropertiesAction->setVisible(!isRoot);
+    // With several rows selected, what acts on one item is not offered.
+    const std::pair<QAction *, Command> rules[] = {
+        {downloadAction, Command::Download},          {removeAction, Command::Remove},
+        {renameAction, Command::Rename},              {newFolderAction, Command::NewFolder},
+        {searchableAction, Command::ToggleSearchable}, {descriptionAction, Command::EditDescription},
+        {passwordAction, Command::SetPassword},       {addUrlAction, Command::UploadFromUrl},
+        {viewPropertiesAction, Command::Properties}};
+    for (const auto &[action, command] : rules)
+        action->setEnabled(unavailableReason(command).isEmpty());
 
     QAction *chosen = contextMenu->exec(event->globalPos());
     if (!chosen)
@@ -228,7 +383,7 @@ void RemoteTreeWidget::editPassword()
 
 void RemoteTreeWidget::removeSelectedItems()
 {
-    if (QMessageBox::warning(this, tr("Delete many files"), tr("Are you shure?"),
+    if (QMessageBox::warning(this, tr("Delete many files"), tr("Are you sure?"),
                              QMessageBox::Yes | QMessageBox::No)
         != QMessageBox::Yes)
         return;
@@ -329,7 +484,7 @@ void RemoteTreeWidget::showAddUrlDialog()
 
 void RemoteTreeWidget::addNewDir(const QString &name)
 {
-    const QModelIndex index = firstSelectedIndex();
+    const QModelIndex index = targetIndex();
     RemoteFilesTreeItem *parent = itemAt(index);
     if (!parent)
         return;
@@ -345,7 +500,7 @@ void RemoteTreeWidget::addNewDir(const QString &name)
 
 void RemoteTreeWidget::addNewUrl(const QString &url)
 {
-    const QModelIndex index = firstSelectedIndex();
+    const QModelIndex index = targetIndex();
     RemoteFilesTreeItem *parent = itemAt(index);
     if (!parent)
         return;

@@ -13,23 +13,50 @@ class RemoteFilesTreeModel;
 // password, upload from an address, properties) through the item dialogs, applies
 // the change to the item at once, marks it not uploaded, and asks the scheduler to
 // carry it to the server with one signal per change. Drags and drops are the
-// model's.
+// model's. The window's toolbar and menus run the same commands on the selection.
 class RemoteTreeWidget final : public QTreeView
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(RemoteTreeWidget)
 
 public:
+    // What the pane's commands can do; the context menu, the window's toolbar and its
+    // menus share one rule for each.
+    enum class Command {
+        Download,
+        NewFolder,
+        Rename,
+        Remove,
+        ToggleSearchable,
+        EditDescription,
+        SetPassword,
+        UploadFromUrl,
+        Properties
+    };
+
     explicit RemoteTreeWidget(QWidget *parent = nullptr);
     ~RemoteTreeWidget() override;
 
+    // Why `command` has nothing to act on in the current selection; empty when it can run.
+    QString unavailableReason(Command command) const;
+    // Runs `command` on the current selection; does nothing when it is unavailable.
+    // Download is the window's: it is asked for with downloadRequested().
+    void runCommand(Command command);
+    // The folder that new items and uploads go to: the selected folder (a selected
+    // file's folder), the user's root folder when nothing is selected; null when several
+    // rows are selected, the folder is deleted, or no list is loaded.
+    RemoteFilesTreeItem *getTargetFolder() const;
+    // Every item of the selected rows, each once, in selection order.
+    QList<RemoteFilesTreeItem *> getSelectedItems() const;
+
+    void setModel(QAbstractItemModel *model) override;
     void setLocalTree(LocalTreeWidget *tree);
     RemoteFilesTreeModel *getModelAsRemoteFileTreeModel() const;
     // The user's root folder of the current model; null before the first list.
     RemoteFilesTreeItem *getRootItem() const;
 
     // Create a new folder, or a file the service fetches from `url`, under the
-    // first selected item. Input the server cannot take is refused with a message.
+    // first selected item (the user's root folder when nothing is selected). Input the server cannot take is refused with a message.
     void addNewDir(const QString &name);
     void addNewUrl(const QString &url);
 
@@ -48,10 +75,16 @@ Q_SIGNALS:
     void moveFileClicked(RemoteFilesTreeItem *item);
     void setParamsClicked(RemoteFilesTreeItem *item);
     void addUrlClicked(RemoteFilesTreeItem *item);
+    // The user asked to download the selection (context menu).
+    void downloadRequested();
+    // The selection or the model changed: what the commands can act on may have too.
+    void commandsChanged();
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
+    void changeEvent(QEvent *event) override;
 
 private Q_SLOTS:
     void renameItemShowDialog(const QModelIndex &index);
@@ -62,6 +95,8 @@ private:
     void createActions();
     void connectToScheduler();
     QModelIndex firstSelectedIndex() const;
+    // The first selected index, or the user's root folder's when nothing is selected.
+    QModelIndex targetIndex() const;
     RemoteFilesTreeItem *itemAt(const QModelIndex &index) const;
 
     void toggleSearchable();
@@ -92,5 +127,6 @@ private:
     QAction *renameAction = nullptr;
     QAction *addUrlAction = nullptr;
     QAction *viewPropertiesAction = nullptr;
+    QAction *downloadAction = nullptr;
     RemoteFilesTreeItem *itemForAction = nullptr;
 };
