@@ -18,6 +18,10 @@
         <source>Add Url</source>
         <translation>Adresse hinzufügen</translation>
     </message>
+    <message>
+        <source>&amp;Address of the file:</source>
+        <translation>&amp;Adresse der Datei:</translation>
+    </message>
 </context>
 <context>
     <name>CommandFeedback</name>
@@ -422,6 +426,18 @@
         <source>These items were not downloaded:</source>
         <translation>Diese Elemente wurden nicht heruntergeladen:</translation>
     </message>
+    <message>
+        <source>Folder, being downloaded</source>
+        <translation>Ordner, wird heruntergeladen</translation>
+    </message>
+    <message>
+        <source>File of %1, being downloaded</source>
+        <translation>Datei mit %1, wird heruntergeladen</translation>
+    </message>
+    <message>
+        <source>File of %1</source>
+        <translation>Datei mit %1</translation>
+    </message>
 </context>
 <context>
     <name>LocalTreeWidget</name>
@@ -503,10 +519,6 @@ Downloadordner</translation>
         <translation>Entfernen</translation>
     </message>
     <message>
-        <source>Toogle searchable</source>
-        <translation>Durchsuchbar an/aus</translation>
-    </message>
-    <message>
         <source>Edit description</source>
         <translation>Beschreibung bearbeiten</translation>
     </message>
@@ -566,6 +578,70 @@ Downloadordner</translation>
         <source>Sorry, but this button is not implemented yet.</source>
         <translation>Diese Schaltfläche ist leider noch nicht verfügbar.</translation>
     </message>
+    <message>
+        <source>Set as Default Download Folder</source>
+        <translation>Als Standard-Downloadordner festlegen</translation>
+    </message>
+    <message>
+        <source>Toggle searchable</source>
+        <translation>Durchsuchbar an/aus</translation>
+    </message>
+    <message>
+        <source>Go to Local Folder</source>
+        <translation>Zum lokalen Ordner gehen</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Ansicht</translation>
+    </message>
+    <message>
+        <source>&amp;Transfers</source>
+        <translation>Ü&amp;bertragungen</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>Type a folder and press Enter</source>
+        <translation>Ordner eingeben und Eingabetaste drücken</translation>
+    </message>
+    <message>
+        <source>There is no folder %1.</source>
+        <translation>Es gibt keinen Ordner %1.</translation>
+    </message>
+    <message>
+        <source>Local files</source>
+        <translation>Lokale Dateien</translation>
+    </message>
+    <message>
+        <source>Remote files</source>
+        <translation>Entfernte Dateien</translation>
+    </message>
+    <message>
+        <source>Local folder</source>
+        <translation>Lokaler Ordner</translation>
+    </message>
+    <message>
+        <source>Select the local files or folders to upload.</source>
+        <translation>Wählen Sie die lokalen Dateien oder Ordner zum Hochladen aus.</translation>
+    </message>
+    <message>
+        <source>Select one local folder.</source>
+        <translation>Wählen Sie einen lokalen Ordner aus.</translation>
+    </message>
+    <message>
+        <source>Select one local folder, or set a default download folder.</source>
+        <translation>Wählen Sie einen lokalen Ordner aus oder legen Sie einen Standard-Downloadordner fest.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowClass</name>
@@ -622,6 +698,14 @@ Downloadordner</translation>
     <message>
         <source>Clear</source>
         <translation>Leeren</translation>
+    </message>
+    <message>
+        <source>Filter the messages</source>
+        <translation>Meldungen filtern</translation>
+    </message>
+    <message>
+        <source>Messages</source>
+        <translation>Meldungen</translation>
     </message>
 </context>
 <context>
@@ -699,10 +783,6 @@ Downloadordner</translation>
         <translation>Manuell</translation>
     </message>
     <message>
-        <source>Synchronize remote tree with server at setted time.</source>
-        <translation>Den entfernten Baum zur eingestellten Uhrzeit mit dem Server abgleichen.</translation>
-    </message>
-    <message>
         <source>Background by time</source>
         <translation>Zeitgesteuert</translation>
     </message>
@@ -741,6 +821,14 @@ Downloadordner</translation>
     <message>
         <source>Select default directory for downloads</source>
         <translation>Standardordner für Downloads wählen</translation>
+    </message>
+    <message>
+        <source>Synchronize remote tree with server at the set time.</source>
+        <translation>Den entfernten Baum zur eingestellten Uhrzeit mit dem Server abgleichen.</translation>
+    </message>
+    <message>
+        <source>Choose the default download folder</source>
+        <translation>Standard-Downloadordner wählen</translation>
     </message>
 </context>
 <context>
@@ -879,6 +967,40 @@ Nur westeuropäische Zeichen (Latin-1) können gesendet werden. Bitte ersetzen S
         <source>Only regular files and folders can be uploaded. These are pipes, devices or sockets and were not uploaded:</source>
         <translation>Nur gewöhnliche Dateien und Ordner können hochgeladen werden. Diese sind Pipes, Geräte oder Sockets und wurden nicht hochgeladen:</translation>
     </message>
+    <message>
+        <source>Your storage</source>
+        <translation>Ihr Speicher</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>being deleted</source>
+        <translation>wird gelöscht</translation>
+    </message>
+    <message>
+        <source>not available</source>
+        <translation>nicht verfügbar</translation>
+    </message>
+    <message>
+        <source>on the server</source>
+        <translation>auf dem Server</translation>
+    </message>
+    <message>
+        <source>waiting to be sent</source>
+        <translation>wartet auf das Senden</translation>
+    </message>
+    <message>
+        <source>Folder, %1</source>
+        <comment>%1 is the sync state</comment>
+        <translation>Ordner, %1</translation>
+    </message>
+    <message>
+        <source>File of %1, %2</source>
+        <comment>%1 is the size, %2 the sync state</comment>
+        <translation>Datei mit %1, %2</translation>
+    </message>
 </context>
 <context>
     <name>RemoteTreeWidget</name>
@@ -929,10 +1051,6 @@ Nur westeuropäische Zeichen (Latin-1) können gesendet werden. Bitte ersetzen S
     <message>
         <source>Delete many files</source>
         <translation>Mehrere Dateien löschen</translation>
-    </message>
-    <message>
-        <source>Are you shure?</source>
-        <translation>Sind Sie sicher?</translation>
     </message>
     <message>
         <source>The address %1 does not end in a file name, so the new file could not be named.</source>
@@ -991,6 +1109,42 @@ Nur westeuropäische Zeichen (Latin-1) können gesendet werden. Bitte ersetzen S
         <source>&lt;b&gt;Download url:&lt;/b&gt;&lt;br&gt; &lt;i&gt;%1&lt;/i&gt;</source>
         <extracomment>%1 is the file&apos;s download address</extracomment>
         <translation>&lt;b&gt;Download-Adresse:&lt;/b&gt;&lt;br&gt; &lt;i&gt;%1&lt;/i&gt;</translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation>Herunterladen</translation>
+    </message>
+    <message>
+        <source>Connect first: the remote files are not loaded yet.</source>
+        <translation>Zuerst verbinden: die entfernten Dateien sind noch nicht geladen.</translation>
+    </message>
+    <message>
+        <source>Wait until the remote files are up to date.</source>
+        <translation>Warten Sie, bis die entfernten Dateien aktuell sind.</translation>
+    </message>
+    <message>
+        <source>Select the remote files or folders to download.</source>
+        <translation>Wählen Sie die entfernten Dateien oder Ordner zum Herunterladen aus.</translation>
+    </message>
+    <message>
+        <source>Select the remote files or folders to remove.</source>
+        <translation>Wählen Sie die entfernten Dateien oder Ordner zum Entfernen aus.</translation>
+    </message>
+    <message>
+        <source>Select one remote folder, or none for the top folder.</source>
+        <translation>Wählen Sie einen entfernten Ordner aus, oder keinen für den obersten Ordner.</translation>
+    </message>
+    <message>
+        <source>Select one remote file or folder.</source>
+        <translation>Wählen Sie eine entfernte Datei oder einen entfernten Ordner aus.</translation>
+    </message>
+    <message>
+        <source>Select one remote file.</source>
+        <translation>Wählen Sie eine entfernte Datei aus.</translation>
+    </message>
+    <message>
+        <source>Are you sure?</source>
+        <translation>Sind Sie sicher?</translation>
     </message>
 </context>
 <context>
@@ -1171,16 +1325,16 @@ Nur westeuropäische Zeichen (Latin-1) können gesendet werden. Bitte ersetzen S
 <context>
     <name>WarningOnNoEmptyDirectoryDeleteDialog</name>
     <message>
-        <source>Delete no empty folder dialog</source>
-        <translation>Nicht leeren Ordner löschen</translation>
-    </message>
-    <message>
         <source>Are you sure?</source>
         <translation>Sind Sie sicher?</translation>
     </message>
     <message>
         <source>Don&apos;t ask this again.</source>
         <translation>Nicht mehr fragen.</translation>
+    </message>
+    <message>
+        <source>Delete a folder that is not empty</source>
+        <translation>Einen nicht leeren Ordner löschen</translation>
     </message>
 </context>
 </TS>
