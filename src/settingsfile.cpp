@@ -129,6 +129,11 @@ bool SettingsFile::saveServer(const QString &host, int port)
     file.setValue(QStringLiteral("serverport"), port);
     file.endGroup();
     file.endGroup();
+    return finishWriting(file);
+}
+
+bool SettingsFile::finishWriting(QSettings &file)
+{
     file.sync();
     if (file.status() != QSettings::NoError) {
         error = QCoreApplication::translate("SettingsFile", "Cannot write the settings file %1.")
@@ -171,12 +176,5 @@ bool SettingsFile::save(const WindowLayout &layout)
     file.beginGroup(QStringLiteral("Network"));
     file.setValue(QStringLiteral("streamscount"), store->getStreamsCount());
     file.endGroup();
-
-    file.sync();
-    if (file.status() != QSettings::NoError) {
-        error = QCoreApplication::translate("SettingsFile", "Cannot write the settings file %1.")
-                    .arg(path);
-        return false;
-    }
-    return true;
+    return finishWriting(file);
 }

@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 
+class QSettings;
+
 // The per-user INI file behind the settings store. load() reads every value into the
 // store (each setter announcing its change, so listeners connected beforehand learn
 // the loaded values) and returns the main window's geometry and toolbar state;
@@ -47,6 +49,9 @@ public:
     QString errorString() const { return error; }
 
 private:
+    // Writes `file` out; false, with errorString(), on failure.
+    bool finishWriting(QSettings &file);
+
     QString path;
     QString error;
 };

@@ -39,6 +39,16 @@ QString rendered(const QString &richText)
     return document.toPlainText();
 }
 
+// The status line's label.
+QLabel *statusLabelOf(const MainWindow &window)
+{
+    for (QLabel *label : window.findChildren<QLabel *>()) {
+        if (label->text() == window.getStatusText())
+            return label;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 // File and folder names come from the server and from the local disk; every text that
@@ -136,11 +146,7 @@ void TestHostileNames::windowShowsNamesAsText()
         // A picture read from the disk would make the label 900 pixels tall.
         QVERIFY2(label->sizeHint().height() < 100, qPrintable(QString::number(label->sizeHint().height())));
     };
-    QLabel *status = nullptr;
-    for (QLabel *label : window.findChildren<QLabel *>()) {
-        if (label->text() == window.getStatusText())
-            status = label;
-    }
+    QLabel *status = statusLabelOf(window);
     checkLabel(status, QStringLiteral(" started."));
     const QList<QLabel *> rows =
         window.getTransferInfoDialog()->findChildren<QLabel *>(QStringLiteral("messageLabel"));
@@ -188,11 +194,7 @@ void TestHostileNames::windowLabelsNeverReadPictures()
     ModalAnswers noBox({});
     window.refreshingProgress(new CommandInfo(78, CommandInfo::Started, raw, BaseCommand::NoError, 0, 0, 0.0));
     QVERIFY(noBox.seen().isEmpty());
-    QLabel *status = nullptr;
-    for (QLabel *label : window.findChildren<QLabel *>()) {
-        if (label->text() == window.getStatusText())
-            status = label;
-    }
+    QLabel *status = statusLabelOf(window);
     const QList<QLabel *> rows =
         window.getTransferInfoDialog()->findChildren<QLabel *>(QStringLiteral("messageLabel"));
     QCOMPARE(rows.size(), 1);

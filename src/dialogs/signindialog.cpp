@@ -71,16 +71,23 @@ void SignInDialog::showResult(const QString &text)
     m_ui->testResultLabel->setText(text);
 }
 
-void SignInDialog::testConnection()
+bool SignInDialog::takeTypedValues()
 {
     const QString problem = fieldProblem();
     if (!problem.isEmpty()) {
         showResult(problem);
-        return;
+        return false;
     }
     stopTest();
     // Commands read the address and the account from the store.
     applyToStore(getHost(), getPort(), getLogin(), getPassword());
+    return true;
+}
+
+void SignInDialog::testConnection()
+{
+    if (!takeTypedValues())
+        return;
     showResult(tr("Connecting to %1:%2 ...").arg(getHost()).arg(getPort()));
     m_ui->testButton->setEnabled(false);
     test = std::make_unique<RefreshListCommand>(0);
@@ -121,14 +128,8 @@ void SignInDialog::stopTest()
 
 void SignInDialog::accept()
 {
-    const QString problem = fieldProblem();
-    if (!problem.isEmpty()) {
-        showResult(problem);
-        return;
-    }
-    stopTest();
-    applyToStore(getHost(), getPort(), getLogin(), getPassword());
-    QDialog::accept();
+    if (takeTypedValues())
+        QDialog::accept();
 }
 
 void SignInDialog::reject()

@@ -45,6 +45,9 @@ Q_SIGNALS:
 private:
     // The message about the fields, empty when they can be used.
     QString fieldProblem() const;
+    // Puts the typed values into the store, after stopping a test still running;
+    // false, with the problem shown, when they cannot be used.
+    bool takeTypedValues();
     void applyToStore(const QString &host, int port, const QString &login, const QString &password) const;
     void showResult(const QString &text);
     void stopTest();
