@@ -64,6 +64,17 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+// A server for one download: the control connection answers "ready" with a data port
+// that plays `data`. The settings point at it.
+std::unique_ptr<FakeServer> serveDownload(const FakeScript &data, quint16 &dataPort)
+{
+    auto server = std::make_unique<FakeServer>();
+    server->useForSettings();
+    dataPort = server->openDataPort(data);
+    server->addScript(FakeScript().awaitBytes(ControlRequest.size()).sendReady(dataPort).awaitClose());
+    return server;
+}
+
 } // namespace
 
 class TestDownloadFileCommand : public QObject
@@ -157,10 +168,9 @@ void TestDownloadFileCommand::downloadsBehindTheBytesPresent()
     if (exists)
         writeFile(target, present);
 
-    FakeServer server;
-    server.useForSettings();
-    const quint16 dataPort = server.openDataPort(answer(response));
-    server.addScript(FakeScript().awaitBytes(ControlRequest.size()).sendReady(dataPort).awaitClose());
+    quint16 dataPort = 0;
+    const std::unique_ptr<FakeServer> serving = serveDownload(answer(response), dataPort);
+    FakeServer &server = *serving;
     CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
     QVERIFY(runner.run());
 
@@ -197,10 +207,9 @@ void TestDownloadFileCommand::refusedResponsesLeaveTheFileAlone()
     QFETCH(QByteArray, response);
     writeFile(target, "012");
 
-    FakeServer server;
-    server.useForSettings();
-    const quint16 dataPort = server.openDataPort(answer(response));
-    server.addScript(FakeScript().awaitBytes(ControlRequest.size()).sendReady(dataPort).awaitClose());
+    quint16 dataPort = 0;
+    const std::unique_ptr<FakeServer> serving = serveDownload(answer(response), dataPort);
+    FakeServer &server = *serving;
     CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
     QVERIFY(runner.run());
 
@@ -274,10 +283,9 @@ void TestDownloadFileCommand::bodyMustEndWhereAnnounced()
     const QByteArray whole = wholeFile();
     writeFile(target, whole.left(present));
 
-    FakeServer server;
-    server.useForSettings();
-    const quint16 dataPort = server.openDataPort(answer(response));
-    server.addScript(FakeScript().awaitBytes(ControlRequest.size()).sendReady(dataPort).awaitClose());
+    quint16 dataPort = 0;
+    const std::unique_ptr<FakeServer> serving = serveDownload(answer(response), dataPort);
+    FakeServer &server = *serving;
     CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
     QVERIFY(runner.run());
 

@@ -42,6 +42,16 @@ std::unique_ptr<RemoteFilesTreeModel> build()
     return model;
 }
 
+// Notes "dir NAME" for every folder creation and "file NAME" for every upload the model
+// asks for.
+void logQueued(RemoteFilesTreeModel *model, QStringList &log)
+{
+    QObject::connect(model, &RemoteFilesTreeModel::createNewDir, model,
+                     [&log](Item *item) { log << "dir " + item->getItemInnerName(); });
+    QObject::connect(model, &RemoteFilesTreeModel::uploadFile, model,
+                     [&log](Item *item) { log << "file " + item->getItemInnerName(); });
+}
+
 QMimeData *payload(const QStringList &urls)
 {
     auto *data = new QMimeData();
@@ -345,10 +355,7 @@ void TestRemoteTreeDrop::symlinksAreNeverUploaded()
 
     auto model = build();
     QStringList log;
-    connect(model.get(), &RemoteFilesTreeModel::createNewDir, this,
-            [&](Item *item) { log << "dir " + item->getItemInnerName(); });
-    connect(model.get(), &RemoteFilesTreeModel::uploadFile, this,
-            [&](Item *item) { log << "file " + item->getItemInnerName(); });
+    logQueued(model.get(), log);
     // With a trailing slash a path looks through the link; it must still count as one.
     std::unique_ptr<QMimeData> data(payload({QUrl::fromLocalFile(top).toString(),
                                              QUrl::fromLocalFile(temp.filePath("dropped-link")).toString(),
@@ -370,10 +377,7 @@ void TestRemoteTreeDrop::pipesAndDevicesAreRefusedWithAMessage()
 
     auto model = build();
     QStringList log;
-    connect(model.get(), &RemoteFilesTreeModel::createNewDir, this,
-            [&](Item *item) { log << "dir " + item->getItemInnerName(); });
-    connect(model.get(), &RemoteFilesTreeModel::uploadFile, this,
-            [&](Item *item) { log << "file " + item->getItemInnerName(); });
+    logQueued(model.get(), log);
     QString told;
     ModalAnswers answers({[&](QWidget *widget) {
         told = qobject_cast<QMessageBox *>(widget)->text();
