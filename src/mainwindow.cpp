@@ -17,6 +17,7 @@
 #include "network/mainnetworkthread.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
+#include "remotetree/remotetree.h"
 #include "remotetree/remotetreewidget.h"
 #include "richtextguard.h"
 #include "settingsfile.h"
@@ -25,6 +26,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -36,8 +38,10 @@
 #include <QScreen>
 #include <QSet>
 #include <QSettings>
+#include <QThreadPool>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QtConcurrentRun>
 
 namespace {
 
@@ -142,7 +146,8 @@ void MainWindow::registerCustomTypes()
 {
     BaseCommand::registerMetaTypes();
     // The scheduler's signals carry these pointers across threads.
-    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
+    qRegisterMetaType<RemoteItemRef>("RemoteItemRef");
+    qRegisterMetaType<RemoteItemChange>("RemoteItemChange");
     qRegisterMetaType<CommandInfo *>("CommandInfo*");
 }
 
@@ -395,17 +400,10 @@ void MainWindow::connectScheduler()
     connect(this, &MainWindow::requestRefreshList, scheduler, &MainNetworkThread::refreshList);
     connect(this, &MainWindow::startManualSyncClicked, scheduler,
             &MainNetworkThread::startManualSync);
-    connect(scheduler, &MainNetworkThread::newDirCreated, this,
-            &MainWindow::refreshRemoteModelItem);
-    connect(scheduler, &MainNetworkThread::dirMoved, this, &MainWindow::refreshRemoteModelItem);
-    connect(scheduler, &MainNetworkThread::fileMoved, this, &MainWindow::refreshRemoteModelItem);
-    connect(scheduler, &MainNetworkThread::fileDeleted, this,
-            &MainWindow::refreshRemoteModelLayout);
-    connect(scheduler, &MainNetworkThread::dirDeleted, this,
-            &MainWindow::refreshRemoteModelLayout);
-    connect(scheduler, &MainNetworkThread::fileUploaded, this,
-            &MainWindow::refreshRemoteModelItem);
+    // What commands did to remote items reaches the remote model directly (it listens
+    // to the scheduler itself); downloads show in the local pane.
     connect(scheduler, &MainNetworkThread::fileDownloaded, this, &MainWindow::refreshLocalModel);
+    connect(scheduler, &MainNetworkThread::urlDownloaded, this, &MainWindow::refreshLocalModel);
     connect(scheduler, &MainNetworkThread::refreshProgress, this,
             &MainWindow::refreshingProgress);
     connect(scheduler, &MainNetworkThread::queueEmpty, this, &MainWindow::manualTransferDone);
@@ -493,41 +491,94 @@ void MainWindow::updateRemoteTree(QString receivedData)
     refreshAction->setText(tr("Refresh My Kelvarhold"));
     ThemedIcon::apply(refreshAction, QStringLiteral("refreshIcon"));
     qCDebug(lcApp) << "MainWindow: New Remote Tree Received threadid" << QThread::currentThreadId();
-    // The previous model stays a child of the window: queued commands may still hold
-    // its items.
-    // Built in the order the view shows, so that setting it sorts nothing.
-    auto *model = new RemoteFilesTreeModel(receivedData, this, remoteTree->header()->sortIndicatorSection(),
-                                           remoteTree->header()->sortIndicatorOrder());
+    // Built and put in the order the view shows on a worker thread: a list of a million
+    // lines takes seconds, during which the window must go on painting.
+    const int sortColumn = remoteTree->header()->sortIndicatorSection();
+    const Qt::SortOrder order = remoteTree->header()->sortIndicatorOrder();
+    const QString rootName = RemoteFilesTreeModel::rootFolderName(Settings::getInstance()->getLogin());
+    const quint64 generation = ++remoteListGeneration;
+    auto *watcher = new QFutureWatcher<std::shared_ptr<RemoteTree>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        std::shared_ptr<RemoteTree> tree = watcher->result();
+        watcher->setFuture({});
+        if (generation == remoteListGeneration)
+            showRemoteTree(std::move(tree));
+        else
+            QThreadPool::globalInstance()->start([doomed = std::move(tree)]() mutable { doomed.reset(); });
+    });
+    watcher->setFuture(QtConcurrent::run([list = std::move(receivedData), rootName, sortColumn, order] {
+        std::shared_ptr<RemoteTree> tree = RemoteTree::fromList(list, rootName);
+        RemoteFilesTreeItem::SortKey key = RemoteFilesTreeItem::SortKey::Name;
+        if (RemoteFilesTreeModel::sortKeyOf(sortColumn, key))
+            tree->sortAllFolders(key, order);
+        return tree;
+    }));
+}
+
+void MainWindow::showRemoteTree(std::shared_ptr<RemoteTree> tree)
+{
+    // What the user had open and selected, by server id: items of the old list are not
+    // those of the new one.
+    RemoteFilesTreeModel *old = remoteTree->getModelAsRemoteFileTreeModel();
+    QList<quint64> expandedFolders;
+    QList<std::pair<quint64, quint64>> selectedRows; // folder id, item id (0: the folder)
+    if (old) {
+        for (const RemoteFilesTreeItem *folder : old->getExpandedItems())
+            expandedFolders.append(folder->getItemInnerId());
+        constexpr qsizetype MaxKeptSelection = 1000;
+        for (RemoteFilesTreeItem *item : remoteTree->getSelectedItems().mid(0, MaxKeptSelection)) {
+            if (item->isDir())
+                selectedRows.append({item->getItemInnerId(), 0});
+            else if (item->parent())
+                selectedRows.append({item->parent()->getItemInnerId(), item->getItemInnerId()});
+        }
+    }
+
+    auto *model = new RemoteFilesTreeModel(std::move(tree), this);
     remoteTree->setModel(model);
     connect(model, &RemoteFilesTreeModel::expandItem, remoteTree, &QTreeView::expand);
     connect(model, &RemoteFilesTreeModel::collapseAllItems, remoteTree, &QTreeView::collapseAll);
     localTree->setRemoteModel(model);
+    // Queued commands keep the old tree as long as they need it.
+    if (old)
+        old->deleteLater();
+
     // The user's root folder opens, so that the tree is seen at once.
-    remoteTree->expand(model->index(0, 0));
+    const QModelIndex top = model->index(0, 0);
+    remoteTree->expand(top);
+    const RemoteTree &shown = *model->getTree();
+    for (quint64 id : std::as_const(expandedFolders)) {
+        if (RemoteFilesTreeItem *folder = id ? shown.folderById(id) : nullptr)
+            remoteTree->expand(model->getIndexByItem(folder, QModelIndex()));
+    }
+    QItemSelection selection;
+    for (const auto &[folderId, itemId] : std::as_const(selectedRows)) {
+        RemoteFilesTreeItem *folder = folderId ? shown.folderById(folderId) : model->getRootItem();
+        RemoteFilesTreeItem *item = folder;
+        if (folder && itemId) {
+            item = nullptr;
+            for (RemoteFilesTreeItem *child : folder->getChildItems()) {
+                if (!child->isDir() && child->getItemInnerId() == itemId) {
+                    item = child;
+                    break;
+                }
+            }
+        }
+        if (item) {
+            const QModelIndex row = model->getIndexByItem(item, QModelIndex());
+            selection.select(row, row.siblingAtColumn(model->columnCount() - 1));
+        }
+    }
+    if (!selection.isEmpty())
+        remoteTree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     remoteTree->resizeColumnToContents(0);
     remoteTree->resizeColumnToContents(model->columnCount() - 1);
+    Q_EMIT remoteTreeShown();
 }
 
-void MainWindow::refreshRemoteModelItem(RemoteFilesTreeItem *item)
+void MainWindow::refreshLocalModel(QString downloadPath)
 {
-    RemoteFilesTreeModel *model = remoteTree->getModelAsRemoteFileTreeModel();
-    if (!model || !item)
-        return;
-    const QModelIndex index = model->getIndexByItem(item, remoteTree->rootIndex());
-    // An item of an older list is no longer shown.
-    if (!index.isValid())
-        return;
-    remoteTree->refreshModelData(index.siblingAtColumn(0), index.siblingAtColumn(4));
-}
-
-void MainWindow::refreshRemoteModelLayout()
-{
-    remoteTree->refreshModelLayout();
-}
-
-void MainWindow::refreshLocalModel(RemoteFilesTreeItem *fileItem, QString downloadPath)
-{
-    Q_UNUSED(fileItem)
     localTree->refreshLocalModel(downloadPath);
 }
 
@@ -630,7 +681,6 @@ void MainWindow::uploadClicked()
         handled.insert(fileInfo.absoluteFilePath());
         model->addNewItemToModel(fileInfo, target);
     }
-    refreshRemoteModelLayout();
     model->showUploadRefusals();
 }
 
@@ -734,10 +784,9 @@ void MainWindow::refreshingProgress(CommandInfo *commandInfo)
 void MainWindow::markRemoteItem(const CommandInfo &info)
 {
     RemoteFilesTreeModel *model = remoteTree->getModelAsRemoteFileTreeModel();
-    RemoteFilesTreeItem *item = info.getItemSelfId()
-        ? RemoteFilesTreeItem::getItemBySelfId(info.getItemSelfId())
-        : nullptr;
-    if (!model || !item)
+    RemoteFilesTreeItem *item =
+        model && info.getItemSelfId() ? model->getItemBySelfId(info.getItemSelfId()) : nullptr;
+    if (!item)
         return;
     if (info.getCommandResult() == BaseCommand::NoError) {
         model->setItemFailure(item, QString());

@@ -21,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QToolBar;
 class RemoteFilesTreeItem;
+class RemoteTree;
 class TransferInfoDialog;
 
 namespace Ui {
@@ -51,6 +52,8 @@ public:
 Q_SIGNALS:
     void requestRefreshList();
     void startManualSyncClicked();
+    // A list given to updateRemoteTree() was built and now shows in the remote pane.
+    void remoteTreeShown();
 
 public Q_SLOTS:
     // The sign-in dialog; on OK the account (and the server's address, if the user
@@ -62,9 +65,10 @@ public Q_SLOTS:
     void prefsClicked();
     void aboutClicked();
     void exitClicked();
-    void refreshRemoteModelItem(RemoteFilesTreeItem *item);
-    void refreshRemoteModelLayout();
-    void refreshLocalModel(RemoteFilesTreeItem *fileItem, QString downloadPath);
+    void refreshLocalModel(QString downloadPath);
+    // Builds the tree of a new list on a worker thread, then shows it in one step
+    // (remoteTreeShown()); the window goes on painting and answering meanwhile. A list
+    // that arrives while an older one builds supersedes it.
     void updateRemoteTree(QString receivedData);
     void manualTransferDone();
     // Owns and deletes the record.
@@ -121,6 +125,9 @@ private:
     // A finished command's mark on its remote item: a failure marks it (an item that
     // never reached the server is taken out instead), a success clears the mark.
     void markRemoteItem(const CommandInfo &info);
+    // Puts a built tree in place of the shown one: the folders open and the rows
+    // selected before stay so where the new list still has them.
+    void showRemoteTree(std::shared_ptr<RemoteTree> tree);
 
     std::unique_ptr<Ui::MainWindowClass> ui;
     // Top-level windows of their own; deleted when the window really closes.
@@ -157,4 +164,6 @@ private:
     QLabel *progressStateStatusBarLabel = nullptr;
     MessageLogDock *messageLog = nullptr;
     FailureBox *failureBox = nullptr;
+    // Counts the lists given to updateRemoteTree(): only the newest one's tree is shown.
+    quint64 remoteListGeneration = 0;
 };

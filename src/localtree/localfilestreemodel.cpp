@@ -70,7 +70,7 @@ LocalFilesTreeModel::LocalFilesTreeModel(QObject *parent)
     : QAbstractItemModel(parent), scanner(new LocalFolderScanner)
 {
     // Items travel to the scheduler's thread by pointer.
-    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
+    qRegisterMetaType<RemoteItemRef>("RemoteItemRef");
     LocalFileNode::configureCollator(collator);
     rootNode = new LocalFileNode(QDir::rootPath(), collator.sortKey(QDir::rootPath()));
     rootNode->readStatus(QFile::encodeName(QDir::rootPath()));
@@ -617,7 +617,7 @@ void LocalFilesTreeModel::createFile(RemoteFilesTreeItem *item, const QString &p
                                      QSettings &settings)
 {
     Q_UNUSED(settings)
-    if (!item)
+    if (!item || !remoteModel)
         return;
     RefusalReport report(this);
     if (!isSafeLocalName(item->getItemInnerName())) {
@@ -625,14 +625,14 @@ void LocalFilesTreeModel::createFile(RemoteFilesTreeItem *item, const QString &p
         return;
     }
     const QString label = getRemotePath(item);
-    queueTarget({item, QString(), path, label, prepareTarget(path, label)});
+    queueTarget({remoteModel->refFor(item), QString(), path, label, prepareTarget(path, label)});
 }
 
 void LocalFilesTreeModel::createFileFromUrl(const QString &url, const QString &path)
 {
     qCDebug(lcLocalTree) << "path for url download: " << path;
     RefusalReport report(this);
-    queueTarget({nullptr, url, path, url, prepareTarget(path, url)});
+    queueTarget({RemoteItemRef(), url, path, url, prepareTarget(path, url)});
 }
 
 void LocalFilesTreeModel::addDirToModel(RemoteFilesTreeItem *item, const QString &path,
@@ -749,7 +749,7 @@ void LocalFilesTreeModel::writeQueuedTargets()
             trackDownload(target.path);
         else if (!writeTarget(target))
             continue;
-        if (target.item)
+        if (!target.item.isNull())
             Q_EMIT downloadFile(target.item, target.path);
         else
             Q_EMIT downloadUrl(target.url, target.path);

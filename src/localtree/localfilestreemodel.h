@@ -1,6 +1,7 @@
 #pragma once
 
 #include "localfolderscanner.h"
+#include "remotetree/remoteitemref.h"
 
 #include <QAbstractItemModel>
 #include <QCollator>
@@ -106,7 +107,7 @@ public:
     static QString joinPath(const QString &folder, const QString &name);
 
 Q_SIGNALS:
-    void downloadFile(RemoteFilesTreeItem *fileItem, QString downloadFile);
+    void downloadFile(RemoteItemRef fileItem, QString downloadFile);
     void downloadUrl(QString url, QString downloadFile);
     // A folder's entries have all been handed to the views.
     void directoryLoaded(const QString &path);
@@ -142,7 +143,7 @@ private:
     // A settled download, waiting for its target to be written and its request sent.
     struct QueuedTarget
     {
-        RemoteFilesTreeItem *item; // null for a download from a URL
+        RemoteItemRef item; // null for a download from a URL
         QString url;
         QString path;
         QString itemLabel;

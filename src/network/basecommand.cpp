@@ -3,7 +3,7 @@
 #include "failurereason.h"
 #include "logging.h"
 #include "remotetree/protocoltextcheck.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotetree.h"
 #include "settings.h"
 
 #include <QDeadlineTimer>
@@ -103,9 +103,24 @@ void BaseCommand::setFailureReason(const QString &reason)
     failureReason = reason;
 }
 
-void BaseCommand::setSubject(const RemoteFilesTreeItem *item)
+void BaseCommand::setSubject(const RemoteItemRef &item)
 {
-    subjectSelfId = item ? item->getItemSelfId() : 0;
+    subject = item;
+}
+
+QString BaseCommand::subjectName() const
+{
+    return subject.isNull() ? QString() : subject.snapshot().record.getName();
+}
+
+void BaseCommand::reportChange(RemoteItemChange::Kind kind, quint64 id, quint64 size,
+                               const QString &downloadSegment)
+{
+    itemChange = {kind, subject, id, size, downloadSegment};
+    if (id != 0 && !subject.isNull()) {
+        const std::lock_guard<std::mutex> guard(subject.tree()->lock());
+        subject.tree()->noteGrantedId(subject.item(), id);
+    }
 }
 
 void BaseCommand::finishWith(CommandResult result, const QString &reason)
@@ -124,8 +139,10 @@ void BaseCommand::registerMetaTypes()
     qRegisterMetaType<BaseCommand::CommandResult>("BaseCommand::CommandResult");
     qRegisterMetaType<BaseCommand::CommandExclusivity>("BaseCommand::CommandExclusivity");
     qRegisterMetaType<Settings::SettingType>("Settings::SettingType");
-    // Items travel between the GUI, the scheduler and the commands as plain pointers.
-    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
+    // Items travel between the GUI, the scheduler and the commands with a share of
+    // their tree; what commands did comes back as a change.
+    qRegisterMetaType<RemoteItemRef>("RemoteItemRef");
+    qRegisterMetaType<RemoteItemChange>("RemoteItemChange");
 }
 
 QByteArray BaseCommand::toProtocolBytes(const QString &text)

@@ -9,6 +9,9 @@
 // One fresh TCP connection carries one request. Text becomes bytes one character per
 // byte in Latin-1; a character outside Latin-1 is sent as "?".
 
+#include "remotetree/remoteitemchange.h"
+#include "remotetree/remoteitemref.h"
+
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QThread>
@@ -16,7 +19,6 @@
 #include <atomic>
 
 class QTcpSocket;
-class RemoteFilesTreeItem;
 
 class BaseCommand : public QThread
 {
@@ -111,8 +113,13 @@ public:
     // Display text for progress records and the transfer window: rich text, built
     // with typeStringFor().
     virtual QString getCommandTypeString() const = 0;
-    // The self id of the remote item the command works on; 0 when it has none.
-    quint64 getSubjectSelfId() const { return subjectSelfId; }
+    // The remote item the command works on; null when it has none.
+    const RemoteItemRef &getSubject() const { return subject; }
+    // Its self id; 0 when it has none.
+    quint64 getSubjectSelfId() const { return subject.selfId(); }
+    // What the command did to its item on the server, once it has succeeded (kind None
+    // before, and for commands that change no item). Read after the report.
+    const RemoteItemChange &getItemChange() const { return itemChange; }
 
     // Why the command failed, in the user's words ("the connection to host:port was
     // refused"); empty when nothing more is known than its result. Written on the
@@ -153,8 +160,15 @@ protected:
     // already set (by a step that knew more) is kept.
     void finishWith(CommandResult result, const QString &reason = QString());
     void setFailureReason(const QString &reason);
-    // Names the remote item the command works on, for the reports about it.
-    void setSubject(const RemoteFilesTreeItem *item);
+    // Names the remote item the command works on, for the request and the reports.
+    void setSubject(const RemoteItemRef &item);
+    // The subject's name as it is now (a snapshot under the tree's lock).
+    QString subjectName() const;
+    // Records what the command did to its subject on the server. A server id given to
+    // the item is noted in its tree at once, for requests built before the GUI thread
+    // has written it into the item.
+    void reportChange(RemoteItemChange::Kind kind, quint64 id = 0, quint64 size = 0,
+                      const QString &downloadSegment = QString());
 
     void prepareByteArrayForRequest(QByteArray &request) const;
     // A connected socket owned by the caller, or null after having reported
@@ -198,7 +212,8 @@ private:
     void onQuitLocalEventLoop();
 
     std::atomic<bool> localLoopQuitRequested{false};
-    quint64 subjectSelfId = 0;
+    RemoteItemRef subject;
+    RemoteItemChange itemChange;
     mutable QMutex failureReasonMutex;
     QString failureReason;
     static std::atomic<QThread *> mainThread;

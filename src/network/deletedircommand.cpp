@@ -1,10 +1,7 @@
 #include "deletedircommand.h"
 
-#include "remotetree/remotefilestreeitem.h"
-
-DeleteDirCommand::DeleteDirCommand(qulonglong commandId, RemoteFilesTreeItem *item, QObject *parent)
-    : ItemCommand(commandId, BaseCommand::DeleteDirectoryCommand, BaseCommand::DestroyingExclusive, parent),
-      dirItem(item)
+DeleteDirCommand::DeleteDirCommand(qulonglong commandId, const RemoteItemRef &item, QObject *parent)
+    : ItemCommand(commandId, BaseCommand::DeleteDirectoryCommand, BaseCommand::DestroyingExclusive, parent)
 {
     setSubject(item);
 }
@@ -16,16 +13,17 @@ QString DeleteDirCommand::getCommandName() const
 
 QString DeleteDirCommand::getCommandTypeString() const
 {
-    return typeStringFor(tr("Delete directory"), dirItem->getItemInnerName());
+    return typeStringFor(tr("Delete directory"), subjectName());
 }
 
-bool DeleteDirCommand::appendRequestFields(QByteArray &request) const
+bool DeleteDirCommand::appendRequestFields(QByteArray &request,
+                                          const RemoteItemRef::Snapshot &item) const
 {
-    return appendItemId(request, dirItem);
+    return appendItemId(request, item);
 }
 
 BaseCommand::CommandResult DeleteDirCommand::applySuccess(const QByteArray &)
 {
-    unlinkFromParent(dirItem);
+    reportChange(RemoteItemChange::Deleted);
     return NoError;
 }

@@ -1,10 +1,7 @@
 #include "deletefilecommand.h"
 
-#include "remotetree/remotefilestreeitem.h"
-
-DeleteFileCommand::DeleteFileCommand(qulonglong commandId, RemoteFilesTreeItem *item, QObject *parent)
-    : ItemCommand(commandId, BaseCommand::DeleteFileCommand, BaseCommand::DestroyingExclusive, parent),
-      fileItem(item)
+DeleteFileCommand::DeleteFileCommand(qulonglong commandId, const RemoteItemRef &item, QObject *parent)
+    : ItemCommand(commandId, BaseCommand::DeleteFileCommand, BaseCommand::DestroyingExclusive, parent)
 {
     setSubject(item);
 }
@@ -16,16 +13,17 @@ QString DeleteFileCommand::getCommandName() const
 
 QString DeleteFileCommand::getCommandTypeString() const
 {
-    return typeStringFor(tr("Delete file"), fileItem->getItemInnerName());
+    return typeStringFor(tr("Delete file"), subjectName());
 }
 
-bool DeleteFileCommand::appendRequestFields(QByteArray &request) const
+bool DeleteFileCommand::appendRequestFields(QByteArray &request,
+                                           const RemoteItemRef::Snapshot &item) const
 {
-    return appendItemId(request, fileItem);
+    return appendItemId(request, item);
 }
 
 BaseCommand::CommandResult DeleteFileCommand::applySuccess(const QByteArray &)
 {
-    unlinkFromParent(fileItem);
+    reportChange(RemoteItemChange::Deleted);
     return NoError;
 }

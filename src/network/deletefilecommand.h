@@ -5,12 +5,11 @@
 //   client -> server   <login>\n<password>\ndelfile\n<id>
 //   server -> client   done\n   or   error\n<code>
 //
-// On success the item, marked deleted by the GUI, is unlinked from its parent;
+// On success the item, marked deleted by the GUI, leaves the tree (a change the GUI
+// applies);
 // on failure it stays in the tree, marked, until the next list replaces it.
 
 #include "itemcommand.h"
-
-class RemoteFilesTreeItem;
 
 class DeleteFileCommand final : public ItemCommand
 {
@@ -18,16 +17,12 @@ class DeleteFileCommand final : public ItemCommand
     Q_DISABLE_COPY_MOVE(DeleteFileCommand)
 
 public:
-    DeleteFileCommand(qulonglong commandId, RemoteFilesTreeItem *item, QObject *parent = nullptr);
+    DeleteFileCommand(qulonglong commandId, const RemoteItemRef &item, QObject *parent = nullptr);
 
-    RemoteFilesTreeItem *getFileItem() const { return fileItem; }
     QString getCommandTypeString() const override;
 
 protected:
     QString getCommandName() const override;
-    bool appendRequestFields(QByteArray &request) const override;
+    bool appendRequestFields(QByteArray &request, const RemoteItemRef::Snapshot &item) const override;
     BaseCommand::CommandResult applySuccess(const QByteArray &value) override;
-
-private:
-    RemoteFilesTreeItem *fileItem;
 };

@@ -4,7 +4,6 @@
 #include "logging.h"
 #include "network/httpreceiver.h"
 #include "network/transferreply.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "settings.h"
 
 #include <QFile>
@@ -19,10 +18,9 @@ std::atomic<long> stallTimeoutSeconds{HttpReceiver::DefaultStallTimeoutSeconds};
 
 } // namespace
 
-DownloadFileCommand::DownloadFileCommand(qulonglong commandId, RemoteFilesTreeItem *fileItem,
+DownloadFileCommand::DownloadFileCommand(qulonglong commandId, const RemoteItemRef &fileItem,
                                          const QString &downloadPath, QObject *parent)
     : BaseCommand(commandId, BaseCommand::DownloadFileCommand, NonExclusive, parent),
-      fileItem(fileItem),
       downloadPath(downloadPath)
 {
     setSubject(fileItem);
@@ -45,7 +43,7 @@ QString DownloadFileCommand::getCommandName() const
 
 QString DownloadFileCommand::getCommandTypeString() const
 {
-    return typeStringFor(tr("Download file"), fileItem->getItemInnerName());
+    return typeStringFor(tr("Download file"), subjectName());
 }
 
 void DownloadFileCommand::execute()
@@ -62,7 +60,7 @@ void DownloadFileCommand::execute()
 
     QByteArray request;
     prepareByteArrayForRequest(request);
-    request += QByteArray::number(fileItem->getItemInnerId());
+    request += QByteArray::number(getSubject().snapshot().id);
 
     const std::unique_ptr<QTcpSocket> controlSocket(getControlSocket());
     if (!controlSocket)

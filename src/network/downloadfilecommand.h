@@ -22,19 +22,16 @@
 
 #include <QString>
 
-class RemoteFilesTreeItem;
-
 class DownloadFileCommand final : public BaseCommand
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DownloadFileCommand)
 
 public:
-    DownloadFileCommand(qulonglong commandId, RemoteFilesTreeItem *fileItem, const QString &downloadPath,
+    DownloadFileCommand(qulonglong commandId, const RemoteItemRef &fileItem, const QString &downloadPath,
                         QObject *parent = nullptr);
 
     QString getCommandTypeString() const override;
-    RemoteFilesTreeItem *getFileItem() const { return fileItem; }
     QString getDownloadPath() const { return downloadPath; }
 
     // Seconds without a byte from the data port before the download counts as lost.
@@ -52,7 +49,6 @@ private:
     void httpReceiverRequestFinished(bool error);
     void httpReadProgress(qint64 curr, qint64 total);
 
-    RemoteFilesTreeItem *fileItem;
     QString downloadPath;
     ProgressThrottle progressThrottle;
 };

@@ -3,7 +3,6 @@
 #include "failurereason.h"
 #include "logging.h"
 #include "remotetree/protocoltextcheck.h"
-#include "remotetree/remotefilestreeitem.h"
 
 #include <QTcpSocket>
 
@@ -27,24 +26,24 @@ bool ItemCommand::appendTextField(QByteArray &request, const QString &text)
     return true;
 }
 
-bool ItemCommand::appendItemId(QByteArray &request, const RemoteFilesTreeItem *item)
+bool ItemCommand::appendItemId(QByteArray &request, const RemoteItemRef::Snapshot &item)
 {
-    const qulonglong id = item->getItemInnerId();
+    const qulonglong id = item.id;
     if (id == 0)
         return false;
     request += QByteArray::number(id);
     return true;
 }
 
-bool ItemCommand::appendParentId(QByteArray &request, const RemoteFilesTreeItem *item)
+bool ItemCommand::appendParentId(QByteArray &request, const RemoteItemRef::Snapshot &item)
 {
-    if (!item->isParentOnServer())
+    if (!item.parentOnServer)
         return false;
-    request += QByteArray::number(item->getItemInnerParentId());
+    request += QByteArray::number(item.parentId);
     return true;
 }
 
-bool ItemCommand::appendPlaceFields(QByteArray &request, const RemoteFilesTreeItem *item)
+bool ItemCommand::appendPlaceFields(QByteArray &request, const RemoteItemRef::Snapshot &item)
 {
     if (!appendItemId(request, item))
         return false;
@@ -52,13 +51,7 @@ bool ItemCommand::appendPlaceFields(QByteArray &request, const RemoteFilesTreeIt
     if (!appendParentId(request, item))
         return false;
     request += '\t';
-    return appendTextField(request, item->getItemInnerName());
-}
-
-void ItemCommand::unlinkFromParent(RemoteFilesTreeItem *item)
-{
-    if (RemoteFilesTreeItem *parent = item->parent())
-        parent->removeChild(item);
+    return appendTextField(request, item.record.getName());
 }
 
 QString ItemCommand::itemNotSendableReason()
@@ -73,7 +66,7 @@ void ItemCommand::execute()
 
     QByteArray request;
     prepareByteArrayForRequest(request);
-    if (!appendRequestFields(request)) {
+    if (!appendRequestFields(request, getSubject().snapshot())) {
         qCDebug(lcNetwork) << getCommandName() << "not sent: the item's data cannot travel safely";
         finishWith(InitialDataFormatError, itemNotSendableReason());
         return;

@@ -6,15 +6,16 @@
 //   client -> server   <login>\n<password>\n<word>\n<field>\t<field>...   (no terminator)
 //   server -> client   done\n[<value>]        or   error\n<decimal code>
 //
-// The request is built when the command runs, not when it is queued, so a folder
-// created earlier in the same batch already carries its server id.
+// The request is built when the command runs, not when it is queued, from a snapshot
+// of the item taken then, so a folder created earlier in the same batch already
+// carries its server id.
 
 #include "basecommand.h"
 
+#include "remotetree/remoteitemref.h"
+
 #include <QByteArray>
 #include <QString>
-
-class RemoteFilesTreeItem;
 
 class ItemCommand : public BaseCommand
 {
@@ -22,8 +23,8 @@ class ItemCommand : public BaseCommand
     Q_DISABLE_COPY_MOVE(ItemCommand)
 
 public:
-    // Judges a complete reply: on "done\n" brings the item in line (only the line
-    // after the word counts as its value), otherwise decodes the error.
+    // Judges a complete reply: on "done\n" reports what changed (only the line after
+    // the word counts as its value), otherwise decodes the error.
     BaseCommand::CommandResult judgeReply(const QByteArray &reply);
 
 public Q_SLOTS:
@@ -33,12 +34,14 @@ protected:
     ItemCommand(qulonglong commandId, BaseCommand::CommandType type,
                 BaseCommand::CommandExclusivity exclusivity, QObject *parent);
 
-    // Appends the fields that follow the request prefix; false when the item's data
-    // cannot travel safely, and then nothing is sent.
-    virtual bool appendRequestFields(QByteArray &request) const = 0;
+    // Appends the fields that follow the request prefix, from the item as it is now;
+    // false when its data cannot travel safely, and then nothing is sent.
+    virtual bool appendRequestFields(QByteArray &request,
+                                     const RemoteItemRef::Snapshot &item) const = 0;
     // Whether the success reply carries a value after "done\n".
     virtual bool isValueExpected() const { return false; }
-    // Brings the item in line after "done\n"; `value` is the rest of that line.
+    // Reports what changed after "done\n" (reportChange()); `value` is the rest of
+    // that line.
     virtual BaseCommand::CommandResult applySuccess(const QByteArray &value) = 0;
 
     // Why a request whose fields could not be appended was not sent.
@@ -48,12 +51,10 @@ protected:
     static bool appendTextField(QByteArray &request, const QString &text);
     // The item's server id; false for an item the server does not know yet (id 0),
     // which no request may name.
-    static bool appendItemId(QByteArray &request, const RemoteFilesTreeItem *item);
+    static bool appendItemId(QByteArray &request, const RemoteItemRef::Snapshot &item);
     // The server id of the folder the item hangs in; false while that folder is not
     // on the server (its creation failed or has not run).
-    static bool appendParentId(QByteArray &request, const RemoteFilesTreeItem *item);
+    static bool appendParentId(QByteArray &request, const RemoteItemRef::Snapshot &item);
     // id TAB parent id TAB name: where the item now hangs and under what name.
-    static bool appendPlaceFields(QByteArray &request, const RemoteFilesTreeItem *item);
-    // Takes a deleted item out of its parent's children.
-    static void unlinkFromParent(RemoteFilesTreeItem *item);
+    static bool appendPlaceFields(QByteArray &request, const RemoteItemRef::Snapshot &item);
 };

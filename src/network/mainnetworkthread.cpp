@@ -9,7 +9,6 @@
 #include "movedircommand.h"
 #include "movefilecommand.h"
 #include "refreshlistcommand.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "setparamscommand.h"
 #include "settings.h"
 #include "uploadfilecommand.h"
@@ -32,9 +31,10 @@ MainNetworkThread *MainNetworkThread::getInstance()
 MainNetworkThread::MainNetworkThread(QObject *parent)
     : QThread(parent), clock([] { return QTime::currentTime(); })
 {
-    // Items travel as plain pointers through the request slots and the success
-    // signals, across threads, so their pointer type must be known by name.
-    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
+    // Items travel through the request slots and the change signal across threads,
+    // so their types must be known by name.
+    qRegisterMetaType<RemoteItemRef>("RemoteItemRef");
+    qRegisterMetaType<RemoteItemChange>("RemoteItemChange");
 }
 
 MainNetworkThread::~MainNetworkThread()
@@ -179,13 +179,13 @@ void MainNetworkThread::refreshList()
     firstRefreshDone = true;
 }
 
-void MainNetworkThread::uploadFile(RemoteFilesTreeItem *fileItem)
+void MainNetworkThread::uploadFile(RemoteItemRef fileItem)
 {
     qCDebug(lcNetwork) << "request for upload file threadid=" << QThread::currentThreadId();
     queueCommand([fileItem](qulonglong id) { return new UploadFileCommand(id, fileItem); });
 }
 
-void MainNetworkThread::downloadFile(RemoteFilesTreeItem *fileItem, QString downloadPath)
+void MainNetworkThread::downloadFile(RemoteItemRef fileItem, QString downloadPath)
 {
     qCDebug(lcNetwork) << "request for download file threadid=" << QThread::currentThreadId();
     queueCommand([fileItem, downloadPath](qulonglong id) {
@@ -195,39 +195,39 @@ void MainNetworkThread::downloadFile(RemoteFilesTreeItem *fileItem, QString down
 
 namespace {
 template<class Command>
-void queueItemCommand(MainNetworkThread *scheduler, const char *word, RemoteFilesTreeItem *item)
+void queueItemCommand(MainNetworkThread *scheduler, const char *word, const RemoteItemRef &item)
 {
     qCDebug(lcNetwork) << "request for" << word << "threadid=" << QThread::currentThreadId();
     scheduler->queueCommand([item](qulonglong id) { return new Command(id, item); });
 }
 } // namespace
 
-void MainNetworkThread::createDir(RemoteFilesTreeItem *dirItem)
+void MainNetworkThread::createDir(RemoteItemRef dirItem)
 {
     queueItemCommand<MakeDirCommand>(this, "createdir", dirItem);
 }
 
-void MainNetworkThread::deleteDir(RemoteFilesTreeItem *dirItem)
+void MainNetworkThread::deleteDir(RemoteItemRef dirItem)
 {
     queueItemCommand<DeleteDirCommand>(this, "deldir", dirItem);
 }
 
-void MainNetworkThread::deleteFile(RemoteFilesTreeItem *fileItem)
+void MainNetworkThread::deleteFile(RemoteItemRef fileItem)
 {
     queueItemCommand<DeleteFileCommand>(this, "delfile", fileItem);
 }
 
-void MainNetworkThread::moveDir(RemoteFilesTreeItem *dirItem)
+void MainNetworkThread::moveDir(RemoteItemRef dirItem)
 {
     queueItemCommand<MoveDirCommand>(this, "movedir", dirItem);
 }
 
-void MainNetworkThread::moveFile(RemoteFilesTreeItem *fileItem)
+void MainNetworkThread::moveFile(RemoteItemRef fileItem)
 {
     queueItemCommand<MoveFileCommand>(this, "movefile", fileItem);
 }
 
-void MainNetworkThread::setParams(RemoteFilesTreeItem *fileItem)
+void MainNetworkThread::setParams(RemoteItemRef fileItem)
 {
     queueItemCommand<SetParamsCommand>(this, "set params", fileItem);
 }
@@ -238,7 +238,7 @@ void MainNetworkThread::downloadUrl(QString remotePath, QString downloadPath)
     queueCommand([&](qulonglong id) { return new DownloadUrlCommand(id, remotePath, downloadPath); });
 }
 
-void MainNetworkThread::uploadUrl(RemoteFilesTreeItem *fileItem)
+void MainNetworkThread::uploadUrl(RemoteItemRef fileItem)
 {
     qCDebug(lcNetwork) << "request for upload url threadid=" << QThread::currentThreadId();
     queueCommand([fileItem](qulonglong id) { return new UploadUrlCommand(id, fileItem); });
@@ -511,68 +511,22 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
 {
     switch (command->getCommandType()) {
     case BaseCommand::RefreshListCommand: {
-        qCDebug(lcNetwork) << "refresh command found runned";
         const QString list = static_cast<RefreshListCommand *>(command)->getReceivedData();
         qCDebug(lcNetwork) << "refresh command done without errors";
         Q_EMIT newRemoteListReceived(list);
-        qCDebug(lcNetwork) << "refresh command emitted signal";
-        break;
-    }
-    case BaseCommand::UploadFileCommand: {
-        qCDebug(lcNetwork) << "upload command found runned";
-        // Checked cast: a command of another class may carry this kind.
-        const auto *upload = qobject_cast<UploadFileCommand *>(command);
-        if (!upload)
-            break;
-        // The item was written on the command's thread; let that thread end first.
-        command->wait(CommandThreadEndWaitMs);
-        qCDebug(lcNetwork) << "upload command done without errors";
-        Q_EMIT fileUploaded(upload->getFileItem());
-        qCDebug(lcNetwork) << "upload command emitted signal";
         break;
     }
     case BaseCommand::DownloadFileCommand: {
-        qCDebug(lcNetwork) << "download command found runned";
         auto *download = qobject_cast<DownloadFileCommand *>(command);
         if (!download)
             break;
         command->wait(CommandThreadEndWaitMs);
         Settings::getInstance()->removeDownloadPath(download->getDownloadPath());
         qCDebug(lcNetwork) << "download command done without errors";
-        Q_EMIT fileDownloaded(download->getFileItem(), download->getDownloadPath());
-        qCDebug(lcNetwork) << "download command emitted signal";
+        Q_EMIT fileDownloaded(download->getDownloadPath());
         break;
     }
-    case BaseCommand::CreateDirectoryCommand:
-        qCDebug(lcNetwork) << "makedir command done without errors";
-        if (const auto *itemCommand = qobject_cast<MakeDirCommand *>(command))
-            Q_EMIT newDirCreated(itemCommand->getDirItem());
-        break;
-    case BaseCommand::MoveDirectoryCommand:
-        qCDebug(lcNetwork) << "movedir command done without errors";
-        if (const auto *itemCommand = qobject_cast<MoveDirCommand *>(command))
-            Q_EMIT dirMoved(itemCommand->getDirItem());
-        break;
-    case BaseCommand::MoveFileCommand:
-        qCDebug(lcNetwork) << "movefile command done without errors";
-        if (const auto *itemCommand = qobject_cast<MoveFileCommand *>(command))
-            Q_EMIT fileMoved(itemCommand->getFileItem());
-        break;
-    case BaseCommand::SetParamsCommand:
-        qCDebug(lcNetwork) << "setparams command done without errors";
-        if (const auto *itemCommand = qobject_cast<SetParamsCommand *>(command))
-            Q_EMIT setParamsDone(itemCommand->getFileItem());
-        break;
-    case BaseCommand::DeleteDirectoryCommand:
-        qCDebug(lcNetwork) << "deldir command done without errors";
-        Q_EMIT dirDeleted();
-        break;
-    case BaseCommand::DeleteFileCommand:
-        qCDebug(lcNetwork) << "delfile command done without errors";
-        Q_EMIT fileDeleted();
-        break;
     case BaseCommand::DownloadUrlCommand:
-        qCDebug(lcNetwork) << "download url command found runned";
         if (const auto *urlCommand = qobject_cast<DownloadUrlCommand *>(command)) {
             const QString path = urlCommand->getDownloadPath();
             Settings::getInstance()->removeDownloadPath(path);
@@ -580,13 +534,12 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
             Q_EMIT urlDownloaded(path);
         }
         break;
-    case BaseCommand::UploadUrlCommand:
-        qCDebug(lcNetwork) << "upload url command done without errors";
-        if (const auto *urlCommand = qobject_cast<UploadUrlCommand *>(command))
-            Q_EMIT urlUploaded(urlCommand->getFileItem());
-        break;
     default:
-        // Kinds without a command.
+        // Every command that changed its item says how.
+        if (command->getItemChange().kind != RemoteItemChange::None) {
+            qCDebug(lcNetwork) << command->getCommandType() << "done without errors";
+            Q_EMIT remoteItemChanged(command->getItemChange());
+        }
         break;
     }
 }

@@ -2,6 +2,8 @@
 
 #include "basecommand.h"
 #include "commandinfo.h"
+#include "remotetree/remoteitemchange.h"
+#include "remotetree/remoteitemref.h"
 #include "settings.h"
 
 #include <QList>
@@ -13,14 +15,15 @@
 #include <functional>
 
 class QTimer;
-class RemoteFilesTreeItem;
 
 // The one scheduler of network work. The GUI asks for operations through the request
 // slots; each creates a command with a fresh id and queues it. Queued commands start
 // in order when the streams limit and the exclusivity rule allow, at the moments the
 // synchronisation policy chooses (on "Sync", continuously, or at a time of day). The
-// commands' reports become CommandInfo records for the GUI; successes are announced
-// with their own signals; finished commands are deleted once their thread has ended.
+// commands' reports become CommandInfo records for the GUI; what a successful command
+// did to its remote item comes back as a RemoteItemChange (remoteItemChanged), which
+// the GUI thread applies to the tree; finished commands are deleted once their thread
+// has ended.
 //
 // The object lives on its own thread: move it there, then start it.
 //
@@ -28,8 +31,9 @@ class RemoteFilesTreeItem;
 //   net->moveToThread(net);
 //   net->start();
 //
-// Adding a request slot for a new command: create it through queueCommand(), and add
-// its success announcement to announceSuccess().
+// Adding a request slot for a new command: create it through queueCommand(); a
+// command that changes its item reports it with BaseCommand::reportChange(), and one
+// with another result adds its announcement to announceSuccess().
 class MainNetworkThread final : public QThread
 {
     Q_OBJECT
@@ -40,7 +44,7 @@ public:
     // How long a finished command's thread is waited for before its deletion is
     // deferred to the moment the thread really ends.
     static constexpr int ThreadEndWaitMs = 100;
-    // How long a successful transfer's thread is waited for before its item is announced.
+    // How long a successful download's thread is waited for before it is announced.
     static constexpr int CommandThreadEndWaitMs = 1000;
     // How long stopAllCommands() waits for the running commands, all together.
     static constexpr int StopAllWaitMs = 2000;
@@ -82,38 +86,34 @@ public:
 
 public Q_SLOTS:
     void refreshList();
-    void uploadFile(RemoteFilesTreeItem *fileItem);
-    void downloadFile(RemoteFilesTreeItem *fileItem, QString downloadPath);
-    void createDir(RemoteFilesTreeItem *dirItem);
-    void deleteDir(RemoteFilesTreeItem *dirItem);
-    void deleteFile(RemoteFilesTreeItem *fileItem);
-    void moveDir(RemoteFilesTreeItem *dirItem);
-    void moveFile(RemoteFilesTreeItem *fileItem);
-    void setParams(RemoteFilesTreeItem *fileItem);
+    void uploadFile(RemoteItemRef fileItem);
+    void downloadFile(RemoteItemRef fileItem, QString downloadPath);
+    void createDir(RemoteItemRef dirItem);
+    void deleteDir(RemoteItemRef dirItem);
+    void deleteFile(RemoteItemRef fileItem);
+    void moveDir(RemoteItemRef dirItem);
+    void moveFile(RemoteItemRef fileItem);
+    void setParams(RemoteItemRef fileItem);
     void startManualSync();
     void syncModeChange(Settings::SettingType setting);
     // `remotePath` is the http or ftp address to fetch, `downloadPath` the local file.
     void downloadUrl(QString remotePath, QString downloadPath);
     // The service fetches the item's address into the item's folder.
-    void uploadUrl(RemoteFilesTreeItem *fileItem);
+    void uploadUrl(RemoteItemRef fileItem);
 
 Q_SIGNALS:
     void newRemoteListReceived(QString receivedData);
-    void newDirCreated(RemoteFilesTreeItem *item);
-    void dirMoved(RemoteFilesTreeItem *item);
-    void fileMoved(RemoteFilesTreeItem *item);
-    void fileDeleted();
-    void dirDeleted();
-    void fileUploaded(RemoteFilesTreeItem *item);
-    void fileDownloaded(RemoteFilesTreeItem *fileItem, QString downloadPath);
-    void setParamsDone(RemoteFilesTreeItem *item);
+    // A command succeeded and changed its item on the server (a folder created, an
+    // item moved, renamed or deleted, parameters set, a file uploaded or fetched from an
+    // address): the GUI thread brings the tree in line.
+    void remoteItemChanged(RemoteItemChange change);
+    // A download of a remote file succeeded.
+    void fileDownloaded(QString downloadPath);
     // The receiver owns the record and deletes it.
     void refreshProgress(CommandInfo *commandInfo);
     void queueEmpty();
     // A download from an address succeeded; the local view re-reads the folder.
     void urlDownloaded(QString downloadPath);
-    // A URL upload succeeded; the item now has its id, size and download address.
-    void urlUploaded(RemoteFilesTreeItem *item);
 
 protected:
     void run() override;

@@ -1,10 +1,7 @@
 #include "makedircommand.h"
 
-#include "remotetree/remotefilestreeitem.h"
-
-MakeDirCommand::MakeDirCommand(qulonglong commandId, RemoteFilesTreeItem *item, QObject *parent)
-    : ItemCommand(commandId, BaseCommand::CreateDirectoryCommand, BaseCommand::Exclusive, parent),
-      dirItem(item)
+MakeDirCommand::MakeDirCommand(qulonglong commandId, const RemoteItemRef &item, QObject *parent)
+    : ItemCommand(commandId, BaseCommand::CreateDirectoryCommand, BaseCommand::Exclusive, parent)
 {
     setSubject(item);
 }
@@ -16,15 +13,16 @@ QString MakeDirCommand::getCommandName() const
 
 QString MakeDirCommand::getCommandTypeString() const
 {
-    return typeStringFor(tr("Create directory"), dirItem->getItemInnerName());
+    return typeStringFor(tr("Create directory"), subjectName());
 }
 
-bool MakeDirCommand::appendRequestFields(QByteArray &request) const
+bool MakeDirCommand::appendRequestFields(QByteArray &request,
+                                        const RemoteItemRef::Snapshot &item) const
 {
-    if (!appendParentId(request, dirItem))
+    if (!appendParentId(request, item))
         return false;
     request += '\t';
-    return appendTextField(request, dirItem->getItemInnerName());
+    return appendTextField(request, item.record.getName());
 }
 
 BaseCommand::CommandResult MakeDirCommand::applySuccess(const QByteArray &value)
@@ -35,7 +33,6 @@ BaseCommand::CommandResult MakeDirCommand::applySuccess(const QByteArray &value)
     // and send everything queued inside it to the user's root folder.
     if (!ok || newId <= 0)
         return ReceivedDataFormatError;
-    dirItem->setItemInnerId(qulonglong(newId));
-    dirItem->setUploaded(true);
+    reportChange(RemoteItemChange::FolderCreated, qulonglong(newId));
     return NoError;
 }

@@ -5,12 +5,11 @@
 //   client -> server   <login>\n<password>\nmakedir\n<parent id>\t<name>
 //   server -> client   done\n<new folder id>   or   error\n<code>
 //
-// On success the item takes over the new id and is marked uploaded, so folders
-// and files queued inside it carry that id when their own requests are built.
+// On success the new id is noted in the tree at once (so folders and files queued
+// inside carry it when their own requests are built) and handed back as a change that
+// the GUI writes into the item, marking it uploaded.
 
 #include "itemcommand.h"
-
-class RemoteFilesTreeItem;
 
 class MakeDirCommand final : public ItemCommand
 {
@@ -18,17 +17,13 @@ class MakeDirCommand final : public ItemCommand
     Q_DISABLE_COPY_MOVE(MakeDirCommand)
 
 public:
-    MakeDirCommand(qulonglong commandId, RemoteFilesTreeItem *item, QObject *parent = nullptr);
+    MakeDirCommand(qulonglong commandId, const RemoteItemRef &item, QObject *parent = nullptr);
 
-    RemoteFilesTreeItem *getDirItem() const { return dirItem; }
     QString getCommandTypeString() const override;
 
 protected:
     QString getCommandName() const override;
-    bool appendRequestFields(QByteArray &request) const override;
+    bool appendRequestFields(QByteArray &request, const RemoteItemRef::Snapshot &item) const override;
     bool isValueExpected() const override { return true; }
     BaseCommand::CommandResult applySuccess(const QByteArray &value) override;
-
-private:
-    RemoteFilesTreeItem *dirItem;
 };

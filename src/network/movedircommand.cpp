@@ -1,10 +1,7 @@
 #include "movedircommand.h"
 
-#include "remotetree/remotefilestreeitem.h"
-
-MoveDirCommand::MoveDirCommand(qulonglong commandId, RemoteFilesTreeItem *item, QObject *parent)
-    : ItemCommand(commandId, BaseCommand::MoveDirectoryCommand, BaseCommand::Exclusive, parent),
-      dirItem(item)
+MoveDirCommand::MoveDirCommand(qulonglong commandId, const RemoteItemRef &item, QObject *parent)
+    : ItemCommand(commandId, BaseCommand::MoveDirectoryCommand, BaseCommand::Exclusive, parent)
 {
     setSubject(item);
 }
@@ -16,16 +13,17 @@ QString MoveDirCommand::getCommandName() const
 
 QString MoveDirCommand::getCommandTypeString() const
 {
-    return typeStringFor(tr("Move directory"), dirItem->getItemInnerName());
+    return typeStringFor(tr("Move directory"), subjectName());
 }
 
-bool MoveDirCommand::appendRequestFields(QByteArray &request) const
+bool MoveDirCommand::appendRequestFields(QByteArray &request,
+                                        const RemoteItemRef::Snapshot &item) const
 {
-    return appendPlaceFields(request, dirItem);
+    return appendPlaceFields(request, item);
 }
 
 BaseCommand::CommandResult MoveDirCommand::applySuccess(const QByteArray &)
 {
-    dirItem->setUploaded(true);
+    reportChange(RemoteItemChange::Moved);
     return NoError;
 }

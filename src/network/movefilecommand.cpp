@@ -1,10 +1,7 @@
 #include "movefilecommand.h"
 
-#include "remotetree/remotefilestreeitem.h"
-
-MoveFileCommand::MoveFileCommand(qulonglong commandId, RemoteFilesTreeItem *item, QObject *parent)
-    : ItemCommand(commandId, BaseCommand::MoveFileCommand, BaseCommand::Exclusive, parent),
-      fileItem(item)
+MoveFileCommand::MoveFileCommand(qulonglong commandId, const RemoteItemRef &item, QObject *parent)
+    : ItemCommand(commandId, BaseCommand::MoveFileCommand, BaseCommand::Exclusive, parent)
 {
     setSubject(item);
 }
@@ -16,16 +13,17 @@ QString MoveFileCommand::getCommandName() const
 
 QString MoveFileCommand::getCommandTypeString() const
 {
-    return typeStringFor(tr("Move file"), fileItem->getItemInnerName());
+    return typeStringFor(tr("Move file"), subjectName());
 }
 
-bool MoveFileCommand::appendRequestFields(QByteArray &request) const
+bool MoveFileCommand::appendRequestFields(QByteArray &request,
+                                         const RemoteItemRef::Snapshot &item) const
 {
-    return appendPlaceFields(request, fileItem);
+    return appendPlaceFields(request, item);
 }
 
 BaseCommand::CommandResult MoveFileCommand::applySuccess(const QByteArray &)
 {
-    fileItem->setUploaded(true);
+    reportChange(RemoteItemChange::Moved);
     return NoError;
 }

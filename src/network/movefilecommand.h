@@ -6,11 +6,9 @@
 //   client -> server   <login>\n<password>\nmovefile\n<id>\t<parent id>\t<name>
 //   server -> client   done\n   or   error\n<code>
 //
-// On success the item is marked uploaded again.
+// On success the GUI marks the item uploaded again.
 
 #include "itemcommand.h"
-
-class RemoteFilesTreeItem;
 
 class MoveFileCommand final : public ItemCommand
 {
@@ -18,16 +16,12 @@ class MoveFileCommand final : public ItemCommand
     Q_DISABLE_COPY_MOVE(MoveFileCommand)
 
 public:
-    MoveFileCommand(qulonglong commandId, RemoteFilesTreeItem *item, QObject *parent = nullptr);
+    MoveFileCommand(qulonglong commandId, const RemoteItemRef &item, QObject *parent = nullptr);
 
-    RemoteFilesTreeItem *getFileItem() const { return fileItem; }
     QString getCommandTypeString() const override;
 
 protected:
     QString getCommandName() const override;
-    bool appendRequestFields(QByteArray &request) const override;
+    bool appendRequestFields(QByteArray &request, const RemoteItemRef::Snapshot &item) const override;
     BaseCommand::CommandResult applySuccess(const QByteArray &value) override;
-
-private:
-    RemoteFilesTreeItem *fileItem;
 };

@@ -1,11 +1,9 @@
 #include "setparamscommand.h"
 
 #include "remotetree/protocoltextcheck.h"
-#include "remotetree/remotefilestreeitem.h"
 
-SetParamsCommand::SetParamsCommand(qulonglong commandId, RemoteFilesTreeItem *item, QObject *parent)
-    : ItemCommand(commandId, BaseCommand::SetParamsCommand, BaseCommand::Exclusive, parent),
-      fileItem(item)
+SetParamsCommand::SetParamsCommand(qulonglong commandId, const RemoteItemRef &item, QObject *parent)
+    : ItemCommand(commandId, BaseCommand::SetParamsCommand, BaseCommand::Exclusive, parent)
 {
     setSubject(item);
 }
@@ -17,28 +15,29 @@ QString SetParamsCommand::getCommandName() const
 
 QString SetParamsCommand::getCommandTypeString() const
 {
-    return typeStringFor(tr("Set parameters for"), fileItem->getItemInnerName());
+    return typeStringFor(tr("Set parameters for"), subjectName());
 }
 
-bool SetParamsCommand::appendRequestFields(QByteArray &request) const
+bool SetParamsCommand::appendRequestFields(QByteArray &request,
+                                          const RemoteItemRef::Snapshot &item) const
 {
     // The description travels Base64-encoded, so TABs and line breaks in it are
     // harmless; only characters that Latin-1 cannot carry are refused.
-    const QString description = fileItem->getItemDescription();
+    const QString description = item.record.getDescription();
     if (!ProtocolTextCheck::problem(description, QString(), ProtocolTextCheck::EncodedField).isEmpty()
-            || !appendItemId(request, fileItem))
+            || !appendItemId(request, item))
         return false;
     request += '\t' + toProtocolBytes(description).toBase64()
-            + '\t' + (fileItem->isItemSearchable() ? '1' : '0') + '\t';
-    if (!appendTextField(request, fileItem->getItemPassword()))
+            + '\t' + (item.record.isSearchable() ? '1' : '0') + '\t';
+    if (!appendTextField(request, item.record.getPassword()))
         return false;
     request += '\t';
-    request += fileItem->isItemPasswordModify() ? '1' : '0';
+    request += item.record.isPasswordModify() ? '1' : '0';
     return true;
 }
 
 BaseCommand::CommandResult SetParamsCommand::applySuccess(const QByteArray &)
 {
-    fileItem->setUploaded(true);
+    reportChange(RemoteItemChange::ParamsSet);
     return NoError;
 }

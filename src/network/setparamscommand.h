@@ -7,11 +7,9 @@
 //   server -> client   done\n   or   error\n<code>
 //
 // the two flags are "1" or "0"; the file's password goes in
-// clear, as the protocol has it. On success the item is marked uploaded again.
+// clear, as the protocol has it. On success the GUI marks the item uploaded again.
 
 #include "itemcommand.h"
-
-class RemoteFilesTreeItem;
 
 class SetParamsCommand final : public ItemCommand
 {
@@ -19,16 +17,12 @@ class SetParamsCommand final : public ItemCommand
     Q_DISABLE_COPY_MOVE(SetParamsCommand)
 
 public:
-    SetParamsCommand(qulonglong commandId, RemoteFilesTreeItem *item, QObject *parent = nullptr);
+    SetParamsCommand(qulonglong commandId, const RemoteItemRef &item, QObject *parent = nullptr);
 
-    RemoteFilesTreeItem *getFileItem() const { return fileItem; }
     QString getCommandTypeString() const override;
 
 protected:
     QString getCommandName() const override;
-    bool appendRequestFields(QByteArray &request) const override;
+    bool appendRequestFields(QByteArray &request, const RemoteItemRef::Snapshot &item) const override;
     BaseCommand::CommandResult applySuccess(const QByteArray &value) override;
-
-private:
-    RemoteFilesTreeItem *fileItem;
 };

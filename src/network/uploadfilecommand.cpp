@@ -4,8 +4,6 @@
 #include "logging.h"
 #include "network/transferreply.h"
 #include "network/uploaddigest.h"
-#include "remotetree/remotefilestreeitem.h"
-#include "remotetree/remotefilestreemodel.h"
 #include "settings.h"
 
 #include <QDeadlineTimer>
@@ -58,9 +56,9 @@ bool openRegularFile(QFile &file, const QString &path)
 
 } // namespace
 
-UploadFileCommand::UploadFileCommand(qulonglong commandId, RemoteFilesTreeItem *fileItem, QObject *parent)
-    : BaseCommand(commandId, BaseCommand::UploadFileCommand, NonExclusive, parent),
-      fileItem(fileItem)
+UploadFileCommand::UploadFileCommand(qulonglong commandId, const RemoteItemRef &fileItem,
+                                     QObject *parent)
+    : BaseCommand(commandId, BaseCommand::UploadFileCommand, NonExclusive, parent)
 {
     setSubject(fileItem);
 }
@@ -86,7 +84,7 @@ QString UploadFileCommand::getCommandTypeString() const
 {
     // Read from the scheduler's thread while the digest is computed here.
     const QString label = isInHashing ? tr("Preparing file") : tr("Upload file");
-    return typeStringFor(label, fileItem->getItemInnerName());
+    return typeStringFor(label, subjectName());
 }
 
 QByteArray UploadFileCommand::getFileHash(const QString &filePath)
@@ -101,17 +99,17 @@ QByteArray UploadFileCommand::getFileHash(const QString &filePath)
 
 bool UploadFileCommand::buildRequest(QByteArray &request)
 {
-    const QString path = fileItem->getLocalPathForUpload();
+    const QString path = item.localPathForUpload;
     const QFileInfo info(path);
     const QString name = info.fileName();
-    const QString password = fileItem->getItemPassword();
+    const QString password = item.record.getPassword();
     // A tab or line feed would shift the server's fields.
     if (holdsFieldSeparator(name) || holdsFieldSeparator(password)) {
         qCDebug(lcNetwork) << "upload refused: a tab or line feed in the name or password of" << path;
         setFailureReason(tr("nothing was sent: the name or password holds a tab or line break"));
         return false;
     }
-    if (!fileItem->isParentOnServer()) {
+    if (!item.parentOnServer) {
         qCDebug(lcNetwork) << "upload refused: its folder is not on the server:" << path;
         setFailureReason(tr("nothing was sent: the folder it goes to is not on the server"));
         return false;
@@ -135,11 +133,11 @@ bool UploadFileCommand::buildRequest(QByteArray &request)
     request += field(digest.toHex());
     request += field(toProtocolBytes(name));
     request += field(format);
-    request += field(toProtocolBytes(fileItem->getItemDescription()).toBase64());
-    request += field(fileItem->isItemSearchable() ? "1" : "0");
+    request += field(toProtocolBytes(item.record.getDescription()).toBase64());
+    request += field(item.record.isSearchable() ? "1" : "0");
     request += field(toProtocolBytes(password));
     request += field(QByteArray::number(size));
-    request += field(QByteArray::number(fileItem->getItemInnerParentId()));
+    request += field(QByteArray::number(item.parentId));
     return true;
 }
 
@@ -147,7 +145,8 @@ void UploadFileCommand::execute()
 {
     qCDebug(lcNetwork) << "UploadCommand: threadid" << QThread::currentThreadId();
     Q_EMIT started(commandId);
-    if (fileItem->isUploaded()) {
+    item = getSubject().snapshot();
+    if (item.record.isUploaded()) {
         Q_EMIT finished(commandId, NoError);
         return;
     }
@@ -286,11 +285,7 @@ void UploadFileCommand::handleDone(const QByteArray &reply)
         report(ReceivedDataFormatError, FailureReason::unreadableReply());
         return;
     }
-    fileItem->setItemInnerId(id);
-    fileItem->setUploaded(true);
-    fileItem->setItemExternalDownloadUrl(RemoteFilesTreeModel::downloadAddress(
-        QString::fromLatin1(filesystemName), fileItem->getItemInnerName()));
-    fileItem->setFileAvailable(true);
+    reportChange(RemoteItemChange::FileUploaded, id, 0, QString::fromLatin1(filesystemName));
     report(NoError);
 }
 
@@ -373,9 +368,9 @@ bool UploadFileCommand::writeAll(QByteArrayView bytes)
 bool UploadFileCommand::sendResponse(quint64 firstByte, quint64 lastByte)
 {
     QFile fileToSend;
-    if (!openRegularFile(fileToSend, fileItem->getLocalPathForUpload())) {
-        qCDebug(lcNetwork) << "cannot read" << fileItem->getLocalPathForUpload() << "as a regular file";
-        report(InitialDataFormatError, FailureReason::cannotRead(fileItem->getLocalPathForUpload()));
+    if (!openRegularFile(fileToSend, item.localPathForUpload)) {
+        qCDebug(lcNetwork) << "cannot read" << item.localPathForUpload << "as a regular file";
+        report(InitialDataFormatError, FailureReason::cannotRead(item.localPathForUpload));
         return false;
     }
     const UploadHttpRequest::Answer answer = UploadHttpRequest::answer(firstByte, lastByte, fileToSend.size());

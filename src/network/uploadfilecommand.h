@@ -28,7 +28,6 @@
 class QFile;
 class QTcpSocket;
 class QTimer;
-class RemoteFilesTreeItem;
 
 class UploadFileCommand final : public BaseCommand
 {
@@ -40,11 +39,10 @@ public:
     static constexpr qint64 ResponseBlockSize = 102400;
     static constexpr int DefaultSilenceTimeoutMs = 600000;
 
-    UploadFileCommand(qulonglong commandId, RemoteFilesTreeItem *fileItem, QObject *parent = nullptr);
+    UploadFileCommand(qulonglong commandId, const RemoteItemRef &fileItem, QObject *parent = nullptr);
     ~UploadFileCommand() override;
 
     QString getCommandTypeString() const override;
-    RemoteFilesTreeItem *getFileItem() const { return fileItem; }
 
     // The 16 digest bytes of a file; empty if it cannot be read. Reports progress.
     QByteArray getFileHash(const QString &filePath);
@@ -84,7 +82,9 @@ private:
     void report(CommandResult result, const QString &reason = QString());
 
     std::atomic<bool> isInHashing{false};
-    RemoteFilesTreeItem *fileItem;
+    // The file as it was when the command started: what the request and the data
+    // connection use, whatever the user changes meanwhile.
+    RemoteItemRef::Snapshot item;
     QTcpSocket *httpSocket = nullptr;
     QTcpSocket *controlSocket = nullptr;
     UploadHttpRequest lastHttpRequest;

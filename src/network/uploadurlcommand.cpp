@@ -3,8 +3,6 @@
 #include "failurereason.h"
 #include "logging.h"
 #include "remotetree/protocoltextcheck.h"
-#include "remotetree/remotefilestreeitem.h"
-#include "remotetree/remotefilestreemodel.h"
 #include "uploadurlmessage.h"
 
 #include <QElapsedTimer>
@@ -34,17 +32,16 @@ qsizetype nextMessageStart(const QByteArray &read)
 
 void UploadUrlCommand::setMessageWaitMs(int ms) { messageWaitMs = ms; }
 
-UploadUrlCommand::UploadUrlCommand(qulonglong commandId, RemoteFilesTreeItem *fileItem,
+UploadUrlCommand::UploadUrlCommand(qulonglong commandId, const RemoteItemRef &fileItem,
                                    QObject *parent)
-    : BaseCommand(commandId, BaseCommand::UploadUrlCommand, NonExclusive, parent),
-      fileItem(fileItem)
+    : BaseCommand(commandId, BaseCommand::UploadUrlCommand, NonExclusive, parent)
 {
     setSubject(fileItem);
 }
 
 QString UploadUrlCommand::getCommandTypeString() const
 {
-    return typeStringFor(tr("upload file"), fileItem->getItemInnerName());
+    return typeStringFor(tr("upload file"), subjectName());
 }
 
 QString UploadUrlCommand::getCommandName() const { return QStringLiteral("uploadurl"); }
@@ -53,14 +50,15 @@ void UploadUrlCommand::execute()
 {
     Q_EMIT started(commandId);
 
-    const QString name = fileItem->getItemInnerName();
-    const QString address = fileItem->getItemUrl();
+    const RemoteItemRef::Snapshot item = getSubject().snapshot();
+    const QString name = item.record.getName();
+    const QString address = item.record.getUrl();
     // A tab or line break would shift the server's fields, and a character outside
     // Latin-1 would arrive as "?": such a request is never sent.
     const QString problem = ProtocolTextCheck::problem(name, tr("The name"));
     const QString addressProblem = ProtocolTextCheck::problem(address, tr("The address"));
     // A folder whose creation failed has no id: the file would land in the root folder.
-    if (!problem.isEmpty() || !addressProblem.isEmpty() || !fileItem->isParentOnServer()) {
+    if (!problem.isEmpty() || !addressProblem.isEmpty() || !item.parentOnServer) {
         qCDebug(lcNetwork) << "upload url: not sent:" << problem << addressProblem;
         QString reason = !problem.isEmpty() ? problem : addressProblem;
         if (reason.isEmpty())
@@ -71,7 +69,7 @@ void UploadUrlCommand::execute()
 
     QByteArray request;
     prepareByteArrayForRequest(request);
-    request += QByteArray::number(fileItem->getItemInnerParentId()) + '\t' + toProtocolBytes(name)
+    request += QByteArray::number(item.parentId) + '\t' + toProtocolBytes(name)
         + '\t' + toProtocolBytes(address);
 
     QTcpSocket *socket = getControlSocket();
@@ -150,12 +148,7 @@ BaseCommand::CommandResult UploadUrlCommand::applyDone(const QByteArray &message
         setFailureReason(FailureReason::unreadableReply());
         return ReceivedDataFormatError;
     }
-    fileItem->setItemInnerId(id);
-    fileItem->setItemInnerSize(size);
-    fileItem->setUploaded(true);
-    fileItem->setItemExternalDownloadUrl(RemoteFilesTreeModel::downloadAddress(
-        QString::fromLatin1(filesystemName), fileItem->getItemInnerName()));
-    fileItem->setFileAvailable(true);
+    reportChange(RemoteItemChange::UrlUploaded, id, size, QString::fromLatin1(filesystemName));
     qCDebug(lcNetwork) << "upload url: done, id" << id << "size" << size;
     return NoError;
 }

@@ -8,8 +8,9 @@
 //                                                      minutes apart; a count that
 //                                                      does not grow for as long
 //                                                      counts as silence
-//   server -> done\n<id>\t<size>\t<filesystemName>      the item gets its id, size,
-//                                                      download address, "uploaded"
+//   server -> done\n<id>\t<size>\t<filesystemName>      a change for the GUI: the item
+//                                                      gets its id, size, download
+//                                                      address, "uploaded"
 //          or error\n<code>
 
 #include "basecommand.h"
@@ -19,7 +20,6 @@
 #include <atomic>
 
 class QTcpSocket;
-class RemoteFilesTreeItem;
 
 class UploadUrlCommand final : public BaseCommand
 {
@@ -32,11 +32,10 @@ public:
     // Tests shorten it.
     static void setMessageWaitMs(int ms);
 
-    UploadUrlCommand(qulonglong commandId, RemoteFilesTreeItem *fileItem,
+    UploadUrlCommand(qulonglong commandId, const RemoteItemRef &fileItem,
                      QObject *parent = nullptr);
 
     QString getCommandTypeString() const override;
-    RemoteFilesTreeItem *getFileItem() const { return fileItem; }
 
 public Q_SLOTS:
     void execute() override;
@@ -49,7 +48,6 @@ private:
     CommandResult readMessages(QTcpSocket *socket);
     CommandResult applyDone(const QByteArray &message);
 
-    RemoteFilesTreeItem *const fileItem;
 
     static std::atomic<int> messageWaitMs;
 };

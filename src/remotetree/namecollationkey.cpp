@@ -65,7 +65,10 @@ struct PrimaryCollator
         close();
         locale = current;
         known = true;
-        ++generation;
+        // The same locale gives the same number on every thread (each thread has its
+        // own collator), so keys made by the thread that built a tree stay valid on
+        // the GUI thread; 0 is kept for "no key yet".
+        generation = quint32(qHash(locale.bcp47Name())) | 1u;
         if (locale.language() == QLocale::C)
             return nullptr;
         const QString name = locale.name();
@@ -82,9 +85,11 @@ struct PrimaryCollator
     }
 };
 
+// One per thread: ICU collators must not be shared between threads, and trees are
+// built on worker threads while the GUI thread sorts and checks names.
 PrimaryCollator &primary()
 {
-    static PrimaryCollator collator;
+    static thread_local PrimaryCollator collator;
     return collator;
 }
 

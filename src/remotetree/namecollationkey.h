@@ -17,7 +17,7 @@
 class NameCollationKey final
 {
 public:
-    // Not thread-safe: callers serialise (the tree's lock).
+    // Each thread uses a collator of its own; hashes agree between threads.
     static size_t hash(QStringView name);
     // The first bytes of the name's full collation key, as QString::localeAwareCompare
     // orders names (code units under the C locale), as one number: when two names'
@@ -25,8 +25,8 @@ public:
     // say nothing, and the names are compared in full. Made in the locale that the
     // last generation() or hash() found (asking for it again costs as much as this).
     static quint64 orderPrefix(QStringView name);
-    // Changes whenever the default locale does: hashes made under another generation
-    // may disagree with hash() now.
+    // Changes whenever the default locale does (and is the same on every thread for the
+    // same locale): hashes made under another generation may disagree with hash() now.
     static quint32 generation();
 
 private:

@@ -2,30 +2,30 @@
 
 #include "namecollationkey.h"
 
-#include <QMutexLocker>
-
 #include <algorithm>
+#include <atomic>
 
-using Locker = QMutexLocker<QRecursiveMutex>;
+namespace {
+// Self ids are unique in the process, whichever thread makes the item: a drag payload
+// naming an item of an older list can then never find another item in a newer one.
+std::atomic<quint64> lastSelfId{0};
+} // namespace
 
 RemoteFilesTreeItem::RemoteFilesTreeItem(RemoteFilesTreeItem *parent)
     : itemData(0, 0, true, QStringLiteral("root"), 0, QDateTime::currentDateTime(), true),
-      parentItem(parent)
+      parentItem(parent), selfId(++lastSelfId)
 {
-    setItemSelfId();
 }
 
 RemoteFilesTreeItem::RemoteFilesTreeItem(RemoteFileInfo info, RemoteFilesTreeItem *parent)
-    : itemData(std::move(info)), parentItem(parent)
+    : itemData(std::move(info)), parentItem(parent), selfId(++lastSelfId)
 {
-    setItemSelfId();
 }
 
 RemoteFilesTreeItem::~RemoteFilesTreeItem()
 {
     // Iterative, so that a hostile list with a chain of a million nested folders
     // cannot exhaust the stack.
-    Locker locker(&treeMutex);
     QList<RemoteFilesTreeItem *> pending = std::move(childItems);
     childItems.clear();
     while (!pending.isEmpty()) {
@@ -34,28 +34,7 @@ RemoteFilesTreeItem::~RemoteFilesTreeItem()
         item->childItems.clear();
         delete item;
     }
-    itemSelfIdMap.remove(selfId);
     delete childNameIndex;
-}
-
-void RemoteFilesTreeItem::setItemSelfId()
-{
-    Locker locker(&treeMutex);
-    ++itemSelfIdCount;
-    itemSelfIdMap.insert(itemSelfIdCount, this);
-    selfId = itemSelfIdCount;
-}
-
-RemoteFilesTreeItem *RemoteFilesTreeItem::getItemBySelfId(quint64 selfId)
-{
-    Locker locker(&treeMutex);
-    return itemSelfIdMap.value(selfId, nullptr);
-}
-
-void RemoteFilesTreeItem::reserveItems(qsizetype count)
-{
-    Locker locker(&treeMutex);
-    itemSelfIdMap.reserve(itemSelfIdMap.size() + count);
 }
 
 quint32 RemoteFilesTreeItem::nameKeyFor(quint32 generation) const
@@ -125,7 +104,6 @@ bool RemoteFilesTreeItem::appendListedChild(RemoteFilesTreeItem *child)
 
 bool RemoteFilesTreeItem::appendChecked(RemoteFilesTreeItem *child, bool checkAncestry)
 {
-    Locker locker(&treeMutex);
     RemoteFilesTreeItem *folder = this;
     while (folder && !folder->itemData.isDir())
         folder = folder->parentItem;
@@ -143,7 +121,6 @@ bool RemoteFilesTreeItem::appendChecked(RemoteFilesTreeItem *child, bool checkAn
 
 void RemoteFilesTreeItem::removeChild(RemoteFilesTreeItem *child)
 {
-    Locker locker(&treeMutex);
     if (!child || !containsChild(child))
         return;
     const qsizetype at = childItems.indexOf(child);
@@ -156,7 +133,6 @@ void RemoteFilesTreeItem::removeChild(RemoteFilesTreeItem *child)
 
 bool RemoteFilesTreeItem::containsChild(const RemoteFilesTreeItem *child) const
 {
-    Locker locker(&treeMutex);
     if (!child)
         return false;
     const quint32 generation = NameCollationKey::generation();
@@ -166,7 +142,6 @@ bool RemoteFilesTreeItem::containsChild(const RemoteFilesTreeItem *child) const
 
 bool RemoteFilesTreeItem::ancestorFor(const RemoteFilesTreeItem *item) const
 {
-    Locker locker(&treeMutex);
     for (const RemoteFilesTreeItem *up = item ? item->parentItem : nullptr; up; up = up->parentItem) {
         if (up == this)
             return true;
@@ -176,19 +151,16 @@ bool RemoteFilesTreeItem::ancestorFor(const RemoteFilesTreeItem *item) const
 
 RemoteFilesTreeItem *RemoteFilesTreeItem::child(int row) const
 {
-    Locker locker(&treeMutex);
     return childItems.value(row, nullptr);
 }
 
 int RemoteFilesTreeItem::childCount() const
 {
-    Locker locker(&treeMutex);
     return int(childItems.size());
 }
 
 QList<RemoteFilesTreeItem *> RemoteFilesTreeItem::getChildItems() const
 {
-    Locker locker(&treeMutex);
     return childItems;
 }
 
@@ -201,9 +173,8 @@ int RemoteFilesTreeItem::compareNames(const RemoteFilesTreeItem *a, const Remote
 
 void RemoteFilesTreeItem::sortChildItems(SortKey key, Qt::SortOrder order)
 {
-    // One lock for the whole sort, and the records read directly: a getter per
-    // comparison (a lock and a copy each) cost most of a sort of a million items.
-    Locker locker(&treeMutex);
+    // The records read directly: a getter per comparison (a copy each) cost most of a
+    // sort of a million items.
     if (key == SortKey::Name) {
         const quint32 generation = NameCollationKey::generation();
         for (const RemoteFilesTreeItem *child : std::as_const(childItems))
@@ -239,7 +210,6 @@ void RemoteFilesTreeItem::sortChildItems(SortKey key, Qt::SortOrder order)
 
 int RemoteFilesTreeItem::row() const
 {
-    Locker locker(&treeMutex);
     if (!parentItem)
         return 0;
     return int(parentItem->childItems.indexOf(const_cast<RemoteFilesTreeItem *>(this)));
@@ -247,13 +217,11 @@ int RemoteFilesTreeItem::row() const
 
 RemoteFilesTreeItem *RemoteFilesTreeItem::parent() const
 {
-    Locker locker(&treeMutex);
     return parentItem;
 }
 
 void RemoteFilesTreeItem::moveToParent(RemoteFilesTreeItem *item)
 {
-    Locker locker(&treeMutex);
     parentItem = item;
 }
 
@@ -272,19 +240,16 @@ bool RemoteFilesTreeItem::operator<(const RemoteFilesTreeItem &other) const
 
 quint64 RemoteFilesTreeItem::getItemInnerParentId() const
 {
-    Locker locker(&treeMutex);
     return parentItem ? parentItem->itemData.getId() : 0;
 }
 
 bool RemoteFilesTreeItem::isParentOnServer() const
 {
-    Locker locker(&treeMutex);
     return !parentItem || parentItem->itemData.getId() != 0 || parentItem->itemData.isRootRecord();
 }
 
 void RemoteFilesTreeItem::setItemInnerName(const QString &value)
 {
-    Locker locker(&treeMutex);
     // Keep the folder's name index in step; the item may be listed there.
     const quint32 generation = NameCollationKey::generation();
     if (parentItem)
@@ -300,13 +265,11 @@ void RemoteFilesTreeItem::setItemInnerName(const QString &value)
 #define RECORD_GETTER(type, method, recordMethod) \
     type RemoteFilesTreeItem::method() const \
     { \
-        Locker locker(&treeMutex); \
         return itemData.recordMethod(); \
     }
 #define RECORD_SETTER(type, method, recordMethod) \
     void RemoteFilesTreeItem::method(type value) \
     { \
-        Locker locker(&treeMutex); \
         itemData.recordMethod(value); \
     }
 
@@ -343,30 +306,25 @@ RECORD_GETTER(bool, isRootRecord, isRootRecord)
 
 void RemoteFilesTreeItem::setItemPasswordModify()
 {
-    Locker locker(&treeMutex);
     itemData.setPasswordModify();
 }
 
 RemoteFileInfo RemoteFilesTreeItem::getItemInfo() const
 {
-    Locker locker(&treeMutex);
     return itemData;
 }
 
 QVariant RemoteFilesTreeItem::data(int column) const
 {
-    Locker locker(&treeMutex);
     return itemData.value(column);
 }
 
 QString RemoteFilesTreeItem::getLocalPathForUpload() const
 {
-    Locker locker(&treeMutex);
     return localPathForUpload;
 }
 
 void RemoteFilesTreeItem::setLocalPathForUpload(const QString &value)
 {
-    Locker locker(&treeMutex);
     localPathForUpload = value;
 }

@@ -2,22 +2,19 @@
 
 #include "remotefileinfo.h"
 
-#include <QHash>
 #include <QList>
 #include <QMultiHash>
-#include <QRecursiveMutex>
 #include <QString>
 #include <QVariant>
 
 // One node of the remote tree: a record, its children (owned) and a process-unique
 // self id by which drag payloads name it.
 //
-// Locking: items are built and linked on the GUI thread, while command threads set
-// single fields (uploaded, id, size, download address, availability) and unlink
-// children, and the GUI thread paints. One process-wide recursive lock guards every
-// record, every child list and the self-id registry; each public method holds it for
-// its own duration only, so getters return consistent copies and no reader sees a
-// half-written string or a list in the middle of a change.
+// Threads: an item is built on whatever thread builds its tree (a tree nobody else
+// sees yet) and, once shown, changed only by the GUI thread, through the model. Its
+// methods take no lock. Command threads never call them directly: they copy the
+// fields they need through RemoteItemRef::snapshot(), under the tree's lock, which
+// the model holds while it writes.
 class RemoteFilesTreeItem final
 {
 public:
@@ -99,25 +96,15 @@ public:
     void setLocalPathForUpload(const QString &value);
     quint64 getItemSelfId() const { return selfId; }
 
-    // The live item registered under selfId, or null.
-    static RemoteFilesTreeItem *getItemBySelfId(quint64 selfId);
-    // Makes room in the self-id registry for count more items, so building a large
-    // tree does not grow it step by step.
-    static void reserveItems(qsizetype count);
-    // The lock described above. A builder linking many items holds it throughout, so
-    // the per-call locking inside is only a cheap re-entry by the owning thread.
-    static QRecursiveMutex &treeLock() { return treeMutex; }
-
     // Folders with more children than this keep a name index for the duplicate check.
     static constexpr int NameIndexThreshold = 8;
 
 private:
-    void setItemSelfId();
     bool appendChecked(RemoteFilesTreeItem *child, bool checkAncestry);
     // This item's NameCollationKey under the given locale generation, made once per
-    // generation (the lock held), together with its name's order prefix.
+    // generation, together with its name's order prefix.
     quint32 nameKeyFor(quint32 generation) const;
-    // Compares the names of two items whose keys are current (the lock held).
+    // Compares the names of two items whose keys are current.
     static int compareNames(const RemoteFilesTreeItem *a, const RemoteFilesTreeItem *b);
     // Forgets a name index made under another locale generation: its keys may disagree
     // with the names' keys now. Small folders scan instead until the next append.
@@ -131,7 +118,7 @@ private:
     RemoteFileInfo itemData;
     QString localPathForUpload;
     RemoteFilesTreeItem *parentItem;
-    quint64 selfId = 0;
+    const quint64 selfId;
     // Each child's name key to the child, made under one locale generation; only for
     // large folders.
     struct NameIndex
@@ -139,7 +126,7 @@ private:
         QMultiHash<quint32, RemoteFilesTreeItem *> children;
         quint32 generation;
     };
-    // Caches, kept in step under the lock: hence mutable.
+    // Caches, filled on first use: hence mutable.
     mutable NameIndex *childNameIndex = nullptr;
     // This item's name key (NameCollationKey, cut to 32 bits: a clash only costs a
     // comparison) and its locale generation, 0 before it is made.
@@ -148,8 +135,4 @@ private:
     // NameCollationKey::orderPrefix of the name, made with nameKey: sorting by name
     // compares two numbers, and two names only when those are equal.
     mutable quint64 nameOrder = 0;
-
-    static inline QRecursiveMutex treeMutex;
-    static inline quint64 itemSelfIdCount = 0;
-    static inline QHash<quint64, RemoteFilesTreeItem *> itemSelfIdMap;
 };

@@ -13,7 +13,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QMutexLocker>
+#include <QThreadPool>
 #include <QUrl>
 
 #include <algorithm>
@@ -30,78 +30,6 @@ QIcon resourceIcon(const QString &name)
     return ThemedIcon::get(name);
 }
 
-// The item order of a column that has one; false for Type, Sync and anything else.
-bool sortKeyOf(int column, RemoteFilesTreeItem::SortKey &key)
-{
-    switch (column) {
-    case 0: key = RemoteFilesTreeItem::SortKey::Name; return true;
-    case 1: key = RemoteFilesTreeItem::SortKey::Size; return true;
-    case 4: key = RemoteFilesTreeItem::SortKey::Date; return true;
-    default: return false;
-    }
-}
-
-// The list's numbers are plain decimal digits; read those directly, as the library's
-// general conversion (signs, spaces, range checks through the C locale) costs several
-// times the rest of a line. Anything else goes to that conversion, so every field reads
-// as it always did (0 when unreadable or out of range). Up to 19 digits fit in 64 bits.
-constexpr qsizetype PlainDigitsMax = 19;
-
-// Reads field when it is plain digits, in one pass; answers false otherwise.
-bool readPlainDigits(QStringView field, quint64 &value)
-{
-    if (field.isEmpty() || field.size() > PlainDigitsMax)
-        return false;
-    value = 0;
-    for (QChar c : field) {
-        const unsigned digit = unsigned(c.unicode()) - u'0';
-        if (digit > 9)
-            return false;
-        value = value * 10 + digit;
-    }
-    return true;
-}
-
-quint64 readULongLong(QStringView field)
-{
-    quint64 value;
-    return readPlainDigits(field, value) ? value : field.toULongLong();
-}
-
-// A value beyond the type's range reads as 0, as with the library's conversion.
-uint readUInt(QStringView field)
-{
-    quint64 value;
-    if (!readPlainDigits(field, value))
-        return field.toUInt();
-    return value <= std::numeric_limits<uint>::max() ? uint(value) : 0;
-}
-
-int readInt(QStringView field)
-{
-    quint64 value;
-    if (!readPlainDigits(field, value))
-        return field.toInt();
-    return value <= quint64(std::numeric_limits<int>::max()) ? int(value) : 0;
-}
-
-// The first fields of a line, split at tabs as QStringView::split would; answers how
-// many there are, at most FieldCount.
-int splitFields(QStringView line, QStringView (&fields)[RemoteFilesTreeModel::FieldCount])
-{
-    int count = 0;
-    const char16_t *start = line.utf16();
-    const char16_t *const end = start + line.size();
-    for (;;) {
-        // std::find over a plain array is unrolled: the search is most of the cost.
-        const char16_t *tab = std::find(start, end, u'\t');
-        fields[count++] = QStringView(start, tab);
-        if (tab == end || count == RemoteFilesTreeModel::FieldCount)
-            return count;
-        start = tab + 1;
-    }
-}
-
 RemoteFilesTreeItem *folderOf(RemoteFilesTreeItem *item)
 {
     while (item && !item->isDir())
@@ -111,33 +39,61 @@ RemoteFilesTreeItem *folderOf(RemoteFilesTreeItem *item)
 
 } // namespace
 
-RemoteFilesTreeModel::RemoteFilesTreeModel(QObject *parent)
-    : QAbstractItemModel(parent), rootItem(new RemoteFilesTreeItem())
+bool RemoteFilesTreeModel::sortKeyOf(int column, RemoteFilesTreeItem::SortKey &key)
 {
-    connectToScheduler();
+    switch (column) {
+    case 0: key = RemoteFilesTreeItem::SortKey::Name; return true;
+    case 1: key = RemoteFilesTreeItem::SortKey::Size; return true;
+    case 4: key = RemoteFilesTreeItem::SortKey::Date; return true;
+    default: return false;
+    }
+}
+
+QString RemoteFilesTreeModel::rootFolderName(const QString &login)
+{
+    return tr("%1's My Kelvarhold").arg(login);
+}
+
+RemoteFilesTreeModel::RemoteFilesTreeModel(QObject *parent)
+    : RemoteFilesTreeModel(std::make_shared<RemoteTree>(), parent)
+{
 }
 
 RemoteFilesTreeModel::RemoteFilesTreeModel(const QString &list, QObject *parent,
                                            int sortColumn, Qt::SortOrder order)
-    : QAbstractItemModel(parent), rootItem(new RemoteFilesTreeItem())
+    : RemoteFilesTreeModel(
+        RemoteTree::fromList(list, rootFolderName(Settings::getInstance()->getLogin())), parent)
 {
-    const RemoteFileInfo rootInfo(0, 0, true,
-                                  tr("%1's My Kelvarhold").arg(Settings::getInstance()->getLogin()),
-                                  0, QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch()),
-                                  true);
-    realRootItem = new RemoteFilesTreeItem(rootInfo, rootItem);
-    rootItem->appendChild(realRootItem);
-    setupModelData(list, realRootItem);
     RemoteFilesTreeItem::SortKey key = RemoteFilesTreeItem::SortKey::Name;
     if (sortKeyOf(sortColumn, key)) {
         rowOrder = {sortColumn, order};
         builtOrder = rowOrder;
     }
-    // Moves and folder creations from drops go to the scheduler's thread, queued.
-    const MainNetworkThread *net = MainNetworkThread::getInstance();
-    connect(this, &RemoteFilesTreeModel::moveDirClicked, net, &MainNetworkThread::moveDir);
-    connect(this, &RemoteFilesTreeModel::moveFileClicked, net, &MainNetworkThread::moveFile);
-    connect(this, &RemoteFilesTreeModel::createNewDir, net, &MainNetworkThread::createDir);
+}
+
+RemoteFilesTreeModel::RemoteFilesTreeModel(std::shared_ptr<RemoteTree> builtTree, QObject *parent)
+    : QAbstractItemModel(parent), tree(std::move(builtTree)), rootItem(tree->top()),
+      realRootItem(tree->userRoot())
+{
+    if (tree->isSorted()) {
+        const RemoteFilesTreeItem::SortKey key = tree->sortedKey();
+        const int column = key == RemoteFilesTreeItem::SortKey::Name ? 0
+            : key == RemoteFilesTreeItem::SortKey::Size              ? 1
+                                                                     : 4;
+        rowOrder = {column, tree->sortedOrder()};
+        builtOrder = rowOrder;
+        allOrdered = true;
+    }
+    freeTimer.setInterval(FreeRetryMs);
+    freeTimer.setSingleShot(true);
+    connect(&freeTimer, &QTimer::timeout, this, &RemoteFilesTreeModel::freeTakenOutWhenUnused);
+    if (realRootItem) {
+        // Moves and folder creations from drops go to the scheduler's thread, queued.
+        const MainNetworkThread *net = MainNetworkThread::getInstance();
+        connect(this, &RemoteFilesTreeModel::moveDirClicked, net, &MainNetworkThread::moveDir);
+        connect(this, &RemoteFilesTreeModel::moveFileClicked, net, &MainNetworkThread::moveFile);
+        connect(this, &RemoteFilesTreeModel::createNewDir, net, &MainNetworkThread::createDir);
+    }
     connectToScheduler();
 }
 
@@ -148,219 +104,17 @@ void RemoteFilesTreeModel::connectToScheduler()
     MainNetworkThread *scheduler = MainNetworkThread::getInstance();
     connect(this, &RemoteFilesTreeModel::uploadFile, scheduler, &MainNetworkThread::uploadFile,
             Qt::UniqueConnection);
+    // What the scheduler's commands did comes back here, to the GUI thread.
+    connect(scheduler, &MainNetworkThread::remoteItemChanged, this,
+            &RemoteFilesTreeModel::applyChange, Qt::UniqueConnection);
 }
 
 RemoteFilesTreeModel::~RemoteFilesTreeModel()
 {
-    // A refused item may have been moved into a tree since; then that tree owns it.
-    QList<RemoteFilesTreeItem *> loose;
-    for (RemoteFilesTreeItem *item : std::as_const(unlinkedItems)) {
-        if (item->row() < 0)
-            loose.append(item);
-    }
-    qDeleteAll(loose);
-    delete rootItem;
-}
-
-QString RemoteFilesTreeModel::downloadAddress(QStringView segment, const QString &name)
-{
-    // Written straight into one string of the exact length (a million of them stay in
-    // the tree): the name as Latin-1 bytes, a character beyond Latin-1 becoming '?', and
-    // every byte but letters, digits and "-._~" as %XX.
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    const auto latin1 = [](QChar c) {
-        return c.unicode() > 0xff ? uchar('?') : uchar(c.unicode());
-    };
-    // A table: two passes over every file name of the list ask it.
-    static constexpr auto Unreserved = [] {
-        std::array<bool, 256> table{};
-        for (int byte = 0; byte < 256; ++byte) {
-            table[byte] = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z')
-                || (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_'
-                || byte == '~';
-        }
-        return table;
-    }();
-    const auto unreserved = [](uchar byte) { return Unreserved[byte]; };
-    const QLatin1String start("http://");
-    const QLatin1String host(DownloadHost);
-    const QLatin1String path("/dl/");
-    qsizetype length = start.size() + host.size() + path.size() + segment.size() + 1;
-    for (QChar c : name)
-        length += unreserved(latin1(c)) ? 1 : 3;
-
-    QString address(length, Qt::Uninitialized);
-    QChar *out = address.data();
-    for (QLatin1String part : {start, host, path}) {
-        for (char c : part)
-            *out++ = QLatin1Char(c);
-    }
-    out = std::copy(segment.begin(), segment.end(), out);
-    *out++ = u'/';
-    for (QChar c : name) {
-        const uchar byte = latin1(c);
-        if (unreserved(byte)) {
-            *out++ = QLatin1Char(char(byte));
-        } else {
-            *out++ = u'%';
-            *out++ = QLatin1Char(Hex[byte >> 4]);
-            *out++ = QLatin1Char(Hex[byte & 0xf]);
-        }
-    }
-    return address;
-}
-
-// What building keeps of each listed line: small records (32 bytes) in list order,
-// which the passes below run through instead of chasing items over the heap. Indices
-// are 32-bit: a list of 2^31 lines would be tens of gigabytes of text.
-struct RemoteFilesTreeModel::ListedItem
-{
-    // parent when the parent id names no folder of the list: the item goes to the top.
-    static constexpr qint32 NoFolder = -1;
-    static constexpr qsizetype MaxCount = std::numeric_limits<qint32>::max() - 1;
-
-    const QChar *line;
-    quint64 parentId;
-    // Made and linked into the tree; null until then, and for lines never reached.
-    RemoteFilesTreeItem *item;
-    quint32 length;
-    // Index of the folder that parentId names, or NoFolder.
-    qint32 parent;
-
-    QStringView text() const { return QStringView(line, qsizetype(length)); }
-};
-
-
-namespace {
-
-RemoteFilesTreeItem *makeListedItem(QStringView line, RemoteFilesTreeItem *top)
-{
-    QStringView fields[RemoteFilesTreeModel::FieldCount];
-    splitFields(line, fields);
-    const bool isDir = readInt(fields[1]) != 0;
-    RemoteFileInfo info(readULongLong(fields[0]), readULongLong(fields[3]), isDir,
-                        fields[2].toString(), readULongLong(fields[4]), readUInt(fields[5]), true);
-    if (isDir) {
-        info.setFileAvailable(true);
-    } else {
-        info.setExternalDownloadUrl(
-            RemoteFilesTreeModel::downloadAddress(fields[9], info.getName()));
-        info.setFileAvailable(readInt(fields[10]) != 0);
-    }
-    if (!fields[6].isEmpty())
-        info.setDescription(QString::fromLatin1(QByteArray::fromBase64(fields[6].toLatin1())));
-    info.setSearchable(readInt(fields[7]) != 0);
-    qCDebug(lcRemoteTree) << "url1 setted as " << info.getExternalDownloadUrl();
-    auto *item = new RemoteFilesTreeItem(std::move(info), top);
-    qCDebug(lcRemoteTree) << "url2 setted as " << item->getItemExternalDownloadUrl();
-    return item;
-}
-
-} // namespace
-
-void RemoteFilesTreeModel::setupModelData(QStringView list, RemoteFilesTreeItem *top)
-{
-    // Building links every item: hold the tree's lock once for all of it (command
-    // threads touching records wait for the build to finish).
-    static_assert(sizeof(void *) != 8 || sizeof(ListedItem) == 32);
-    QMutexLocker locker(&RemoteFilesTreeItem::treeLock());
-    qsizetype lineCount = 1;
-    for (qsizetype at = list.indexOf(u'\n'); at >= 0; at = list.indexOf(u'\n', at + 1))
-        ++lineCount;
-    RemoteFilesTreeItem::reserveItems(lineCount);
-
-    // First the lines' places: which folder each one names as its parent.
-    QList<ListedItem> listed;
-    listed.reserve(lineCount);
-    // Folder id to the folder's index in listed; a later folder with the same id
-    // replaces the earlier one.
-    QHash<quint64, qint32> folders;
-    for (QStringView line : list.tokenize(u'\n')) {
-        qCDebug(lcRemoteTree) << "Parsing item " << line;
-        QStringView fields[FieldCount];
-        // A line of 2^32 characters or more (8 GB) is beyond any real list: unreadable.
-        if (line.size() > qsizetype(std::numeric_limits<quint32>::max())
-            || splitFields(line, fields) < FieldCount)
-            continue;
-        if (listed.size() == ListedItem::MaxCount)
-            break;
-        const quint64 id = readULongLong(fields[0]);
-        // Id 0 is what an unreadable id reads as; such a folder must not collect the
-        // top level (and itself) and so hide the whole tree.
-        if (readInt(fields[1]) != 0 && id != 0)
-            folders.insert(id, qint32(listed.size()));
-        listed.append({line.data(), readULongLong(fields[3]), nullptr, quint32(line.size()),
-                       ListedItem::NoFolder});
-    }
-
-    // Each folder's children in list order, by counting: the children of the folder
-    // at index f are grouped[groupStart[f]] up to grouped[groupStart[f + 1]].
-    QList<qint32> underTop;
-    QList<qint32> groupStart(listed.size() + 1, 0);
-    for (qint32 at = 0; at < qint32(listed.size()); ++at) {
-        ListedItem &entry = listed[at];
-        entry.parent = folders.value(entry.parentId, ListedItem::NoFolder);
-        if (entry.parent == ListedItem::NoFolder)
-            underTop.append(at);
-        else
-            ++groupStart[entry.parent];
-    }
-    folders = {};
-    std::partial_sum(groupStart.cbegin(), groupStart.cend(), groupStart.begin());
-    QList<qint32> grouped(groupStart.last());
-    for (qint32 at = qint32(listed.size()) - 1; at >= 0; --at) {
-        if (listed[at].parent != ListedItem::NoFolder)
-            grouped[--groupStart[listed[at].parent]] = at;
-    }
-    // The top level and the orphans, grouped by the parent id they name, ascending.
-    std::stable_sort(underTop.begin(), underTop.end(), [&listed](qint32 a, qint32 b) {
-        return listed[a].parentId < listed[b].parentId;
-    });
-
-    // Then the tree, from the top down, a folder's whole group at a time: items are
-    // made just before their folder takes them, so siblings lie side by side in memory
-    // and the name check against them stays cheap however long the list. Only what
-    // hangs below the top is ever reached: folders on a loop of parent ids, what lies
-    // below them and below a refused folder (a name already taken) make no items, and
-    // no item can end up in its own child list.
-    QList<qint32> pending;
-    const auto take = [&](qint32 at, RemoteFilesTreeItem *folder) {
-        ListedItem &entry = listed[at];
-        RemoteFilesTreeItem *item = makeListedItem(entry.text(), top);
-        qCDebug(lcRemoteTree) << "adding item " << item->getItemInnerName() << "to parent "
-                              << folder->getItemInnerName();
-        if (!folder->appendListedChild(item)) {
-            delete item;
-            return;
-        }
-        entry.item = item;
-        if (!item->isFileAvailable())
-            checkDirOnAvailable(listed, entry.parent, top);
-        if (groupStart[at] < groupStart[at + 1])
-            pending.append(at);
-    };
-    for (qint32 at : std::as_const(underTop))
-        take(at, top);
-    for (qsizetype done = 0; done < pending.size(); ++done) {
-        const qint32 folder = pending[done];
-        for (qint32 child = groupStart[folder]; child < groupStart[folder + 1]; ++child)
-            take(grouped[child], listed[folder].item);
-    }
-}
-
-void RemoteFilesTreeModel::checkDirOnAvailable(const QList<ListedItem> &listed, qint32 folder,
-                                               RemoteFilesTreeItem *top)
-{
-    // Something not available now lies in folder: it and every folder above it are not
-    // available. Listed folders start available, so one already marked was marked by this
-    // walk, as were the folders above it: it stops there, and each folder is marked once
-    // however deep the tree.
-    qint32 at = folder;
-    for (; at != ListedItem::NoFolder && listed[at].item->isFileAvailable();
-         at = listed[at].parent)
-        listed[at].item->setFileAvailable(false);
-    if (at == ListedItem::NoFolder)
-        top->setFileAvailable(false);
+    // A million items take a while to free: not on the GUI thread, which goes on to
+    // show the next list. Commands still using the tree keep it alive regardless.
+    if (tree.use_count() == 1 && tree->itemCount() >= FreeAsideItems)
+        QThreadPool::globalInstance()->start([doomed = std::move(tree)]() mutable { doomed.reset(); });
 }
 
 RemoteFilesTreeItem *RemoteFilesTreeModel::itemFromIndex(const QModelIndex &index) const
@@ -543,13 +297,14 @@ void RemoteFilesTreeModel::sortByColumn(int column, RemoteFilesTreeItem *item, Q
     // (ensureOrdered); item's own rows at once.
     rowOrder = {column, order};
     orderedFolders.clear();
+    allOrdered = false;
     ensureOrdered(item);
 }
 
 void RemoteFilesTreeModel::ensureOrdered(RemoteFilesTreeItem *folder) const
 {
     RemoteFilesTreeItem::SortKey key = RemoteFilesTreeItem::SortKey::Name;
-    if (!folder || !sortKeyOf(rowOrder.first, key) || orderedFolders.contains(folder))
+    if (allOrdered || !folder || !sortKeyOf(rowOrder.first, key) || orderedFolders.contains(folder))
         return;
     orderedFolders.insert(folder);
     folder->sortChildItems(key, rowOrder.second);
@@ -590,16 +345,9 @@ void RemoteFilesTreeModel::syncExpandedItems()
     }
 }
 
-void RemoteFilesTreeModel::refreshModel()
-{
-    Q_EMIT layoutAboutToBeChanged();
-    finishLayoutChange();
-}
-
 void RemoteFilesTreeModel::finishLayoutChange()
 {
-    // Rows may have moved or vanished behind the view's back (drops, sorting, command
-    // threads unlinking deleted items): re-point persistent indexes at their items.
+    // Sorting moved rows: re-point persistent indexes at their items.
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
     to.reserve(from.size());
@@ -610,11 +358,6 @@ void RemoteFilesTreeModel::finishLayoutChange()
     }
     changePersistentIndexList(from, to);
     Q_EMIT layoutChanged();
-}
-
-void RemoteFilesTreeModel::refreshModelData(const QModelIndex &topLeft, const QModelIndex &bottomRight)
-{
-    Q_EMIT dataChanged(topLeft, bottomRight);
 }
 
 RemoteFilesTreeItem *RemoteFilesTreeModel::getItemByInnerId(quint64 id, bool isDir,
@@ -640,7 +383,7 @@ RemoteFilesTreeItem *RemoteFilesTreeModel::getItemByInnerId(quint64 id, bool isD
 
 RemoteFilesTreeItem *RemoteFilesTreeModel::getItemBySelfId(quint64 selfId) const
 {
-    return RemoteFilesTreeItem::getItemBySelfId(selfId);
+    return tree->itemBySelfId(selfId);
 }
 
 QModelIndex RemoteFilesTreeModel::getIndexByItem(RemoteFilesTreeItem *item,
@@ -693,15 +436,9 @@ QString RemoteFilesTreeModel::getItemFailure(const RemoteFilesTreeItem *item) co
 
 bool RemoteFilesTreeModel::discardUnsavedItem(RemoteFilesTreeItem *item)
 {
-    const QModelIndex index = indexForLinkedItem(item);
-    if (!index.isValid() || item == realRootItem || item->getItemInnerId() != 0)
+    if (!isShown(item) || item == realRootItem || item->getItemInnerId() != 0)
         return false;
-    beginRemoveRows(index.parent(), index.row(), index.row());
-    item->parent()->removeChild(item);
-    endRemoveRows();
-    failedItems.remove(item->getItemSelfId());
-    removeFromExpandedItems(item);
-    unlinkedItems.append(item);
+    takeOut(item);
     return true;
 }
 
@@ -712,10 +449,223 @@ RemoteFilesTreeItem *RemoteFilesTreeModel::getItem(int row, const QModelIndex &p
     return item ? item->child(row) : nullptr;
 }
 
-void RemoteFilesTreeModel::addItem(const QModelIndex &index, RemoteFilesTreeItem *item)
+bool RemoteFilesTreeModel::insertItem(RemoteFilesTreeItem *folder, RemoteFilesTreeItem *item)
 {
-    if (RemoteFilesTreeItem *target = itemFromIndex(index))
-        target->appendChild(item);
+    folder = folderOf(folder);
+    const QModelIndex folderIndex = indexForLinkedItem(folder);
+    // A name already taken keeps the item out of the tree; its command still uses it.
+    if (!folder || (!folderIndex.isValid() && folder != rootItem) || folder->containsChild(item)) {
+        tree->registerSubtree(item);
+        tree->keepTakenOut(item);
+        return false;
+    }
+    // New rows go last: put the folder in order first, so that no later sort of it
+    // moves rows the views already know.
+    ensureOrdered(folder);
+    const int row = folder->childCount();
+    beginInsertRows(folderIndex, row, row);
+    {
+        const std::lock_guard<std::mutex> guard(tree->lock());
+        folder->appendChild(item);
+    }
+    tree->registerSubtree(item);
+    endInsertRows();
+    return true;
+}
+
+void RemoteFilesTreeModel::takeOut(RemoteFilesTreeItem *item)
+{
+    RemoteFilesTreeItem *parent = item->parent();
+    const QModelIndex index = indexForLinkedItem(item);
+    if (index.isValid())
+        beginRemoveRows(index.parent(), index.row(), index.row());
+    if (parent) {
+        const std::lock_guard<std::mutex> guard(tree->lock());
+        parent->removeChild(item);
+    }
+    if (index.isValid())
+        endRemoveRows();
+    tree->keepTakenOut(item);
+    freeTakenOutWhenUnused();
+}
+
+void RemoteFilesTreeModel::freeTakenOutWhenUnused()
+{
+    if (tree->takenOutItems().isEmpty())
+        return;
+    // The model's own share is the only one: no command, queued request or change on
+    // its way names an item of this tree, and only this (the GUI) thread makes new ones.
+    if (tree.use_count() > 1) {
+        freeTimer.start();
+        return;
+    }
+    // What the model remembers of the items goes with them.
+    for (RemoteFilesTreeItem *taken : tree->takenOutItems()) {
+        QList<RemoteFilesTreeItem *> pending{taken};
+        while (!pending.isEmpty()) {
+            RemoteFilesTreeItem *next = pending.takeLast();
+            expandedItems.removeAll(next);
+            orderedFolders.remove(next);
+            failedItems.remove(next->getItemSelfId());
+            pending.append(next->getChildItems());
+        }
+    }
+    tree->freeTakenOut();
+}
+
+void RemoteFilesTreeModel::emitRowChanged(RemoteFilesTreeItem *item)
+{
+    const QModelIndex index = indexForLinkedItem(item);
+    if (index.isValid())
+        Q_EMIT dataChanged(index, index.siblingAtColumn(columnCount() - 1));
+}
+
+void RemoteFilesTreeModel::applyChange(const RemoteItemChange &change)
+{
+    RemoteFilesTreeItem *item = change.target.item();
+    if (!item || change.target.tree() != tree)
+        return;
+    {
+        const std::lock_guard<std::mutex> guard(tree->lock());
+        switch (change.kind) {
+        case RemoteItemChange::FolderCreated:
+            item->setItemInnerId(change.id);
+            break;
+        case RemoteItemChange::FileUploaded:
+        case RemoteItemChange::UrlUploaded:
+            item->setItemInnerId(change.id);
+            if (change.kind == RemoteItemChange::UrlUploaded)
+                item->setItemInnerSize(change.size);
+            item->setItemExternalDownloadUrl(
+                downloadAddress(change.downloadSegment, item->getItemInnerName()));
+            item->setFileAvailable(true);
+            break;
+        case RemoteItemChange::None:
+        case RemoteItemChange::Moved:
+        case RemoteItemChange::Deleted:
+        case RemoteItemChange::ParamsSet:
+            break;
+        }
+        tree->forgetGrantedId(item);
+        if (change.kind != RemoteItemChange::None && change.kind != RemoteItemChange::Deleted)
+            item->setUploaded(true);
+    }
+    if (change.kind == RemoteItemChange::Deleted)
+        takeOut(item);
+    else
+        emitRowChanged(item);
+    freeTakenOutWhenUnused();
+}
+
+void RemoteFilesTreeModel::renameItem(RemoteFilesTreeItem *item, const QString &name)
+{
+    {
+        const std::lock_guard<std::mutex> guard(tree->lock());
+        item->setItemInnerName(name);
+        item->setUploaded(false);
+    }
+    emitRowChanged(item);
+}
+
+void RemoteFilesTreeModel::setItemSearchable(RemoteFilesTreeItem *item, bool searchable)
+{
+    {
+        const std::lock_guard<std::mutex> guard(tree->lock());
+        item->setItemSearchable(searchable);
+        item->setUploaded(false);
+    }
+    emitRowChanged(item);
+}
+
+void RemoteFilesTreeModel::setItemDescription(RemoteFilesTreeItem *item, const QString &description)
+{
+    {
+        const std::lock_guard<std::mutex> guard(tree->lock());
+        item->setItemDescription(description);
+        item->setUploaded(false);
+    }
+    emitRowChanged(item);
+}
+
+void RemoteFilesTreeModel::setItemPassword(RemoteFilesTreeItem *item, const QString &password)
+{
+    {
+        const std::lock_guard<std::mutex> guard(tree->lock());
+        item->setItemPassword(password);
+        item->setItemPasswordModify();
+        item->setUploaded(false);
+    }
+    emitRowChanged(item);
+}
+
+void RemoteFilesTreeModel::markDeleted(RemoteFilesTreeItem *item)
+{
+    // A list of its own, not a call per level: a list may nest folders a million deep.
+    QList<RemoteFilesTreeItem *> pending{item};
+    QList<RemoteFilesTreeItem *> folders;
+    {
+        const std::lock_guard<std::mutex> guard(tree->lock());
+        while (!pending.isEmpty()) {
+            RemoteFilesTreeItem *next = pending.takeLast();
+            next->setItemDeleted(true);
+            next->setUploaded(false);
+            if (next->isDir() && next->childCount() > 0) {
+                pending.append(next->getChildItems());
+                folders.append(next);
+            }
+        }
+    }
+    // Each folder's rows are told as one range.
+    emitRowChanged(item);
+    for (RemoteFilesTreeItem *folder : std::as_const(folders)) {
+        const QModelIndex at = indexForLinkedItem(folder);
+        if (at.isValid())
+            Q_EMIT dataChanged(index(0, 0, at), index(folder->childCount() - 1, columnCount() - 1, at));
+    }
+}
+
+RemoteFilesTreeItem *RemoteFilesTreeModel::addNewFolder(RemoteFilesTreeItem *folder,
+                                                        const QString &name)
+{
+    return addUrlFile(folder, name, QString());
+}
+
+RemoteFilesTreeItem *RemoteFilesTreeModel::addUrlFile(RemoteFilesTreeItem *folder,
+                                                      const QString &name, const QString &url)
+{
+    folder = folderOf(folder);
+    if (!folder)
+        return nullptr;
+    const bool isDir = url.isEmpty();
+    const RemoteFileInfo info(0, folder->getItemInnerId(), isDir, name, 0,
+                              QDateTime::currentDateTime(), false);
+    auto *item = new RemoteFilesTreeItem(info, folder);
+    if (!isDir)
+        item->setItemUrl(url);
+    if (!insertItem(folder, item))
+        return nullptr;
+    return item;
+}
+
+bool RemoteFilesTreeModel::moveItem(RemoteFilesTreeItem *item, RemoteFilesTreeItem *folder)
+{
+    RemoteFilesTreeItem *oldParent = item->parent();
+    const QModelIndex from = indexForLinkedItem(item);
+    const QModelIndex to = indexForLinkedItem(folder);
+    if (!from.isValid() || !to.isValid() || item == folder || folder->containsChild(item)
+        || item->ancestorFor(folder) || !oldParent)
+        return false;
+    ensureOrdered(folder);
+    if (!beginMoveRows(from.parent(), from.row(), from.row(), to, folder->childCount()))
+        return false;
+    {
+        const std::lock_guard<std::mutex> guard(tree->lock());
+        folder->appendChild(item);
+        oldParent->removeChild(item);
+        item->setUploaded(false);
+    }
+    endMoveRows();
+    return true;
 }
 
 QStringList RemoteFilesTreeModel::mimeTypes() const
@@ -766,7 +716,6 @@ bool RemoteFilesTreeModel::dropMimeData(const QMimeData *data, Qt::DropAction ac
     if (!target || target->isDeleted())
         return false;
 
-    Q_EMIT layoutAboutToBeChanged();
     for (const QUrl &url : data->urls()) {
         const QStringList parts = url.toString().split(QLatin1Char('/'), Qt::SkipEmptyParts);
         if (parts.size() < 2) {
@@ -776,21 +725,17 @@ bool RemoteFilesTreeModel::dropMimeData(const QMimeData *data, Qt::DropAction ac
         if (parts[0] == QLatin1String("getfile") || parts[0] == QLatin1String("getdir")) {
             const quint64 selfId = parts.size() > 2 ? parts[2].toULongLong() : 0;
             RemoteFilesTreeItem *item = selfId ? getItemBySelfId(selfId) : nullptr;
-            // The hidden top item and a user's root folder cannot be moved anywhere.
-            if (!item || !item->parent() || !item->parent()->parent()) {
+            // The hidden top item and a user's root folder cannot be moved anywhere, nor
+            // can an item already taken out of the tree.
+            if (!item || !item->parent() || !item->parent()->parent() || !isShown(item)) {
                 qCDebug(lcRemoteTree) << "drop: no movable item for" << url;
                 continue;
             }
-            if (item != target && !target->containsChild(item) && !item->ancestorFor(target)) {
-                RemoteFilesTreeItem *oldParent = item->parent();
-                target->appendChild(item);
-                oldParent->removeChild(item);
-                item->setUploaded(false);
-            }
+            moveItem(item, target);
             if (item->isDir())
-                Q_EMIT moveDirClicked(item);
+                Q_EMIT moveDirClicked(refFor(item));
             else
-                Q_EMIT moveFileClicked(item);
+                Q_EMIT moveFileClicked(refFor(item));
             continue;
         }
         // Anything else must name a local file; web addresses and the like are skipped.
@@ -803,7 +748,6 @@ bool RemoteFilesTreeModel::dropMimeData(const QMimeData *data, Qt::DropAction ac
                               << " isSymLink" << fileInfo.isSymLink();
         addNewItemToModel(fileInfo, target);
     }
-    finishLayoutChange();
     showUploadRefusals();
     return true;
 }
@@ -816,9 +760,6 @@ RemoteFilesTreeItem *RemoteFilesTreeModel::makeLocalItem(const QFileInfo &fileIn
                               fileInfo.isDir() ? 0 : quint64(fileInfo.size()), now, false);
     auto *item = new RemoteFilesTreeItem(info, parent);
     item->setLocalPathForUpload(fileInfo.absoluteFilePath());
-    // A name already taken keeps the item out of the tree; its command still uses it.
-    if (!parent->appendChild(item))
-        unlinkedItems.append(item);
     return item;
 }
 
@@ -843,17 +784,21 @@ void RemoteFilesTreeModel::addNewItemToModel(const QFileInfo &givenInfo, RemoteF
 
     RemoteFilesTreeItem *item = makeLocalItem(fileInfo, parent, now);
     if (!fileInfo.isDir()) {
-        Q_EMIT uploadFile(item);
+        insertItem(parent, item);
+        Q_EMIT uploadFile(refFor(item));
         return;
     }
-    Q_EMIT createNewDir(item);
+    // The folder's contents are linked below it before it joins the tree: the views are
+    // told of one new row.
     QList<RemoteFilesTreeItem *> folders;
     QList<RemoteFilesTreeItem *> files;
     addContentsOfDir(fileInfo.absoluteFilePath(), item, folders, files);
+    insertItem(parent, item);
+    Q_EMIT createNewDir(refFor(item));
     for (RemoteFilesTreeItem *folder : std::as_const(folders))
-        Q_EMIT createNewDir(folder);
+        Q_EMIT createNewDir(refFor(folder));
     for (RemoteFilesTreeItem *file : std::as_const(files))
-        Q_EMIT uploadFile(file);
+        Q_EMIT uploadFile(refFor(file));
 }
 
 void RemoteFilesTreeModel::addContentsOfDir(const QString &path, RemoteFilesTreeItem *parent,
@@ -876,6 +821,11 @@ void RemoteFilesTreeModel::addContentsOfDir(const QString &path, RemoteFilesTree
             continue;
         }
         RemoteFilesTreeItem *item = makeLocalItem(full, parent, now);
+        // A name already taken keeps the item out of the tree; its command still uses it.
+        if (!parent->appendChild(item)) {
+            tree->registerSubtree(item);
+            tree->keepTakenOut(item);
+        }
         if (full.isDir()) {
             folders.append(item);
             addContentsOfDir(full.absoluteFilePath(), item, folders, files);

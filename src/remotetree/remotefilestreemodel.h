@@ -1,34 +1,45 @@
 #pragma once
 
+#include "remoteitemchange.h"
+#include "remoteitemref.h"
+#include "remotetree.h"
+
 #include <QAbstractItemModel>
 #include <QFileIconProvider>
 #include <QHash>
 #include <QList>
 #include <QSet>
 #include <QStringView>
+#include <QTimer>
 
+#include <memory>
 #include <utility>
 
 class QFileInfo;
 class RemoteFilesTreeItem;
 
-// The remote pane's model, built in one go from the server's file list. The hidden top
-// item is the model's invisible root; its only child, the user's root folder, is the
-// single top-level row. Drags carry "text/uri-list" payloads naming items by server id
-// and self id; drops move remote items or queue local files and folders for upload.
+// The remote pane's model over one RemoteTree (see there for the list format). The
+// hidden top item is the model's invisible root; its only child, the user's root
+// folder, is the single top-level row. Drags carry "text/uri-list" payloads naming
+// items by server id and self id; drops move remote items or queue local files and
+// folders for upload.
 //
-// List format: one item per "\n"-separated line, at least 11 "\t"-separated fields:
-//   id  isDir  name  parentId  size  date(s since epoch, UTC)  base64(description)
-//   searchable  (unused)  downloadSegment  available
+// The model is the tree's only writer once it is shown: views change items through its
+// methods (rename, mark deleted, set parameters, new folder), commands hand their
+// results back as RemoteItemChange values (applyChange), and every change is told to
+// the views as Qt's model contract asks (rows inserted, removed, moved; data changed).
 class RemoteFilesTreeModel final : public QAbstractItemModel
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(RemoteFilesTreeModel)
 
 public:
-    // Host of the service's public download addresses.
-    static constexpr char DownloadHost[] = "dl.kelvarhold.net";
-    static constexpr int FieldCount = 11;
+    static constexpr int FieldCount = RemoteTree::FieldCount;
+    static constexpr auto &DownloadHost = RemoteTree::DownloadHost;
+    // A tree of this many items or more is freed on a worker thread, not the GUI's.
+    static constexpr qsizetype FreeAsideItems = 20000;
+    // How often items taken out are looked at again while commands still hold the tree.
+    static constexpr int FreeRetryMs = 1000;
 
     // A model without a list: only the hidden top item, no user's root folder.
     explicit RemoteFilesTreeModel(QObject *parent = nullptr);
@@ -37,7 +48,42 @@ public:
     // as the model is set, then costs nothing. Without one rows come in list order.
     explicit RemoteFilesTreeModel(const QString &list, QObject *parent = nullptr,
                                   int sortColumn = -1, Qt::SortOrder order = Qt::AscendingOrder);
+    // Over a tree built elsewhere (on a worker thread); a tree sorted by
+    // RemoteTree::sortAllFolders() shows in that order without sorting again.
+    explicit RemoteFilesTreeModel(std::shared_ptr<RemoteTree> tree, QObject *parent = nullptr);
     ~RemoteFilesTreeModel() override;
+
+    // The name of the user's root folder for a login.
+    static QString rootFolderName(const QString &login);
+    // The column a sort key belongs to, and back; false for a column without one.
+    static bool sortKeyOf(int column, RemoteFilesTreeItem::SortKey &key);
+
+    const std::shared_ptr<RemoteTree> &getTree() const { return tree; }
+    // How requests name an item of this model.
+    RemoteItemRef refFor(RemoteFilesTreeItem *item) const { return RemoteItemRef(tree, item); }
+
+    // Brings the tree in line with what a command did on the server. A change to an item
+    // of another tree (an older list) is ignored: the newer list already shows it.
+    void applyChange(const RemoteItemChange &change);
+
+    // Changes by the user, shown at once and then carried to the server by a command:
+    // each marks the item not uploaded until that command succeeds.
+    void renameItem(RemoteFilesTreeItem *item, const QString &name);
+    void setItemSearchable(RemoteFilesTreeItem *item, bool searchable);
+    void setItemDescription(RemoteFilesTreeItem *item, const QString &description);
+    void setItemPassword(RemoteFilesTreeItem *item, const QString &password);
+    // Marks item and everything below it as being deleted.
+    void markDeleted(RemoteFilesTreeItem *item);
+    // A new folder, or a file the service fetches from url, in folder; null when the
+    // folder already holds that name.
+    RemoteFilesTreeItem *addNewFolder(RemoteFilesTreeItem *folder, const QString &name);
+    RemoteFilesTreeItem *addUrlFile(RemoteFilesTreeItem *folder, const QString &name,
+                                    const QString &url);
+    // Moves item into folder as a drop does; false when it cannot go there (itself,
+    // below itself, a name taken there), and nothing changes then.
+    bool moveItem(RemoteFilesTreeItem *item, RemoteFilesTreeItem *folder);
+    // Whether item hangs in this model's tree (not taken out, not of another tree).
+    bool isShown(RemoteFilesTreeItem *item) const { return indexForLinkedItem(item).isValid(); }
 
     QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex &index) const override;
@@ -63,9 +109,6 @@ public:
     RemoteFilesTreeItem *itemFromIndex(const QModelIndex &index) const;
     RemoteFilesTreeItem *getItem(int row, const QModelIndex &parent) const;
     RemoteFilesTreeItem *getRootItem() const { return realRootItem; }
-    void addItem(const QModelIndex &index, RemoteFilesTreeItem *item);
-    void refreshModel();
-    void refreshModelData(const QModelIndex &topLeft, const QModelIndex &bottomRight);
 
     // Queues the upload of a local file, or of a folder with everything in it. Only
     // regular files and folders are uploaded: a pipe, a device or a socket (which an
@@ -82,23 +125,27 @@ public:
     QString getItemFailure(const RemoteFilesTreeItem *item) const;
     // Takes an item that never reached the server (a new folder or an upload from an
     // address whose command failed) out of the tree, telling the view. It stays alive
-    // as long as the model, for commands that still hold it. False if it is not shown
-    // here or is on the server.
+    // while commands may still hold it. False if it is not shown here or is on the
+    // server.
     bool discardUnsavedItem(RemoteFilesTreeItem *item);
 
     void addToExpandedItems(RemoteFilesTreeItem *item);
     void removeFromExpandedItems(RemoteFilesTreeItem *item);
     void syncExpandedItems();
+    // The folders open in the view, as it reported them.
+    const QList<RemoteFilesTreeItem *> &getExpandedItems() const { return expandedItems; }
 
-    // The public download address of a file: the segment from the server, then the
-    // name, byte by byte in Latin-1, percent-encoded.
-    static QString downloadAddress(QStringView segment, const QString &name);
+    // See RemoteTree::downloadAddress.
+    static QString downloadAddress(QStringView segment, const QString &name)
+    {
+        return RemoteTree::downloadAddress(segment, name);
+    }
 
 Q_SIGNALS:
-    void moveDirClicked(RemoteFilesTreeItem *item);
-    void moveFileClicked(RemoteFilesTreeItem *item);
-    void createNewDir(RemoteFilesTreeItem *item);
-    void uploadFile(RemoteFilesTreeItem *item);
+    void moveDirClicked(RemoteItemRef item);
+    void moveFileClicked(RemoteItemRef item);
+    void createNewDir(RemoteItemRef item);
+    void uploadFile(RemoteItemRef item);
     void expandItem(const QModelIndex &index);
     void collapseAllItems();
 
@@ -106,13 +153,17 @@ private:
     // Type, size and sync state of a row, as a screen reader announces it.
     QString accessibleDescription(RemoteFilesTreeItem *item) const;
     void connectToScheduler();
-    // What building keeps of each listed line (defined with the build).
-    struct ListedItem;
-
-    void setupModelData(QStringView list, RemoteFilesTreeItem *top);
-    // Marks folder, an index into listed, and the folders above it not available.
-    void checkDirOnAvailable(const QList<ListedItem> &listed, qint32 folder,
-                             RemoteFilesTreeItem *top);
+    // Links item (with what hangs below it) into folder, telling the views; an item the
+    // folder refuses (a name taken) is kept aside for the commands that use it.
+    bool insertItem(RemoteFilesTreeItem *folder, RemoteFilesTreeItem *item);
+    // Unlinks item from its folder, telling the views if it was shown, and keeps it
+    // aside until no command can refer to it.
+    void takeOut(RemoteFilesTreeItem *item);
+    // Frees the items taken out once no command or request refers to the tree; tries
+    // again later while some still do.
+    void freeTakenOutWhenUnused();
+    // Row change of a shown item's whole row.
+    void emitRowChanged(RemoteFilesTreeItem *item);
     void sortByColumn(int column, RemoteFilesTreeItem *item, Qt::SortOrder order);
     // Puts folder's rows in the model's order unless they already are: folders are
     // sorted when first asked for after a sort, not all at once.
@@ -133,6 +184,7 @@ private:
     void finishLayoutChange();
 
     QFileIconProvider iconProvider;
+    std::shared_ptr<RemoteTree> tree;
     RemoteFilesTreeItem *rootItem;
     RemoteFilesTreeItem *realRootItem = nullptr;
     QList<RemoteFilesTreeItem *> expandedItems;
@@ -142,9 +194,9 @@ private:
     // in it. Only the GUI thread reorders rows; views ask const functions for rows.
     std::pair<int, Qt::SortOrder> rowOrder{-1, Qt::AscendingOrder};
     mutable QSet<const RemoteFilesTreeItem *> orderedFolders;
-    // Items this model made that were refused by their folder (a name already taken):
-    // queued uploads may still use them, so they live as long as the model.
-    QList<RemoteFilesTreeItem *> unlinkedItems;
+    // Every folder is in rowOrder already (the tree was sorted where it was built).
+    bool allOrdered = false;
+    QTimer freeTimer;
     // "path: reason" of every local entry refused since the last showUploadRefusals().
     QStringList refusedUploads;
     // Self ids of the items whose last command failed, with the cause.

@@ -13,6 +13,7 @@
 #include "network/mainnetworkthread.h"
 #include "remotetree/protocoltextcheck.h"
 #include "remotetree/remotefileinfo.h"
+#include "remotetree/remoteitemref.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "settings.h"
@@ -114,6 +115,14 @@ RemoteFilesTreeModel *RemoteTreeWidget::getModelAsRemoteFileTreeModel() const
 void RemoteTreeWidget::setModel(QAbstractItemModel *newModel)
 {
     QTreeView::setModel(newModel);
+    // Items removed, renamed, added or finished may change what the commands act on.
+    if (newModel) {
+        for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+            connect(newModel, signal, this, &RemoteTreeWidget::commandsChanged);
+        connect(newModel, &QAbstractItemModel::rowsMoved, this, &RemoteTreeWidget::commandsChanged);
+        connect(newModel, &QAbstractItemModel::dataChanged, this, &RemoteTreeWidget::commandsChanged);
+        connect(newModel, &QAbstractItemModel::layoutChanged, this, &RemoteTreeWidget::commandsChanged);
+    }
     Q_EMIT commandsChanged();
 }
 
@@ -137,17 +146,9 @@ RemoteFilesTreeItem *RemoteTreeWidget::getRootItem() const
     return remoteModel ? remoteModel->getRootItem() : nullptr;
 }
 
-void RemoteTreeWidget::refreshModelData(const QModelIndex &topLeft, const QModelIndex &bottomRight)
+RemoteItemRef RemoteTreeWidget::refFor(RemoteFilesTreeItem *item) const
 {
-    getModelAsRemoteFileTreeModel()->refreshModelData(topLeft, bottomRight);
-    Q_EMIT commandsChanged();
-}
-
-void RemoteTreeWidget::refreshModelLayout()
-{
-    getModelAsRemoteFileTreeModel()->refreshModel();
-    // Items removed, renamed or added may change what the commands act on.
-    Q_EMIT commandsChanged();
+    return getModelAsRemoteFileTreeModel()->refFor(item);
 }
 
 QModelIndex RemoteTreeWidget::firstSelectedIndex() const
@@ -343,10 +344,8 @@ bool RemoteTreeWidget::refuse(const QString &problem)
 
 void RemoteTreeWidget::toggleSearchable()
 {
-    itemForAction->setItemSearchable(searchableAction->isChecked());
-    itemForAction->setUploaded(false);
-    Q_EMIT setParamsClicked(itemForAction);
-    viewport()->update();
+    getModelAsRemoteFileTreeModel()->setItemSearchable(itemForAction, searchableAction->isChecked());
+    Q_EMIT setParamsClicked(refFor(itemForAction));
 }
 
 void RemoteTreeWidget::editDescription()
@@ -359,10 +358,8 @@ void RemoteTreeWidget::editDescription()
     // The description travels Base64-encoded, so only its characters matter.
     if (refuse(ProtocolTextCheck::problem(description, tr("description"), ProtocolTextCheck::EncodedField)))
         return;
-    itemForAction->setItemDescription(description);
-    itemForAction->setUploaded(false);
-    Q_EMIT setParamsClicked(itemForAction);
-    viewport()->update();
+    getModelAsRemoteFileTreeModel()->setItemDescription(itemForAction, description);
+    Q_EMIT setParamsClicked(refFor(itemForAction));
 }
 
 void RemoteTreeWidget::editPassword()
@@ -374,11 +371,8 @@ void RemoteTreeWidget::editPassword()
     const QString password = dialog.getNewPassword();
     if (refuse(ProtocolTextCheck::problem(password, tr("password"))))
         return;
-    itemForAction->setItemPassword(password);
-    itemForAction->setUploaded(false);
-    itemForAction->setItemPasswordModify();
-    Q_EMIT setParamsClicked(itemForAction);
-    viewport()->update();
+    getModelAsRemoteFileTreeModel()->setItemPassword(itemForAction, password);
+    Q_EMIT setParamsClicked(refFor(itemForAction));
 }
 
 void RemoteTreeWidget::removeSelectedItems()
@@ -423,26 +417,11 @@ void RemoteTreeWidget::removeItem()
         if (dialog.getFlag())
             settings->setWarningOnNoEmptyDirectoryDelete(false);
     }
-    removeRecursive(item);
+    getModelAsRemoteFileTreeModel()->markDeleted(item);
     if (item->isDir())
-        Q_EMIT deleteDirClicked(item);
+        Q_EMIT deleteDirClicked(refFor(item));
     else
-        Q_EMIT deleteFileClicked(item);
-    refreshModelLayout();
-}
-
-void RemoteTreeWidget::removeRecursive(RemoteFilesTreeItem *item)
-{
-    // A loop with a list of its own, not a call per level: a list may nest folders a
-    // million deep.
-    QList<RemoteFilesTreeItem *> pending{item};
-    while (!pending.isEmpty()) {
-        RemoteFilesTreeItem *next = pending.takeLast();
-        next->setItemDeleted(true);
-        next->setUploaded(false);
-        if (next->isDir())
-            pending.append(next->getChildItems());
-    }
+        Q_EMIT deleteFileClicked(refFor(item));
 }
 
 void RemoteTreeWidget::renameItemShowDialog(const QModelIndex &)
@@ -457,13 +436,11 @@ void RemoteTreeWidget::renameItemShowDialog(const QModelIndex &)
     const QString name = dialog.getItemName();
     if (refuse(nameProblem(name, item->parent(), item)))
         return;
-    item->setItemInnerName(name);
-    item->setUploaded(false);
+    getModelAsRemoteFileTreeModel()->renameItem(item, name);
     if (item->isDir())
-        Q_EMIT moveDirClicked(item);
+        Q_EMIT moveDirClicked(refFor(item));
     else
-        Q_EMIT moveFileClicked(item);
-    refreshModelLayout();
+        Q_EMIT moveFileClicked(refFor(item));
 }
 
 void RemoteTreeWidget::showNewFolderDialog()
@@ -491,11 +468,8 @@ void RemoteTreeWidget::addNewDir(const QString &name)
     if (refuse(nameProblem(name, folderFor(parent), nullptr)))
         return;
 
-    const RemoteFileInfo info(0, parent->getItemInnerId(), true, name, 0, QDateTime::currentDateTime(), false);
-    auto *item = new RemoteFilesTreeItem(info, parent);
-    getModelAsRemoteFileTreeModel()->addItem(index, item);
-    Q_EMIT makeDirClicked(item);
-    refreshModelLayout();
+    if (RemoteFilesTreeItem *item = getModelAsRemoteFileTreeModel()->addNewFolder(parent, name))
+        Q_EMIT makeDirClicked(refFor(item));
 }
 
 void RemoteTreeWidget::addNewUrl(const QString &url)
@@ -514,12 +488,8 @@ void RemoteTreeWidget::addNewUrl(const QString &url)
     if (refuse(ProtocolTextCheck::problem(url, tr("address"))) || refuse(nameProblem(name, folderFor(parent), nullptr)))
         return;
 
-    const RemoteFileInfo info(0, parent->getItemInnerId(), false, name, 0, QDateTime::currentDateTime(), false);
-    auto *item = new RemoteFilesTreeItem(info, parent);
-    item->setItemUrl(url);
-    getModelAsRemoteFileTreeModel()->addItem(index, item);
-    Q_EMIT addUrlClicked(item);
-    refreshModelLayout();
+    if (RemoteFilesTreeItem *item = getModelAsRemoteFileTreeModel()->addUrlFile(parent, name, url))
+        Q_EMIT addUrlClicked(refFor(item));
 }
 
 QString RemoteTreeWidget::fileNameFromUrl(const QString &url)

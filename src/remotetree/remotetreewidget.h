@@ -7,12 +7,13 @@ class QAction;
 class QMenu;
 class RemoteFilesTreeItem;
 class RemoteFilesTreeModel;
+class RemoteItemRef;
 
 // The right-hand pane: the user's storage on the service as a tree. Its context
 // menu changes items (remove, rename, new folder, searchable flag, description,
 // password, upload from an address, properties) through the item dialogs, applies
-// the change to the item at once, marks it not uploaded, and asks the scheduler to
-// carry it to the server with one signal per change. Drags and drops are the
+// the change through the model at once (which marks the item not uploaded), and asks
+// the scheduler to carry it to the server with one signal per change. Drags and drops are the
 // model's. The window's toolbar and menus run the same commands on the selection.
 class RemoteTreeWidget final : public QTreeView
 {
@@ -60,21 +61,18 @@ public:
     void addNewDir(const QString &name);
     void addNewUrl(const QString &url);
 
-    void refreshModelData(const QModelIndex &topLeft, const QModelIndex &bottomRight);
-    void refreshModelLayout();
-
     // The file name an upload from `url` gets: the last path segment without its
     // query, percent-decoded as UTF-8, trimmed. Empty when there is none.
     static QString fileNameFromUrl(const QString &url);
 
 Q_SIGNALS:
-    void deleteDirClicked(RemoteFilesTreeItem *item);
-    void deleteFileClicked(RemoteFilesTreeItem *item);
-    void makeDirClicked(RemoteFilesTreeItem *item);
-    void moveDirClicked(RemoteFilesTreeItem *item);
-    void moveFileClicked(RemoteFilesTreeItem *item);
-    void setParamsClicked(RemoteFilesTreeItem *item);
-    void addUrlClicked(RemoteFilesTreeItem *item);
+    void deleteDirClicked(RemoteItemRef item);
+    void deleteFileClicked(RemoteItemRef item);
+    void makeDirClicked(RemoteItemRef item);
+    void moveDirClicked(RemoteItemRef item);
+    void moveFileClicked(RemoteItemRef item);
+    void setParamsClicked(RemoteItemRef item);
+    void addUrlClicked(RemoteItemRef item);
     // The user asked to download the selection (context menu).
     void downloadRequested();
     // The selection or the model changed: what the commands can act on may have too.
@@ -115,7 +113,8 @@ private:
     QString nameProblem(const QString &name, RemoteFilesTreeItem *folder, RemoteFilesTreeItem *self) const;
     // The folder a new item under `item` goes to: a file hands it to its folder.
     static RemoteFilesTreeItem *folderFor(RemoteFilesTreeItem *item);
-    static void removeRecursive(RemoteFilesTreeItem *item);
+    // How requests name an item of the current model.
+    RemoteItemRef refFor(RemoteFilesTreeItem *item) const;
 
     LocalTreeWidget *localTree = nullptr;
     QMenu *contextMenu = nullptr;
