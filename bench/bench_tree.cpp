@@ -10,17 +10,35 @@
 //                              unserved while a view is given the model of 10^6 lines
 //   remote.sort_name_1e6_max_stall_ms   the same for a click on the Name header (the
 //                              order turned round), the big folder and 100 others open
+// Then the program's own window refreshes five times from a local server sending the
+// 10^6-line list, through the scheduler, the refresh command and the window's build:
+//   tree.refresh_max_stall_ms  the longest the GUI thread's event loop went unserved while
+//                              a list was received, built and shown (all five refreshes)
+//   tree.rss_refresh5_over_refresh1   resident memory after the fifth refresh over
+//                              resident memory after the first
+#include "mainwindow.h"
+#include "network/mainnetworkthread.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "settings.h"
+#include "settingsfile.h"
+#include "startup.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 #include <QTreeView>
 #include <QRandomGenerator>
 #include <QStringList>
+
+#include <unistd.h>
 
 #include <malloc.h>
 
@@ -119,6 +137,131 @@ double maxStallMs(const std::function<void()> &work, int settleMs = 300)
     return double(worstNs) / 1e6;
 }
 
+// How late the event loop comes round at worst from `start` until `done` turns true,
+// and `settleMs` after it.
+double maxStallUntil(const std::function<void()> &start, const bool &done, int settleMs = 300)
+{
+    QTimer::singleShot(0, start);
+    QElapsedTimer clock;
+    QElapsedTimer tick;
+    qint64 worstNs = 0;
+    qint64 doneAtMs = -1;
+    clock.start();
+    tick.start();
+    while (doneAtMs < 0 || clock.elapsed() - doneAtMs < settleMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        worstNs = qMax(worstNs, tick.nsecsElapsed());
+        tick.restart();
+        if (done && doneAtMs < 0)
+            doneAtMs = clock.elapsed();
+    }
+    return double(worstNs) / 1e6;
+}
+
+size_t residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? size_t(fields[1].toULongLong()) * size_t(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+// Answers every refresh request with the whole list, then closes; on its own thread.
+class ListServer final : public QThread
+{
+public:
+    explicit ListServer(const QString &list) : reply("filelist\n" + list.toLatin1()) {}
+    quint16 waitForPort()
+    {
+        while (port == 0)
+            QThread::msleep(5);
+        return port;
+    }
+
+protected:
+    void run() override
+    {
+        QTcpServer server;
+        server.listen(QHostAddress::LocalHost);
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [&] {
+            QTcpSocket *socket = server.nextPendingConnection();
+            auto received = std::make_shared<QByteArray>();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received] {
+                *received += socket->readAll();
+                if (!received->contains("refresh\n"))
+                    return;
+                received->clear();
+                socket->write(reply);
+                QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [socket] {
+                    if (socket->bytesToWrite() == 0)
+                        socket->disconnectFromHost();
+                });
+            });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        });
+        port = server.serverPort();
+        exec();
+    }
+
+private:
+    const QByteArray reply;
+    std::atomic<quint16> port{0};
+};
+
+struct RefreshFigures {
+    double maxStallMs = 0;
+    double rssRatio = 0;
+};
+
+RefreshFigures measureRefreshes(const QString &list)
+{
+    ListServer server(list);
+    server.start();
+    const quint16 port = server.waitForPort();
+
+    QTemporaryDir config;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
+    {
+        QSettings ini(SettingsFile().fileName(), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("UserOptions/Account/login"), QStringLiteral("bench"));
+        ini.setValue(QStringLiteral("UserOptions/Account/pass"), QStringLiteral("bench"));
+        ini.setValue(QStringLiteral("Sync/sync"), int(Settings::BackgroundSync));
+        ini.setValue(QStringLiteral("Network/Server/serverhost"), QStringLiteral("127.0.0.1"));
+        ini.setValue(QStringLiteral("Network/Server/serverport"), port);
+    }
+
+    RefreshFigures figures;
+    size_t afterFirst = 0;
+    size_t afterFifth = 0;
+    {
+        MainWindow window;
+        window.resize(1100, 700);
+        window.show();
+        for (int round = 1; round <= 5; ++round) {
+            bool shown = false;
+            const QMetaObject::Connection connection =
+                QObject::connect(&window, &MainWindow::remoteTreeShown, [&] { shown = true; });
+            figures.maxStallMs = qMax(figures.maxStallMs,
+                                      maxStallUntil([&] { window.refreshClicked(); }, shown));
+            QObject::disconnect(connection);
+            // The replaced model goes at the next turn of the loop, its tree on a worker.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QThreadPool::globalInstance()->waitForDone();
+            malloc_trim(0);
+            if (round == 1)
+                afterFirst = residentBytes();
+            if (round == 5)
+                afterFifth = residentBytes();
+        }
+        MainNetworkThread::getInstance()->stopAllCommands();
+    }
+    server.quit();
+    server.wait();
+    figures.rssRatio = afterFirst ? double(afterFifth) / double(afterFirst) : 0;
+    return figures;
+}
+
 qsizetype splitCount(const QString &list)
 {
     qsizetype fields = 0;
@@ -132,6 +275,7 @@ qsizetype splitCount(const QString &list)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    StartUp::configureApplication();
     Settings::getInstance()->setLogin(QStringLiteral("bench"));
 
     // The same shape at both sizes: a tenth of the lines in one folder, which makes
@@ -153,6 +297,9 @@ int main(int argc, char *argv[])
         smallTimes.append(secondsFor([&] { model = std::make_unique<RemoteFilesTreeModel>(small, nullptr, 0); }));
         model.reset();
         largeTimes.append(secondsFor([&] { model = std::make_unique<RemoteFilesTreeModel>(large, nullptr, 0); }));
+        // A large tree is freed on a worker thread: not while the next figure is taken.
+        model.reset();
+        QThreadPool::globalInstance()->waitForDone();
     }
     const double splitLarge = median(splitTimes);
     const double buildSmall = median(smallTimes);
@@ -178,6 +325,7 @@ int main(int argc, char *argv[])
     std::printf("tree.bytes_per_item: %.0f\n", bytesPerItem);
     std::fflush(stdout);
 
+    {
     // The view as the program sets it up: sorting on, Name ascending.
     QTreeView view;
     view.header()->setSortIndicator(0, Qt::AscendingOrder);
@@ -205,5 +353,13 @@ int main(int argc, char *argv[])
     const double sortStall = maxStallMs([&] { view.sortByColumn(0, Qt::DescendingOrder); });
     std::printf("remote.set_model_1e6_max_stall_ms: %.1f\n", setStall);
     std::printf("remote.sort_name_1e6_max_stall_ms: %.1f\n", sortStall);
+    std::fflush(stdout);
+    view.setModel(nullptr);
+    model.reset();
+    }
+
+    const RefreshFigures refresh = measureRefreshes(large);
+    std::printf("tree.refresh_max_stall_ms: %.1f\n", refresh.maxStallMs);
+    std::printf("tree.rss_refresh5_over_refresh1: %.2f\n", refresh.rssRatio);
     return 0;
 }

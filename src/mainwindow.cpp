@@ -536,7 +536,10 @@ void MainWindow::showRemoteTree(std::shared_ptr<RemoteTree> tree)
     }
 
     auto *model = new RemoteFilesTreeModel(std::move(tree), this);
+    // The view makes a selection model for each new model and keeps the old one.
+    QItemSelectionModel *oldSelection = remoteTree->selectionModel();
     remoteTree->setModel(model);
+    delete oldSelection;
     connect(model, &RemoteFilesTreeModel::expandItem, remoteTree, &QTreeView::expand);
     connect(model, &RemoteFilesTreeModel::collapseAllItems, remoteTree, &QTreeView::collapseAll);
     localTree->setRemoteModel(model);
