@@ -1,4 +1,5 @@
 #include "commandrunner.h"
+#include "crossthreadspy.h"
 #include "fakeserver.h"
 #include "ftpserverprocess.h"
 #include "localtree/localfilename.h"
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QMutex>
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -498,8 +498,8 @@ void TestDownloadUrlCommand::schedulerAnnouncesAndClearsThePendingMark()
     settings->addDownloadPath(failing);
 
     MainNetworkThread scheduler;
-    QSignalSpy downloaded(&scheduler, &MainNetworkThread::urlDownloaded);
-    QSignalSpy emptied(&scheduler, &MainNetworkThread::queueEmpty);
+    CrossThreadSpy downloaded(&scheduler, &MainNetworkThread::urlDownloaded);
+    CrossThreadSpy emptied(&scheduler, &MainNetworkThread::queueEmpty);
     connect(&scheduler, &MainNetworkThread::refreshProgress, this, [](CommandInfo *info) { delete info; });
     scheduler.moveToThread(&scheduler);
     scheduler.start();

@@ -2,6 +2,7 @@
 // the command against the development server, and a fresh list must show exactly the
 // tree the client is left with.
 
+#include "crossthreadspy.h"
 #include "devserverprocess.h"
 #include "network/basecommand.h"
 #include "network/commandinfo.h"
@@ -13,7 +14,6 @@
 
 #include <QDateTime>
 #include <QMimeData>
-#include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
 
@@ -108,7 +108,7 @@ private Q_SLOTS:
 private:
     RemoteFilesTreeModel *refresh();
     // Lets the queued commands run (manual policy) and waits for `count` records.
-    bool runQueued(QSignalSpy &spy, int count);
+    bool runQueued(CrossThreadSpy &spy, int count);
     FinishedRecord lastFinished() const { return finishedRecords.last(); }
     void expectTreeMatchesServer(const RemoteFilesTreeModel *running);
 
@@ -157,11 +157,10 @@ void TestItemCommandsDevServer::cleanupTestCase()
 
 RemoteFilesTreeModel *TestItemCommandsDevServer::refresh()
 {
-    QSignalSpy lists(net, &MainNetworkThread::newRemoteListReceived);
+    CrossThreadSpy lists(net, &MainNetworkThread::newRemoteListReceived);
     QMetaObject::invokeMethod(net, &MainNetworkThread::refreshList);
     QMetaObject::invokeMethod(net, &MainNetworkThread::startManualSync);
-    // The spy records on the scheduler's thread: the list may be in before a wait()
-    // would start counting.
+    // The spy records through this thread's event loop.
     if (!QTest::qWaitFor([&] { return !lists.isEmpty(); }, WaitMs))
         return nullptr;
     lastList = lists.first().first().toString();
@@ -179,7 +178,7 @@ QStringList TestItemCommandsDevServer::listedFields(quint64 id) const
     return {};
 }
 
-bool TestItemCommandsDevServer::runQueued(QSignalSpy &spy, int count)
+bool TestItemCommandsDevServer::runQueued(CrossThreadSpy &spy, int count)
 {
     QMetaObject::invokeMethod(net, &MainNetworkThread::startManualSync);
     return QTest::qWaitFor([&] { return spy.count() >= count; }, WaitMs);
@@ -198,7 +197,7 @@ void TestItemCommandsDevServer::newFoldersTakeTheirServerIds()
     RemoteFilesTreeItem *top = newLocalFolder(root, QStringLiteral("Top"));
     RemoteFilesTreeItem *mid = newLocalFolder(top, QStringLiteral("Mid"));
     RemoteFilesTreeItem *low = newLocalFolder(mid, QStringLiteral("Low é"));
-    QSignalSpy created(net, &MainNetworkThread::newDirCreated);
+    CrossThreadSpy created(net, &MainNetworkThread::newDirCreated);
 
     // One batch: all three are queued before the first runs, so the inner requests
     // can only name their parents if they are built when they run.
@@ -226,7 +225,7 @@ void TestItemCommandsDevServer::renameAndMoveReachTheServer()
     QVERIFY(mid);
 
     // Rename as the view does it: a move to the same parent under the new name.
-    QSignalSpy dirsMoved(net, &MainNetworkThread::dirMoved);
+    CrossThreadSpy dirsMoved(net, &MainNetworkThread::dirMoved);
     mid->setItemInnerName(QStringLiteral("Middle"));
     mid->setUploaded(false);
     QMetaObject::invokeMethod(net, "moveDir", Q_ARG(RemoteFilesTreeItem *, mid));
@@ -237,7 +236,7 @@ void TestItemCommandsDevServer::renameAndMoveReachTheServer()
     RemoteFilesTreeItem *file = firstFile(root);
     QVERIFY(file);
     const qulonglong fileId = file->getItemInnerId();
-    QSignalSpy filesMoved(net, &MainNetworkThread::fileMoved);
+    CrossThreadSpy filesMoved(net, &MainNetworkThread::fileMoved);
     auto *payload = new QMimeData;
     payload->setUrls({QUrl(QStringLiteral("/getfile/%1/%2").arg(fileId).arg(file->getItemSelfId()))});
     const QModelIndex topIndex = model->getIndexByItem(top, QModelIndex());
@@ -257,7 +256,7 @@ void TestItemCommandsDevServer::fileParametersReachTheServer()
 {
     RemoteFilesTreeItem *file = firstFile(childNamed(model->getRootItem(), QStringLiteral("Top")));
     QVERIFY(file);
-    QSignalSpy done(net, &MainNetworkThread::setParamsDone);
+    CrossThreadSpy done(net, &MainNetworkThread::setParamsDone);
 
     // TABs and line breaks are harmless in the description: it travels Base64-encoded.
     file->setItemDescription(QStringLiteral("Holiday\tnotes\nsecond line, caf\u00e9"));
@@ -296,8 +295,8 @@ void TestItemCommandsDevServer::deletionsUnlinkItems()
     QVERIFY(otherFile);
     RemoteFilesTreeItem *otherParent = otherFile->parent();
 
-    QSignalSpy dirsDeleted(net, &MainNetworkThread::dirDeleted);
-    QSignalSpy filesDeleted(net, &MainNetworkThread::fileDeleted);
+    CrossThreadSpy dirsDeleted(net, &MainNetworkThread::dirDeleted);
+    CrossThreadSpy filesDeleted(net, &MainNetworkThread::fileDeleted);
     markDeleted(top);
     markDeleted(otherFile);
     QMetaObject::invokeMethod(net, "deleteDir", Q_ARG(RemoteFilesTreeItem *, top));
@@ -316,13 +315,13 @@ void TestItemCommandsDevServer::failedCommandLeavesItemAsTheGuiLeftIt()
     RemoteFilesTreeItem *root = model->getRootItem();
     RemoteFilesTreeItem *a = newLocalFolder(root, QStringLiteral("Alpha"));
     RemoteFilesTreeItem *b = newLocalFolder(root, QStringLiteral("Beta"));
-    QSignalSpy created(net, &MainNetworkThread::newDirCreated);
+    CrossThreadSpy created(net, &MainNetworkThread::newDirCreated);
     QMetaObject::invokeMethod(net, "createDir", Q_ARG(RemoteFilesTreeItem *, a));
     QMetaObject::invokeMethod(net, "createDir", Q_ARG(RemoteFilesTreeItem *, b));
     QVERIFY(runQueued(created, 2));
 
     // Renaming Beta to Alpha: the server refuses the taken name.
-    QSignalSpy moved(net, &MainNetworkThread::dirMoved);
+    CrossThreadSpy moved(net, &MainNetworkThread::dirMoved);
     const int recordsBefore = finishedRecords.size();
     b->setItemInnerName(QStringLiteral("Alpha"));
     b->setUploaded(false);
@@ -336,7 +335,7 @@ void TestItemCommandsDevServer::failedCommandLeavesItemAsTheGuiLeftIt()
     QVERIFY(!b->isUploaded());
 
     // Deleting with a wrong account password: the folder stays, marked deleted.
-    QSignalSpy deleted(net, &MainNetworkThread::dirDeleted);
+    CrossThreadSpy deleted(net, &MainNetworkThread::dirDeleted);
     Settings::getInstance()->setPass(QStringLiteral("wrong"));
     markDeleted(a);
     QMetaObject::invokeMethod(net, "deleteDir", Q_ARG(RemoteFilesTreeItem *, a));

@@ -1,3 +1,4 @@
+#include "crossthreadspy.h"
 #include "devserverprocess.h"
 #include "network/mainnetworkthread.h"
 #include "remotetree/remotefilestreeitem.h"
@@ -6,7 +7,6 @@
 #include "runningscheduler.h"
 #include "settings.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 // A new folder made in the running remote pane, offscreen, through the view, the
@@ -45,7 +45,7 @@ void TestRemoteViewNewFolder::newFolderIsNoWhileQueuedThenYes()
     view.selectionModel()->select(root, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 
     MainNetworkThread *scheduler = MainNetworkThread::getInstance();
-    QSignalSpy created(scheduler, &MainNetworkThread::newDirCreated);
+    CrossThreadSpy created(scheduler, &MainNetworkThread::newDirCreated);
     view.addNewDir(QStringLiteral("Holiday plans"));
     QCOMPARE(model.rowCount(root), 1);
     QCOMPARE(model.index(0, 0, root).data().toString(), QStringLiteral("Holiday plans"));

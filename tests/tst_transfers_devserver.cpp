@@ -1,4 +1,5 @@
 #include "commandrunner.h"
+#include "crossthreadspy.h"
 #include "devserverprocess.h"
 #include "filedigest.h"
 #include "network/downloadfilecommand.h"
@@ -11,7 +12,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -257,8 +257,8 @@ void TestTransfersDevServer::schedulerAnnouncesTransfers()
     scheduler.moveToThread(&scheduler);
     scheduler.start();
     QMetaObject::invokeMethod(&scheduler, "syncModeChange", Q_ARG(Settings::SettingType, Settings::SyncSetting));
-    QSignalSpy uploaded(&scheduler, &MainNetworkThread::fileUploaded);
-    QSignalSpy downloaded(&scheduler, &MainNetworkThread::fileDownloaded);
+    CrossThreadSpy uploaded(&scheduler, &MainNetworkThread::fileUploaded);
+    CrossThreadSpy downloaded(&scheduler, &MainNetworkThread::fileDownloaded);
     QObject::connect(&scheduler, &MainNetworkThread::refreshProgress, this, [](CommandInfo *info) { delete info; });
 
     const QString source = makeFile(QStringLiteral("sched.bin"), 300000);

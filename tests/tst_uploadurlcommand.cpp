@@ -1,4 +1,5 @@
 #include "commandrunner.h"
+#include "crossthreadspy.h"
 #include "devserverprocess.h"
 #include "fakeserver.h"
 #include "network/commandinfo.h"
@@ -12,7 +13,6 @@
 
 #include <QDateTime>
 #include <QLocale>
-#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -295,7 +295,7 @@ void TestUploadUrlCommand::endToEndWithTheDevelopmentServer()
         result = info->getCommandResult();
         delete info;
     });
-    QSignalSpy uploaded(&scheduler, &MainNetworkThread::urlUploaded);
+    CrossThreadSpy uploaded(&scheduler, &MainNetworkThread::urlUploaded);
     scheduler.moveToThread(&scheduler);
     scheduler.start();
     QMetaObject::invokeMethod(&scheduler, "uploadUrl", Q_ARG(RemoteFilesTreeItem *, item));

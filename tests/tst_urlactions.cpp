@@ -1,3 +1,4 @@
+#include "crossthreadspy.h"
 #include "devserverprocess.h"
 #include "ftpserverprocess.h"
 #include "localtree/localtreewidget.h"
@@ -9,7 +10,6 @@
 #include "runningscheduler.h"
 #include "settings.h"
 
-#include <QSignalSpy>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,7 +63,7 @@ void TestUrlActions::uploadFromUrlOnARemoteFolder()
     QVERIFY(root.isValid());
     view.selectionModel()->select(root, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 
-    QSignalSpy uploaded(MainNetworkThread::getInstance(), &MainNetworkThread::urlUploaded);
+    CrossThreadSpy uploaded(MainNetworkThread::getInstance(), &MainNetworkThread::urlUploaded);
     view.addNewUrl(QStringLiteral("http://127.0.0.1:%1/pics/Holiday%20photo.jpg?size=big").arg(webPort));
     QCOMPARE(model.rowCount(root), 1);
     const QModelIndex row = model.index(0, 0, root);
@@ -116,7 +116,7 @@ void TestUrlActions::downloadFromUrlOnALocalFolder()
     view.resize(600, 300);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QSignalSpy downloaded(MainNetworkThread::getInstance(), &MainNetworkThread::urlDownloaded);
+    CrossThreadSpy downloaded(MainNetworkThread::getInstance(), &MainNetworkThread::urlDownloaded);
     view.addNewUrl(url, folder.path());
     QVERIFY(QFile::exists(target));
     QTRY_COMPARE_WITH_TIMEOUT(downloaded.size(), 1, 15000);

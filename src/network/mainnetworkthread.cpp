@@ -52,6 +52,8 @@ MainNetworkThread::~MainNetworkThread()
 
 void MainNetworkThread::setClock(std::function<QTime()> clockFunction)
 {
+    // The check timer reads it on the scheduler's thread, which may already run.
+    QMutexLocker lock(&clockMutex);
     clock = std::move(clockFunction);
 }
 
@@ -275,7 +277,11 @@ void MainNetworkThread::applySyncPolicy()
 
 void MainNetworkThread::checkSyncTime()
 {
-    const QTime now = clock();
+    QTime now;
+    {
+        QMutexLocker lock(&clockMutex);
+        now = clock();
+    }
     const QTime at = Settings::getInstance()->getSyncTime();
     if (!now.isValid() || !at.isValid())
         return;

@@ -160,6 +160,7 @@ private:
     QList<BaseCommand *> endingCommands;
     QMetaObject::Connection checkerQueueConnection;
     QMetaObject::Connection checkerTimeConnection;
+    QMutex clockMutex;
     std::function<QTime()> clock;
     int checkInterval = DefaultCheckIntervalMs;
 };
