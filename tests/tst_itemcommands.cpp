@@ -319,8 +319,8 @@ void TestItemCommands::folderInsideANewFolderNamesItsNewId()
     QCOMPARE(server.received(1), prefix + "makedir\n123\tinner");
 
     // The results, applied in the order they came, give the server's tree.
-    tree.model.applyChange(outer.command()->getItemChange());
-    tree.model.applyChange(innerRunner.command()->getItemChange());
+    tree.shown.applyResultOf(*outer.command());
+    tree.shown.applyResultOf(*innerRunner.command());
     QCOMPARE(tree.fresh->getItemInnerId(), 123u);
     QCOMPARE(inner->getItemInnerId(), 124u);
     QVERIFY(tree.fresh->isUploaded() && inner->isUploaded());

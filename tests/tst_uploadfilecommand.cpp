@@ -82,11 +82,7 @@ private:
     {
         return new UploadFileCommand(4, shown->ref(item));
     }
-    // Brings the tree in line with what the runner's command reported.
-    void apply(const CommandRunner &runner) const
-    {
-        shown->model().applyChange(runner.command()->getItemChange());
-    }
+    void apply(const CommandRunner &runner) const { shown->applyResultOf(*runner.command()); }
 
     std::unique_ptr<QTemporaryDir> dir;
     // The user's root folder with the folder "docs" (server id 9).

@@ -32,11 +32,7 @@ struct UrlItem {
         item->setFileAvailable(false);
     }
     RemoteItemRef ref() const { return shown.ref(item); }
-    // Brings the tree in line with what the runner's command reported.
-    void apply(const CommandRunner &runner) const
-    {
-        shown.model().applyChange(runner.command()->getItemChange());
-    }
+    void apply(const CommandRunner &runner) const { shown.applyResultOf(*runner.command()); }
 
     ShownRemoteTree shown{RemoteListFixture::line(42, true, QStringLiteral("folder"), 0)};
     RemoteFilesTreeItem *folder = shown.find(QStringLiteral("folder"));

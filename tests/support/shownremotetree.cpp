@@ -1,5 +1,6 @@
 #include "shownremotetree.h"
 
+#include "network/basecommand.h"
 #include "network/mainnetworkthread.h"
 #include "remotetree/remotefilestreeitem.h"
 
@@ -36,4 +37,9 @@ RemoteFilesTreeItem *ShownRemoteTree::addLocal(RemoteFilesTreeItem *folder, cons
     shownBy->addNewItemToModel(QFileInfo(path), folder);
     // New rows go last.
     return folder->childCount() > before ? folder->child(before) : nullptr;
+}
+
+void ShownRemoteTree::applyResultOf(const BaseCommand &command) const
+{
+    shownBy->applyChange(command.getItemChange());
 }

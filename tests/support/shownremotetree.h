@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class BaseCommand;
+
 // A remote tree as the remote pane shows it, for tests that run commands on its
 // items: built from a list under the user's root folder and shown by a model that a
 // QAbstractItemModelTester watches, so that every change the test makes, and every
@@ -16,7 +18,7 @@
 //   RemoteFilesTreeItem *docs = shown.find("docs");
 //   CommandRunner runner(new DeleteDirCommand(1, shown.ref(docs)));
 //   ...
-//   shown.model().applyChange(runner.command()->getItemChange());
+//   shown.applyResultOf(*runner.command());
 class ShownRemoteTree final
 {
 public:
@@ -36,6 +38,9 @@ public:
     // Links the local file or folder at path into folder as a drop does; null when
     // the folder refused it.
     RemoteFilesTreeItem *addLocal(RemoteFilesTreeItem *folder, const QString &path);
+    // Applies what the command did to its item on the server, as the GUI thread does
+    // when the scheduler reports it.
+    void applyResultOf(const BaseCommand &command) const;
 
 private:
     std::unique_ptr<RemoteFilesTreeModel> shownBy;
