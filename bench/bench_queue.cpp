@@ -23,6 +23,7 @@
 #include "remotetree/remotefileinfo.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
+#include "remotetree/remotetree.h"
 #include "remotetree/remotetreewidget.h"
 #include "settings.h"
 #include "settingsfile.h"
@@ -263,15 +264,17 @@ int main(int argc, char *argv[])
     settings->setLogin(login);
     settings->setPass(pass);
 
-    // The folder on the server, uploaded five at a time.
+    // The folder on the server, uploaded five at a time, from a tree that no model
+    // shows; no command runs while this thread adds to it.
     const QString source = work + QStringLiteral("/source");
     QDir().mkpath(source);
-    RemoteFilesTreeItem root(RemoteFileInfo(0, 0, true, QStringLiteral("root"), 0, QDateTime::currentDateTime(), true),
-                             nullptr);
+    const std::shared_ptr<RemoteTree> tree = RemoteTree::fromList(QString(), QStringLiteral("root"));
     auto *folder = new RemoteFilesTreeItem(
-        RemoteFileInfo(0, 0, true, QStringLiteral("camera"), 0, QDateTime::currentDateTime(), false), &root);
-    root.appendChild(folder);
-    runCommands({new MakeDirCommand(0, folder)});
+        RemoteFileInfo(0, 0, true, QStringLiteral("camera"), 0, QDateTime::currentDateTime(), false),
+        tree->userRoot());
+    tree->userRoot()->appendChild(folder);
+    const RemoteItemRef camera(tree, folder);
+    runCommands({new MakeDirCommand(0, camera)});
     QList<BaseCommand *> uploads;
     QStringList names;
     QRandomGenerator sizes(1005);
@@ -296,7 +299,7 @@ int main(int argc, char *argv[])
             RemoteFileInfo(0, 0, false, name, quint64(size), QDateTime::currentDateTime(), false), folder);
         item->setLocalPathForUpload(path);
         folder->appendChild(item);
-        uploads.append(new UploadFileCommand(quint64(i + 1), item));
+        uploads.append(new UploadFileCommand(quint64(i + 1), RemoteItemRef(tree, item)));
         names.append(name);
     }
     runCommands(uploads);
@@ -314,7 +317,8 @@ int main(int argc, char *argv[])
     serveUntil([&] { return remoteTree->getModelAsRemoteFileTreeModel()->getRootItem() && remoteTree->isEnabled(); },
                60000);
     RemoteFilesTreeModel *model = remoteTree->getModelAsRemoteFileTreeModel();
-    RemoteFilesTreeItem *listed = model->getItemByInnerId(folder->getItemInnerId(), true);
+    // The folder's id from the server, as its creation noted it in the tree.
+    RemoteFilesTreeItem *listed = model->getItemByInnerId(camera.snapshot().id, true);
     if (!listed || listed->childCount() != smallCount + bigCount)
         fail(QStringLiteral("the folder is not listed whole"));
     const QModelIndex folderIndex = model->getIndexByItem(listed, remoteTree->rootIndex());

@@ -11,6 +11,7 @@
 #include "network/uploadfilecommand.h"
 #include "remotetree/remotefileinfo.h"
 #include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotetree.h"
 #include "settings.h"
 
 #include <QApplication>
@@ -227,8 +228,9 @@ int main(int argc, char *argv[])
 
     const QString source = work + QStringLiteral("/source.bin");
     makeFile(source, size);
-    RemoteFilesTreeItem root(RemoteFileInfo(0, 0, true, QStringLiteral("root"), 0, QDateTime::currentDateTime(), true),
-                             nullptr);
+    // The uploads hang in the user's root folder of a tree that no model shows: this
+    // thread is its only writer.
+    const std::shared_ptr<RemoteTree> tree = RemoteTree::fromList(QString(), QStringLiteral("root"));
     // Each upload needs a name of its own (the server refuses a name twice in a folder):
     // hard links to the source give that without copying it.
     const auto newUpload = [&](const QString &name) {
@@ -236,10 +238,13 @@ int main(int argc, char *argv[])
         if (::link(QFile::encodeName(source).constData(), QFile::encodeName(path).constData()) != 0)
             fail(QStringLiteral("cannot link %1").arg(path));
         auto *item = new RemoteFilesTreeItem(
-            RemoteFileInfo(0, 0, false, name, quint64(size), QDateTime::currentDateTime(), false), &root);
+            RemoteFileInfo(0, 0, false, name, quint64(size), QDateTime::currentDateTime(), false), tree->userRoot());
         item->setLocalPathForUpload(path);
-        root.appendChild(item);
-        return item;
+        {
+            const std::lock_guard<std::mutex> guard(tree->lock());
+            tree->userRoot()->appendChild(item);
+        }
+        return RemoteItemRef(tree, item);
     };
 
     // Digest against md5sum, both from the page cache (the first md5sum reads it in).
@@ -259,7 +264,7 @@ int main(int argc, char *argv[])
     }
 
     // One upload of `item`, timed from the end of its digest to its result.
-    const auto timeUpload = [&](RemoteFilesTreeItem *item, qulonglong commandId) {
+    const auto timeUpload = [&](const RemoteItemRef &item, qulonglong commandId) {
         QElapsedTimer clock;
         qint64 digestEndNs = -1;
         clock.start();
@@ -268,7 +273,7 @@ int main(int argc, char *argv[])
                 if (digestEndNs < 0 && current == full && upload->getCommandTypeString().startsWith(QLatin1String("Preparing")))
                     digestEndNs = clock.nsecsElapsed();
             }) != BaseCommand::NoError)
-            fail(QStringLiteral("upload of %1 failed").arg(item->getItemInnerName()));
+            fail(QStringLiteral("upload of %1 failed").arg(item.snapshot().record.getName()));
         const qint64 ns = clock.nsecsElapsed() - qMax<qint64>(digestEndNs, 0);
         delete upload;
         return ns;
@@ -276,7 +281,7 @@ int main(int argc, char *argv[])
 
     // Upload, best of two as the download below. Each round stores a file of its own;
     // the first is downloaded.
-    RemoteFilesTreeItem *uploaded = newUpload(QStringLiteral("bench0.bin"));
+    const RemoteItemRef uploaded = newUpload(QStringLiteral("bench0.bin"));
     const qint64 uploadNs = qMin(timeUpload(uploaded, 1), timeUpload(newUpload(QStringLiteral("bench1.bin")), 1));
 
     // The same upload into a peer that only discards the bytes.
@@ -308,7 +313,7 @@ int main(int argc, char *argv[])
         QFile::remove(curled);
         clock.restart();
         QTcpSocket control;
-        const quint16 dataPort = askDownloadPort(control, host, port, uploaded->getItemInnerId());
+        const quint16 dataPort = askDownloadPort(control, host, port, uploaded.snapshot().id);
         timeProcess(QStringLiteral("curl"),
                     {QStringLiteral("-sS"), QStringLiteral("--fail"), QStringLiteral("--noproxy"), QStringLiteral("*"),
                      QStringLiteral("--request-target"), QStringLiteral("file"), QStringLiteral("-H"),
@@ -353,12 +358,12 @@ int main(int argc, char *argv[])
     ticker.start();
     for (int i = 0; i < 3; ++i) {
         const QString path = work + QStringLiteral("/parallel%1.bin").arg(i);
-        QMetaObject::invokeMethod(scheduler, "downloadFile", Q_ARG(RemoteFilesTreeItem *, uploaded),
+        QMetaObject::invokeMethod(scheduler, "downloadFile", Q_ARG(RemoteItemRef, uploaded),
                                   Q_ARG(QString, path));
     }
     for (int i = 0; i < 2; ++i)
         QMetaObject::invokeMethod(scheduler, "uploadFile",
-                                  Q_ARG(RemoteFilesTreeItem *, newUpload(QStringLiteral("parallel-up%1.bin").arg(i))));
+                                  Q_ARG(RemoteItemRef, newUpload(QStringLiteral("parallel-up%1.bin").arg(i))));
     allDone.exec();
     ticker.stop();
     for (int i = 0; i < 3; ++i)

@@ -1,6 +1,8 @@
 // The control replies of the six commands that change one remote item: when a reply
-// can be judged, and what the verdict does to the item. Every command gets the same
-// bytes. Whatever they are:
+// can be judged, and what the verdict does to the item once the model has applied it.
+// Every command gets the same bytes. Whatever they are:
+//  - the command itself leaves the item alone: only the change it hands back does
+//    anything, and only on success;
 //  - only "done\n" is success; a new folder then has a positive 32-bit id, read from
 //    the line after the word;
 //  - a failure leaves the item as the user left it;
@@ -12,11 +14,11 @@
 #include "network/movedircommand.h"
 #include "network/movefilecommand.h"
 #include "network/setparamscommand.h"
-#include "remotetree/remotefileinfo.h"
 #include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotefilestreemodel.h"
 
 #include <QByteArray>
-#include <QDateTime>
+#include <QCoreApplication>
 
 #include <cstddef>
 #include <cstdint>
@@ -34,35 +36,38 @@ void check(bool condition)
 enum Kind { MakeDir, DeleteDir, DeleteFile, MoveDir, MoveFile, SetParams };
 constexpr Kind kinds[] = {MakeDir, DeleteDir, DeleteFile, MoveDir, MoveFile, SetParams};
 
-// root / folder "docs" (40) / the item: a folder made in the client (id 0) for
-// makedir, a folder or file with id 17 for the others, as the GUI leaves it.
+// The user's root folder / folder "docs" (40) / the item: a folder made in the client
+// (id 0) for makedir, a listed folder or file with id 17 for the others, as the GUI
+// leaves it before it asks for the command; shown by the model that applies the verdict.
 struct Tree {
-    std::unique_ptr<RemoteFilesTreeItem> root{new RemoteFilesTreeItem(nullptr)};
+    RemoteFilesTreeModel model;
     RemoteFilesTreeItem *docs;
     RemoteFilesTreeItem *item;
 
-    explicit Tree(Kind kind)
+    explicit Tree(Kind kind) : model(RemoteTree::fromList(listFor(kind), QStringLiteral("root")))
     {
-        const QDateTime date = QDateTime::fromSecsSinceEpoch(1262304000);
-        docs = new RemoteFilesTreeItem(RemoteFileInfo(40, 0, true, QStringLiteral("docs"), 0, date, true),
-                                       root.get());
-        root->appendChild(docs);
-        const bool isDir = kind == MakeDir || kind == DeleteDir || kind == MoveDir;
-        item = new RemoteFilesTreeItem(RemoteFileInfo(kind == MakeDir ? 0 : 17, 40, isDir,
-                                                      QStringLiteral("item"), 0, date, false),
-                                       docs);
-        docs->appendChild(item);
-        item->setItemDeleted(kind == DeleteDir || kind == DeleteFile);
+        docs = model.getRootItem()->child(0);
+        if (kind == MakeDir) {
+            item = model.addNewFolder(docs, QStringLiteral("item"));
+        } else {
+            item = docs->child(0);
+            item->setUploaded(false);
+            if (kind == DeleteDir || kind == DeleteFile)
+                model.markDeleted(item);
+        }
     }
-    ~Tree()
+
+    static QString listFor(Kind kind)
     {
-        // An unlinked item belongs to nobody.
-        if (!docs->containsChild(item))
-            delete item;
+        const QString docs = QStringLiteral("40\t1\tdocs\t0\t0\t1262304000\t\t1\t\t\t1");
+        if (kind == MakeDir)
+            return docs;
+        const bool isDir = kind == DeleteDir || kind == MoveDir;
+        return docs + QStringLiteral("\n17\t%1\titem\t40\t0\t1262304000\t\t1\t\tseg\t1").arg(isDir ? 1 : 0);
     }
 };
 
-std::unique_ptr<ItemCommand> commandFor(Kind kind, RemoteFilesTreeItem *item)
+std::unique_ptr<ItemCommand> commandFor(Kind kind, const RemoteItemRef &item)
 {
     switch (kind) {
     case MakeDir: return std::make_unique<MakeDirCommand>(1, item);
@@ -91,8 +96,12 @@ struct Verdict {
 Verdict judge(Kind kind, const QByteArray &reply)
 {
     Tree tree(kind);
-    const auto command = commandFor(kind, tree.item);
+    const auto command = commandFor(kind, tree.model.refFor(tree.item));
+    const quint64 idBefore = tree.item->getItemInnerId();
     const BaseCommand::CommandResult result = command->judgeReply(reply);
+    check(tree.item->getItemInnerId() == idBefore && !tree.item->isUploaded());
+    check((command->getItemChange().kind == RemoteItemChange::None) == (result != BaseCommand::NoError));
+    tree.model.applyChange(command->getItemChange());
     const Verdict verdict{result, tree.item->getItemInnerId(), tree.item->isUploaded(),
                           tree.docs->containsChild(tree.item)};
 
@@ -134,6 +143,11 @@ Verdict judge(Kind kind, const QByteArray &reply)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    // The model's timers need an event dispatcher on this thread.
+    static int argc = 1;
+    static char name[] = "fuzz_itemreply";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
     const QByteArray reply(reinterpret_cast<const char *>(data), qsizetype(size));
     for (const Kind kind : kinds) {
         // An incomplete reply is judged too when the server closes or falls silent.

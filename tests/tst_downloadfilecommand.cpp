@@ -2,11 +2,11 @@
 #include "fakeserver.h"
 #include "network/downloadfilecommand.h"
 #include "network/httpreceiver.h"
-#include "remotetree/remotefileinfo.h"
+#include "remotelistfixture.h"
 #include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotetree.h"
 #include "settings.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -107,7 +107,8 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<RemoteFilesTreeItem> item;
+    // The file a.txt (server id 42) in the user's root folder.
+    RemoteItemRef item;
     QString target;
 };
 
@@ -125,14 +126,15 @@ void TestDownloadFileCommand::init()
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
     target = dir->filePath(QStringLiteral("a.txt"));
-    item = std::make_unique<RemoteFilesTreeItem>(
-        RemoteFileInfo(FileId, 0, false, QStringLiteral("a.txt"), 10, QDateTime::currentDateTime(), true), nullptr);
+    const std::shared_ptr<RemoteTree> tree =
+        RemoteTree::fromList(RemoteListFixture::line(FileId, false, QStringLiteral("a.txt"), 0, 10), QStringLiteral("root"));
+    item = RemoteItemRef(tree, tree->userRoot()->child(0));
 }
 
 void TestDownloadFileCommand::cleanup()
 {
     DownloadFileCommand::setStallTimeoutSeconds(HttpReceiver::DefaultStallTimeoutSeconds);
-    item.reset();
+    item = RemoteItemRef();
     dir.reset();
 }
 
@@ -171,7 +173,7 @@ void TestDownloadFileCommand::downloadsBehindTheBytesPresent()
     quint16 dataPort = 0;
     const std::unique_ptr<FakeServer> serving = serveDownload(answer(response), dataPort);
     FakeServer &server = *serving;
-    CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
+    CommandRunner runner(new DownloadFileCommand(5, item, target));
     QVERIFY(runner.run());
 
     QCOMPARE(runner.startedCount(), 1);
@@ -210,7 +212,7 @@ void TestDownloadFileCommand::refusedResponsesLeaveTheFileAlone()
     quint16 dataPort = 0;
     const std::unique_ptr<FakeServer> serving = serveDownload(answer(response), dataPort);
     FakeServer &server = *serving;
-    CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
+    CommandRunner runner(new DownloadFileCommand(5, item, target));
     QVERIFY(runner.run());
 
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::ConnectionError});
@@ -226,7 +228,7 @@ void TestDownloadFileCommand::serverIgnoringTheRangeStartsTheCopyOver()
     server.useForSettings();
     const quint16 dataPort = server.openDataPort(answer(FakeScript::httpResponse(200, "0123456789")));
     server.addScript(FakeScript().awaitBytes(ControlRequest.size()).sendReady(dataPort).awaitClose());
-    CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
+    CommandRunner runner(new DownloadFileCommand(5, item, target));
     QVERIFY(runner.run());
 
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
@@ -286,7 +288,7 @@ void TestDownloadFileCommand::bodyMustEndWhereAnnounced()
     quint16 dataPort = 0;
     const std::unique_ptr<FakeServer> serving = serveDownload(answer(response), dataPort);
     FakeServer &server = *serving;
-    CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
+    CommandRunner runner(new DownloadFileCommand(5, item, target));
     QVERIFY(runner.run());
 
     QCOMPARE(runner.finishedResults(), QList{result});
@@ -308,7 +310,7 @@ void TestDownloadFileCommand::cutDownloadKeepsItsBytesAndResumes()
         const quint16 dataPort = server.openDataPort(
             FakeScript().awaitText("\r\n\r\n").sendCut(response, response.size() - whole.size() + 3 + 6));
         server.addScript(FakeScript().awaitBytes(ControlRequest.size()).sendReady(dataPort).awaitClose());
-        CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
+        CommandRunner runner(new DownloadFileCommand(5, item, target));
         QVERIFY(runner.run());
         QCOMPARE(runner.finishedResults(), QList{BaseCommand::ConnectionError});
         QCOMPARE(readFile(target), whole.left(9));
@@ -317,7 +319,7 @@ void TestDownloadFileCommand::cutDownloadKeepsItsBytesAndResumes()
     server.useForSettings();
     const quint16 dataPort = server.openDataPort(answer(partial(whole.mid(9), 9, whole.size())));
     server.addScript(FakeScript().awaitBytes(ControlRequest.size()).sendReady(dataPort).awaitClose());
-    CommandRunner runner(new DownloadFileCommand(6, item.get(), target));
+    CommandRunner runner(new DownloadFileCommand(6, item, target));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
     QCOMPARE(server.received(0, dataPort), expectedGet(9));
@@ -345,7 +347,7 @@ void TestDownloadFileCommand::controlReplies()
     FakeServer server;
     server.useForSettings();
     server.addScript(FakeScript().awaitBytes(ControlRequest.size()).send(reply).awaitClose());
-    CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
+    CommandRunner runner(new DownloadFileCommand(5, item, target));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{result});
     QCOMPARE(server.received(), ControlRequest);
@@ -383,7 +385,7 @@ void TestDownloadFileCommand::readyPortForms()
                          .pause(PiecePauseMs)
                          .send(reply.mid(cut))
                          .awaitClose());
-    CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
+    CommandRunner runner(new DownloadFileCommand(5, item, target));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
     QCOMPARE(readFile(target), QByteArray("xyz"));
@@ -395,7 +397,7 @@ void TestDownloadFileCommand::dataPortClosed()
     FakeServer server;
     server.useForSettings();
     server.addScript(FakeScript().awaitBytes(ControlRequest.size()).sendReady(FakeServer::closedPort()).awaitClose());
-    CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
+    CommandRunner runner(new DownloadFileCommand(5, item, target));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::ConnectionError});
     QCOMPARE(readFile(target), QByteArray("012"));
@@ -411,7 +413,7 @@ void TestDownloadFileCommand::silentDataPort()
     const quint16 dataPort =
         server.openDataPort(FakeScript().awaitText("\r\n\r\n").send(response.left(response.size() - 8)).awaitClose());
     server.addScript(FakeScript().awaitBytes(ControlRequest.size()).sendReady(dataPort).awaitClose());
-    CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
+    CommandRunner runner(new DownloadFileCommand(5, item, target));
     QVERIFY(runner.run(10000));
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::ConnectionError});
     QCOMPARE(readFile(target), QByteArray("01"));
@@ -432,7 +434,7 @@ void TestDownloadFileCommand::progressIsBoundedAndComplete()
         script.send(response.mid(at, 16384));
     const quint16 dataPort = server.openDataPort(script.close());
     server.addScript(FakeScript().awaitBytes(ControlRequest.size()).sendReady(dataPort).awaitClose());
-    CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
+    CommandRunner runner(new DownloadFileCommand(5, item, target));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
     QCOMPARE(readFile(target), body);
@@ -462,7 +464,7 @@ void TestDownloadFileCommand::resumeBeyond32Bits()
     server.useForSettings();
     const quint16 dataPort = server.openDataPort(answer(partial("hello", present, present + 5)));
     server.addScript(FakeScript().awaitBytes(ControlRequest.size()).sendReady(dataPort).awaitClose());
-    CommandRunner runner(new DownloadFileCommand(5, item.get(), target));
+    CommandRunner runner(new DownloadFileCommand(5, item, target));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
     QCOMPARE(server.received(0, dataPort), expectedGet(present));
@@ -475,12 +477,12 @@ void TestDownloadFileCommand::resumeBeyond32Bits()
 
 void TestDownloadFileCommand::commandText()
 {
-    DownloadFileCommand command(3, item.get(), target);
+    DownloadFileCommand command(3, item, target);
     QCOMPARE(command.getCommandTypeString(), QStringLiteral("Download file <b>a.txt</b>"));
     QCOMPARE(command.getCommandType(), BaseCommand::DownloadFileCommand);
     QCOMPARE(command.getCommandExclusivity(), BaseCommand::NonExclusive);
     QCOMPARE(command.getDownloadPath(), target);
-    QCOMPARE(command.getFileItem(), item.get());
+    QCOMPARE(command.getSubject().item(), item.item());
 }
 
 QTEST_GUILESS_MAIN(TestDownloadFileCommand)

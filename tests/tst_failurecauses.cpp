@@ -6,12 +6,11 @@
 #include "network/downloadurlcommand.h"
 #include "network/makedircommand.h"
 #include "network/refreshlistcommand.h"
-#include "remotetree/remotefileinfo.h"
+#include "remotelistfixture.h"
 #include "remotetree/remotefilestreeitem.h"
-#include "remotetree/remotefilestreemodel.h"
 #include "settings.h"
+#include "shownremotetree.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -33,19 +32,6 @@ QString failureText(const CommandRunner &runner)
                            {command->getCommandType(), command->getSubjectSelfId(),
                             command->getFailureReason()});
     return CommandFeedback::getLogText(info);
-}
-
-// The item named `name` anywhere below `folder`.
-RemoteFilesTreeItem *findItem(RemoteFilesTreeItem *folder, const QString &name)
-{
-    QList<RemoteFilesTreeItem *> pending{folder};
-    while (!pending.isEmpty()) {
-        RemoteFilesTreeItem *item = pending.takeLast();
-        if (item->getItemInnerName() == name)
-            return item;
-        pending += item->getChildItems();
-    }
-    return nullptr;
 }
 
 const QByteArray DownloadRequestEnd = "downloadfile\n42";
@@ -141,9 +127,9 @@ void TestFailureCauses::scriptedFailures()
     FakeServer server;
     server.useForSettings();
     quint16 port = server.port();
-    RemoteFilesTreeItem item(RemoteFileInfo(42, 0, false, QStringLiteral("a.txt"), 10000,
-                                            QDateTime::currentDateTime(), true),
-                             nullptr);
+    const std::shared_ptr<RemoteTree> tree = RemoteTree::fromList(
+        RemoteListFixture::line(42, false, QStringLiteral("a.txt"), 0, 10000), QStringLiteral("root"));
+    const RemoteItemRef item(tree, tree->userRoot()->child(0));
     const QString target = dir.filePath(QStringLiteral("a.txt"));
     QFile::remove(target);
     // A download whose data connection answers with `response`.
@@ -177,7 +163,7 @@ void TestFailureCauses::scriptedFailures()
     case Scripted::KilledMidTransfer: {
         const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Length: 10000\r\n\r\n";
         scriptDownload(head + QByteArray(10000, 'x'), true, head.size() + 3000);
-        command = std::make_unique<DownloadFileCommand>(1, &item, target);
+        command = std::make_unique<DownloadFileCommand>(1, item, target);
         break;
     }
     case Scripted::UnreachableUrl:
@@ -190,14 +176,14 @@ void TestFailureCauses::scriptedFailures()
             QSKIP("a small tmpfs could not be mounted here (needs the right to mount)");
         QFile::remove(smallDiskFile());
         scriptDownload(FakeScript::httpResponse(200, QByteArray(SmallDiskBytes * 2, 'x')), false, 0);
-        command = std::make_unique<DownloadFileCommand>(1, &item, smallDiskFile());
+        command = std::make_unique<DownloadFileCommand>(1, item, smallDiskFile());
         break;
     case Scripted::PermissionDenied: {
         // A file nobody may write, not even the superuser the tests may run as.
         QFile probe(QStringLiteral("/sys/kernel/notes"));
         if (!probe.exists() || probe.open(QIODevice::ReadWrite))
             QSKIP("no file here that refuses writing to everyone");
-        command = std::make_unique<DownloadFileCommand>(1, &item, QStringLiteral("/sys/kernel/notes"));
+        command = std::make_unique<DownloadFileCommand>(1, item, QStringLiteral("/sys/kernel/notes"));
         break;
     }
     }
@@ -231,22 +217,22 @@ void TestFailureCauses::serverRefusals()
     CommandRunner refresh(new RefreshListCommand(1));
     QVERIFY(refresh.run());
     QCOMPARE(refresh.finishedResults(), QList{BaseCommand::NoError});
-    RemoteFilesTreeModel model(static_cast<RefreshListCommand *>(refresh.command())->getReceivedData());
-    RemoteFilesTreeItem *existing = findItem(model.getRootItem(), name);
+    ShownRemoteTree listed(static_cast<RefreshListCommand *>(refresh.command())->getReceivedData());
+    RemoteFilesTreeItem *existing = listed.find(name);
     QVERIFY(existing);
 
     std::unique_ptr<BaseCommand> command;
-    // A second folder of the same name, as the user would create it where the list was
-    // out of date: its parent is recorded, but the local tree does not hold it.
-    std::unique_ptr<RemoteFilesTreeItem> twin;
     if (existing->isDir()) {
-        twin = std::make_unique<RemoteFilesTreeItem>(
-            RemoteFileInfo(0, existing->getItemInnerParentId(), true, name, 0,
-                           QDateTime::currentDateTime(), false),
-            existing->parent());
-        command = std::make_unique<MakeDirCommand>(2, twin.get());
+        // A second folder of the same name, as the user would create it where the list
+        // was out of date: its parent is recorded, but the folder keeps it aside.
+        QVERIFY(!listed.model().addNewFolder(existing->parent(), name));
+        const QList<RemoteFilesTreeItem *> &aside = listed.tree()->takenOutItems();
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(aside.first()->parent(), existing->parent());
+        command = std::make_unique<MakeDirCommand>(2, listed.ref(aside.first()));
     } else {
-        command = std::make_unique<DownloadFileCommand>(2, existing, dir.filePath(QStringLiteral("lost.ogg")));
+        command = std::make_unique<DownloadFileCommand>(2, listed.ref(existing),
+                                                        dir.filePath(QStringLiteral("lost.ogg")));
     }
     CommandRunner runner(command.release());
     QVERIFY(runner.run());

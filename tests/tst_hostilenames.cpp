@@ -12,8 +12,9 @@
 #include "network/setparamscommand.h"
 #include "network/uploadfilecommand.h"
 #include "network/uploadurlcommand.h"
-#include "remotetree/remotefileinfo.h"
+#include "remotelistfixture.h"
 #include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotetree.h"
 #include "richtextguard.h"
 #include "screenshot.h"
 #include "settingsfile.h"
@@ -97,25 +98,29 @@ void TestHostileNames::commandTextsShowNamesAsText_data()
 void TestHostileNames::commandTextsShowNamesAsText()
 {
     QFETCH(QString, name);
-    const QDateTime now = QDateTime::currentDateTime();
-    RemoteFilesTreeItem folder(RemoteFileInfo(7, 0, true, name, 0, now, true), nullptr);
-    RemoteFilesTreeItem file(RemoteFileInfo(8, 7, false, name, 5, now, true), nullptr);
+    // A folder and a file inside it, both of that name.
+    const std::shared_ptr<RemoteTree> tree = RemoteTree::fromList(
+        RemoteListFixture::line(7, true, name, 0) + QLatin1Char('\n') + RemoteListFixture::line(8, false, name, 7, 5),
+        QStringLiteral("root"));
+    const RemoteItemRef folder(tree, tree->folderById(7));
+    QVERIFY(!folder.isNull());
+    const RemoteItemRef file(tree, folder.item()->child(0));
 
     struct Case {
         const char *action;
         std::function<BaseCommand *()> make;
     };
     const QList<Case> cases{
-        {"Download file", [&] { return new DownloadFileCommand(1, &file, QStringLiteral("/tmp/x")); }},
-        {"Upload file", [&] { return new UploadFileCommand(1, &file); }},
-        {"upload file", [&] { return new UploadUrlCommand(1, &file); }},
+        {"Download file", [&] { return new DownloadFileCommand(1, file, QStringLiteral("/tmp/x")); }},
+        {"Upload file", [&] { return new UploadFileCommand(1, file); }},
+        {"upload file", [&] { return new UploadUrlCommand(1, file); }},
         {"Download file", [&] { return new DownloadUrlCommand(1, QStringLiteral("http://127.0.0.1/x"), name); }},
-        {"Create directory", [&] { return new MakeDirCommand(1, &folder); }},
-        {"Delete directory", [&] { return new DeleteDirCommand(1, &folder); }},
-        {"Delete file", [&] { return new DeleteFileCommand(1, &file); }},
-        {"Move directory", [&] { return new MoveDirCommand(1, &folder); }},
-        {"Move file", [&] { return new MoveFileCommand(1, &file); }},
-        {"Set parameters for", [&] { return new SetParamsCommand(1, &file); }},
+        {"Create directory", [&] { return new MakeDirCommand(1, folder); }},
+        {"Delete directory", [&] { return new DeleteDirCommand(1, folder); }},
+        {"Delete file", [&] { return new DeleteFileCommand(1, file); }},
+        {"Move directory", [&] { return new MoveDirCommand(1, folder); }},
+        {"Move file", [&] { return new MoveFileCommand(1, file); }},
+        {"Set parameters for", [&] { return new SetParamsCommand(1, file); }},
     };
     for (const Case &c : cases) {
         const std::unique_ptr<BaseCommand> command(c.make());
@@ -130,8 +135,10 @@ void TestHostileNames::windowShowsNamesAsText()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const QString name = QStringLiteral("<img src=\"%1\">").arg(bigImage);
-    RemoteFilesTreeItem file(RemoteFileInfo(8, 0, false, name, 5, QDateTime::currentDateTime(), true), nullptr);
-    const QString typeString = DownloadFileCommand(1, &file, QStringLiteral("/tmp/x")).getCommandTypeString();
+    const std::shared_ptr<RemoteTree> tree =
+        RemoteTree::fromList(RemoteListFixture::line(8, false, name, 0, 5), QStringLiteral("root"));
+    const RemoteItemRef file(tree, tree->userRoot()->child(0));
+    const QString typeString = DownloadFileCommand(1, file, QStringLiteral("/tmp/x")).getCommandTypeString();
 
     ModalAnswers noBox({});
     window.refreshingProgress(

@@ -1,5 +1,6 @@
 // The six item commands byte for byte against the scripted fake server: what each
-// request carries, how each reply is judged, and what the item looks like afterwards.
+// request carries, how each reply is judged, and what the item looks like once the
+// model has applied the command's result.
 
 #include "commandrunner.h"
 #include "fakeserver.h"
@@ -9,11 +10,11 @@
 #include "network/movedircommand.h"
 #include "network/movefilecommand.h"
 #include "network/setparamscommand.h"
-#include "remotetree/remotefileinfo.h"
+#include "remotelistfixture.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "settings.h"
+#include "shownremotetree.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QTest>
 
@@ -39,7 +40,7 @@ const char *wordOf(Kind kind)
     return "";
 }
 
-BaseCommand *makeCommand(Kind kind, RemoteFilesTreeItem *item)
+BaseCommand *makeCommand(Kind kind, const RemoteItemRef &item)
 {
     switch (kind) {
     case MakeDir: return new MakeDirCommand(1, item);
@@ -57,22 +58,16 @@ BaseCommand *makeCommand(Kind kind, RemoteFilesTreeItem *item)
 //   photos (folder 1099511627781, beyond 32 bits)
 //   fresh (folder 0: made in the client, not yet on the server)
 struct Tree {
-    std::unique_ptr<RemoteFilesTreeItem> top{new RemoteFilesTreeItem(nullptr)};
-    RemoteFilesTreeItem *root = add(top.get(), 0, true, QStringLiteral("alice's My Kelvarhold"), true);
-    RemoteFilesTreeItem *docs = add(root, 40, true, QStringLiteral("docs"), true);
-    RemoteFilesTreeItem *report = add(docs, 17, false, QStringLiteral("report.txt"), true);
-    RemoteFilesTreeItem *photos = add(root, 1099511627781ULL, true, QStringLiteral("photos"), true);
-    RemoteFilesTreeItem *fresh = add(root, 0, true, QStringLiteral("fresh"), false);
-
-    static RemoteFilesTreeItem *add(RemoteFilesTreeItem *parent, quint64 id, bool isDir,
-                                    const QString &name, bool uploaded)
-    {
-        const RemoteFileInfo info(id, parent->getItemInnerId(), isDir, name, 0,
-                                  QDateTime::currentDateTime(), uploaded);
-        auto *item = new RemoteFilesTreeItem(info, parent);
-        parent->appendChild(item);
-        return item;
-    }
+    ShownRemoteTree shown{QStringList{RemoteListFixture::line(40, true, QStringLiteral("docs"), 0),
+                                      RemoteListFixture::line(17, false, QStringLiteral("report.txt"), 40),
+                                      RemoteListFixture::line(1099511627781ULL, true, QStringLiteral("photos"), 0)}
+                              .join(QLatin1Char('\n'))};
+    RemoteFilesTreeModel &model = shown.model();
+    RemoteFilesTreeItem *root = shown.root();
+    RemoteFilesTreeItem *docs = shown.find(QStringLiteral("docs"));
+    RemoteFilesTreeItem *report = shown.find(QStringLiteral("report.txt"));
+    RemoteFilesTreeItem *photos = shown.find(QStringLiteral("photos"));
+    RemoteFilesTreeItem *fresh = model.addNewFolder(root, QStringLiteral("fresh"));
 
     RemoteFilesTreeItem *target(Kind kind) const
     {
@@ -86,20 +81,13 @@ struct Tree {
         }
         return nullptr;
     }
-
-    // Moves `item` under `folder` as a drop does.
-    static void move(RemoteFilesTreeItem *item, RemoteFilesTreeItem *folder)
-    {
-        RemoteFilesTreeItem *oldParent = item->parent();
-        folder->appendChild(item);
-        oldParent->removeChild(item);
-    }
 };
 
 struct Outcome {
     QList<BaseCommand::CommandResult> results;
     QByteArray request;
     int connections = 0;
+    RemoteItemChange change;
 };
 
 Outcome run(BaseCommand *command, const FakeScript &script)
@@ -114,6 +102,7 @@ Outcome run(BaseCommand *command, const FakeScript &script)
     outcome.results = runner.finishedResults();
     outcome.request = server.received();
     outcome.connections = server.connectionCount();
+    outcome.change = runner.command()->getItemChange();
     runner.command()->wait();
     return outcome;
 }
@@ -140,6 +129,7 @@ private Q_SLOTS:
     void setParamsFields();
     void makeDirReplies_data();
     void makeDirReplies();
+    void folderInsideANewFolderNamesItsNewId();
     void otherReplies_data();
     void otherReplies();
     void hostileRepliesEndInTime_data();
@@ -197,13 +187,13 @@ void TestItemCommands::requestFields()
     Tree tree;
     RemoteFilesTreeItem *item = tree.target(kind);
     if (!newName.isEmpty())
-        item->setItemInnerName(newName);
+        tree.model.renameItem(item, newName);
     if (newParent == QLatin1String("photos"))
-        Tree::move(item, tree.photos);
+        QVERIFY(tree.model.moveItem(item, tree.photos));
     else if (newParent == QLatin1String("root"))
-        Tree::move(item, tree.root);
+        QVERIFY(tree.model.moveItem(item, tree.root));
 
-    const Outcome outcome = run(makeCommand(kind, item), doneAfterRequest(kind));
+    const Outcome outcome = run(makeCommand(kind, tree.shown.ref(item)), doneAfterRequest(kind));
     QCOMPARE(outcome.results, QList{BaseCommand::NoError});
     QCOMPARE(outcome.request, prefix + wordOf(kind) + '\n' + fields);
     QCOMPARE(outcome.connections, 1);
@@ -236,16 +226,19 @@ void TestItemCommands::setParamsFields()
     QFETCH(QByteArray, fields);
 
     Tree tree;
-    tree.report->setItemDescription(description);
-    tree.report->setItemSearchable(searchable);
-    tree.report->setItemPassword(password);
+    tree.model.setItemDescription(tree.report, description);
+    tree.model.setItemSearchable(tree.report, searchable);
     if (passwordChanged)
-        tree.report->setItemPasswordModify();
-    tree.report->setUploaded(false);
+        tree.model.setItemPassword(tree.report, password);
+    else
+        tree.report->setItemPassword(password); // as a password set and sent earlier
 
-    const Outcome outcome = run(new SetParamsCommand(8, tree.report), doneAfterRequest(SetParams));
+    const Outcome outcome = run(new SetParamsCommand(8, tree.shown.ref(tree.report)), doneAfterRequest(SetParams));
     QCOMPARE(outcome.results, QList{BaseCommand::NoError});
     QCOMPARE(outcome.request, prefix + "setparams\n" + fields);
+    QCOMPARE(outcome.change.kind, RemoteItemChange::ParamsSet);
+    QVERIFY(!tree.report->isUploaded());
+    tree.model.applyChange(outcome.change);
     QVERIFY(tree.report->isUploaded());
 }
 
@@ -291,12 +284,46 @@ void TestItemCommands::makeDirReplies()
     QFETCH(quint64, id);
 
     Tree tree;
-    auto *command = new MakeDirCommand(11, tree.fresh);
-    QCOMPARE(command->getDirItem(), tree.fresh);
+    auto *command = new MakeDirCommand(11, tree.shown.ref(tree.fresh));
+    QCOMPARE(command->getSubject().item(), tree.fresh);
     const Outcome outcome = run(command, reply);
     QCOMPARE(outcome.results, QList{result});
+    QCOMPARE(outcome.change.kind, id ? RemoteItemChange::FolderCreated : RemoteItemChange::None);
+    QCOMPARE(outcome.change.id, id);
+    tree.model.applyChange(outcome.change);
     QCOMPARE(tree.fresh->getItemInnerId(), id);
     QCOMPARE(tree.fresh->isUploaded(), result == BaseCommand::NoError);
+}
+
+// A folder upload queues the folder, then what is inside: the inner request is built
+// when the outer folder has its id from the server but the GUI thread has not yet
+// written it into the item. It must name that id; without it the folder would be
+// refused as not on the server.
+void TestItemCommands::folderInsideANewFolderNamesItsNewId()
+{
+    Tree tree;
+    RemoteFilesTreeItem *inner = tree.model.addNewFolder(tree.fresh, QStringLiteral("inner"));
+    QVERIFY(inner);
+    FakeServer server;
+    server.useForSettings();
+    server.addScript(FakeScript().awaitText("\tfresh").send("done\n123\n").close());
+    server.addScript(FakeScript().awaitText("\tinner").send("done\n124\n").close());
+
+    CommandRunner outer(new MakeDirCommand(1, tree.shown.ref(tree.fresh)));
+    QVERIFY(outer.run());
+    QCOMPARE(outer.finishedResults(), QList{BaseCommand::NoError});
+    QCOMPARE(tree.fresh->getItemInnerId(), 0u);
+    CommandRunner innerRunner(new MakeDirCommand(2, tree.shown.ref(inner)));
+    QVERIFY(innerRunner.run());
+    QCOMPARE(innerRunner.finishedResults(), QList{BaseCommand::NoError});
+    QCOMPARE(server.received(1), prefix + "makedir\n123\tinner");
+
+    // The results, applied in the order they came, give the server's tree.
+    tree.shown.applyResultOf(*outer.command());
+    tree.shown.applyResultOf(*innerRunner.command());
+    QCOMPARE(tree.fresh->getItemInnerId(), 123u);
+    QCOMPARE(inner->getItemInnerId(), 124u);
+    QVERIFY(tree.fresh->isUploaded() && inner->isUploaded());
 }
 
 void TestItemCommands::otherReplies_data()
@@ -333,18 +360,20 @@ void TestItemCommands::otherReplies()
     RemoteFilesTreeItem *item = tree.target(kind);
     RemoteFilesTreeItem *parent = item->parent();
     const bool deletion = kind == DeleteDir || kind == DeleteFile;
-    item->setItemDeleted(deletion);
-    item->setUploaded(false);
+    if (deletion)
+        tree.model.markDeleted(item);
+    else
+        item->setUploaded(false);
 
-    const Outcome outcome = run(makeCommand(kind, item), reply);
+    const Outcome outcome = run(makeCommand(kind, tree.shown.ref(item)), reply);
     QCOMPARE(outcome.results, QList{result});
     const bool success = result == BaseCommand::NoError;
+    tree.model.applyChange(outcome.change);
     if (deletion) {
         // Unlinked on success only; on failure it stays visible, marked deleted.
         QCOMPARE(parent->getChildItems().contains(item), !success);
+        QCOMPARE(tree.model.isShown(item), !success);
         QVERIFY(item->isDeleted());
-        if (success)
-            delete item; // nobody owns an unlinked item
     } else {
         QCOMPARE(item->isUploaded(), success);
         QCOMPARE(item->parent(), parent);
@@ -390,9 +419,10 @@ void TestItemCommands::hostileRepliesEndInTime()
     item->setUploaded(false);
     QElapsedTimer elapsed;
     elapsed.start();
-    const Outcome outcome = run(makeCommand(kind, item), reply);
+    const Outcome outcome = run(makeCommand(kind, tree.shown.ref(item)), reply);
     QCOMPARE(outcome.results, QList{result});
     QVERIFY2(elapsed.elapsed() < 2500, qPrintable(QString::number(elapsed.elapsed())));
+    tree.model.applyChange(outcome.change);
     QCOMPARE(item->isUploaded(), result == BaseCommand::NoError);
     if (kind == MakeDir)
         QCOMPARE(item->getItemInnerId(), result == BaseCommand::NoError ? 5u : 0u);
@@ -437,22 +467,25 @@ void TestItemCommands::unsafeItemDataIsNeverSent()
     Tree tree;
     RemoteFilesTreeItem *item = tree.target(kind);
     if (inFresh && kind == MakeDir)
-        item = Tree::add(tree.fresh, 0, true, QStringLiteral("inner"), false);
+        item = tree.model.addNewFolder(tree.fresh, QStringLiteral("inner"));
     else if (inFresh)
-        Tree::move(item, tree.fresh);
+        QVERIFY(tree.model.moveItem(item, tree.fresh));
+    QVERIFY(item);
     if (!name.isEmpty())
-        item->setItemInnerName(name);
+        tree.model.renameItem(item, name);
     if (!password.isEmpty())
-        item->setItemPassword(password);
+        tree.model.setItemPassword(item, password);
     if (!description.isEmpty())
-        item->setItemDescription(description);
+        tree.model.setItemDescription(item, description);
     if (!onServer)
         item->setItemInnerId(0);
     item->setUploaded(false);
 
-    const Outcome outcome = run(makeCommand(kind, item), doneAfterRequest(kind));
+    const Outcome outcome = run(makeCommand(kind, tree.shown.ref(item)), doneAfterRequest(kind));
     QCOMPARE(outcome.results, QList{BaseCommand::InitialDataFormatError});
     QCOMPARE(outcome.connections, 0);
+    QCOMPARE(outcome.change.kind, RemoteItemChange::None);
+    tree.model.applyChange(outcome.change);
     QVERIFY(!item->isUploaded());
     QVERIFY(item->parent()->getChildItems().contains(item));
 }
@@ -479,8 +512,8 @@ void TestItemCommands::typeStrings()
 
     Tree tree;
     RemoteFilesTreeItem *item = tree.target(kind);
-    item->setItemInnerName(QStringLiteral("<i>a&b</i>"));
-    std::unique_ptr<BaseCommand> command(makeCommand(kind, item));
+    tree.model.renameItem(item, QStringLiteral("<i>a&b</i>"));
+    std::unique_ptr<BaseCommand> command(makeCommand(kind, tree.shown.ref(item)));
     QCOMPARE(command->getCommandTypeString(), text);
 }
 

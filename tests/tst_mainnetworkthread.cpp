@@ -5,11 +5,10 @@
 #include "network/mainnetworkthread.h"
 #include "network/refreshlistcommand.h"
 #include "network/uploadfilecommand.h"
-#include "remotetree/remotefileinfo.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remotelistfixture.h"
 #include "settings.h"
+#include "shownremotetree.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMutex>
@@ -642,14 +641,9 @@ void TestMainNetworkThread::stopAllCommandsEndsWorkAtOnce()
     QFile sourceFile(source);
     QVERIFY(sourceFile.open(QIODevice::WriteOnly) && sourceFile.write("hello") == 5);
     sourceFile.close();
-    auto folder = std::make_unique<RemoteFilesTreeItem>(
-        RemoteFileInfo(9, 0, true, QStringLiteral("docs"), 0, QDateTime::currentDateTime(), true),
-        nullptr);
-    auto *upItem = new RemoteFilesTreeItem(
-        RemoteFileInfo(0, 9, false, QStringLiteral("up.bin"), 5, QDateTime::currentDateTime(), false),
-        folder.get());
-    upItem->setLocalPathForUpload(source);
-    folder->appendChild(upItem);
+    ShownRemoteTree shown(RemoteListFixture::line(9, true, QStringLiteral("docs"), 0));
+    const RemoteItemRef upItem = shown.ref(shown.addLocal(shown.find(QStringLiteral("docs")), source));
+    QVERIFY(!upItem.isNull());
 
     // In an order the admission rule lets run side by side.
     const QList<qulonglong> ids = {

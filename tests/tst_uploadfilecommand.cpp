@@ -1,12 +1,12 @@
 #include "commandrunner.h"
 #include "fakeserver.h"
 #include "network/uploadfilecommand.h"
-#include "remotetree/remotefileinfo.h"
+#include "remotelistfixture.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "settings.h"
+#include "shownremotetree.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -76,10 +76,18 @@ private Q_SLOTS:
     void progressCountsDigestThenTransfer();
 
 private:
+    // A local file in the folder, queued for upload as a drop queues it.
     RemoteFilesTreeItem *addFile(const QString &name, const QByteArray &content);
+    UploadFileCommand *uploadOf(RemoteFilesTreeItem *item) const
+    {
+        return new UploadFileCommand(4, shown->ref(item));
+    }
+    void apply(const CommandRunner &runner) const { shown->applyResultOf(*runner.command()); }
 
     std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<RemoteFilesTreeItem> folder;
+    // The user's root folder with the folder "docs" (server id 9).
+    std::unique_ptr<ShownRemoteTree> shown;
+    RemoteFilesTreeItem *folder = nullptr;
 };
 
 void TestUploadFileCommand::initTestCase()
@@ -94,14 +102,15 @@ void TestUploadFileCommand::init()
     Settings::getInstance()->setPass(QStringLiteral("secret"));
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
-    folder = std::make_unique<RemoteFilesTreeItem>(
-        RemoteFileInfo(9, 0, true, QStringLiteral("docs"), 0, QDateTime::currentDateTime(), true), nullptr);
+    shown = std::make_unique<ShownRemoteTree>(RemoteListFixture::line(9, true, QStringLiteral("docs"), 0));
+    folder = shown->find(QStringLiteral("docs"));
+    QVERIFY(folder);
 }
 
 void TestUploadFileCommand::cleanup()
 {
     UploadFileCommand::setSilenceTimeoutMs(UploadFileCommand::DefaultSilenceTimeoutMs);
-    folder.reset();
+    shown.reset();
     dir.reset();
 }
 
@@ -111,11 +120,8 @@ RemoteFilesTreeItem *TestUploadFileCommand::addFile(const QString &name, const Q
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
         return nullptr;
-    auto *item = new RemoteFilesTreeItem(
-        RemoteFileInfo(0, 9, false, name, quint64(content.size()), QDateTime::currentDateTime(), false), folder.get());
-    item->setLocalPathForUpload(path);
-    folder->appendChild(item);
-    return item;
+    file.close();
+    return shown->addLocal(folder, path);
 }
 
 void TestUploadFileCommand::announcement_data()
@@ -148,18 +154,19 @@ void TestUploadFileCommand::announcement()
     QFETCH(QByteArray, fields);
     RemoteFilesTreeItem *item = addFile(name, content);
     QVERIFY(item);
-    item->setItemDescription(description);
-    item->setItemSearchable(searchable);
-    item->setItemPassword(password);
+    shown->model().setItemDescription(item, description);
+    shown->model().setItemSearchable(item, searchable);
+    shown->model().setItemPassword(item, password);
 
     FakeServer server;
     server.useForSettings();
     const QByteArray request = Prefix + fields;
     server.addScript(FakeScript().awaitBytes(request.size()).send("error\n3").close());
-    CommandRunner runner(new UploadFileCommand(4, item));
+    CommandRunner runner(uploadOf(item));
     QVERIFY(runner.run());
     QCOMPARE(server.received(), request);
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::IncorrectCommandError});
+    apply(runner);
     QVERIFY(!item->isUploaded());
 }
 
@@ -200,11 +207,15 @@ void TestUploadFileCommand::servesTheRangeAsked()
                          .pause(ServeMs)
                          .send("done\n17\tf1s2\textra")
                          .awaitClose());
-    CommandRunner runner(new UploadFileCommand(4, item));
+    CommandRunner runner(uploadOf(item));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
     QCOMPARE(server.received(0, dataPort), response);
     QVERIFY(server.isClosedByClient(0, dataPort));
+    QCOMPARE(runner.command()->getItemChange().kind, RemoteItemChange::FileUploaded);
+    // Shown as not available until then, the file is available once it is stored.
+    item->setFileAvailable(false);
+    apply(runner);
     QCOMPARE(item->getItemInnerId(), 17u);
     QVERIFY(item->isUploaded());
     QVERIFY(item->isFileAvailable());
@@ -234,12 +245,13 @@ void TestUploadFileCommand::severalRanges()
                          .pause(ServeMs)
                          .send("done\n18\tx")
                          .awaitClose());
-    CommandRunner runner(new UploadFileCommand(4, item));
+    CommandRunner runner(uploadOf(item));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
     QCOMPARE(server.received(0, first), httpHead(1000, "0-399/1000") + file);
     QCOMPARE(server.received(0, second), httpHead(600, "400-*/1000") + file.mid(400));
     QCOMPARE(server.received(0, again), server.received(0, second));
+    apply(runner);
     QCOMPARE(item->getItemInnerId(), 18u);
 }
 
@@ -261,7 +273,7 @@ void TestUploadFileCommand::readyWhileDataConnectionOpenIsIgnored()
                          .pause(3 * ServeMs)
                          .send("done\n1\tx")
                          .awaitClose());
-    CommandRunner runner(new UploadFileCommand(4, item));
+    CommandRunner runner(uploadOf(item));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
     QCOMPARE(server.received(0, slow), httpHead(5, "0-*/5") + "hello");
@@ -284,7 +296,7 @@ void TestUploadFileCommand::dataConnectionWithoutRequest()
                          .pause(ServeMs)
                          .send("done\n1\tx")
                          .awaitClose());
-    CommandRunner runner(new UploadFileCommand(4, item));
+    CommandRunner runner(uploadOf(item));
     QVERIFY(runner.run());
     // Neither ends the upload: the server may still ask properly.
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
@@ -329,10 +341,11 @@ void TestUploadFileCommand::repliesInPieces()
                          .pause(PiecePauseMs)
                          .send(done.mid(doneCut))
                          .awaitClose());
-    CommandRunner runner(new UploadFileCommand(4, item));
+    CommandRunner runner(uploadOf(item));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
     QCOMPARE(server.received(0, dataPort), httpHead(5, "0-*/5") + "hello");
+    apply(runner);
     QCOMPARE(item->getItemInnerId(), 1234u);
     QCOMPARE(item->getItemExternalDownloadUrl(), RemoteFilesTreeModel::downloadAddress(u"fsname", "f.bin"));
 }
@@ -368,9 +381,10 @@ void TestUploadFileCommand::finalReplies()
     FakeServer server;
     server.useForSettings();
     server.addScript(FakeScript().awaitText("\t9\t").send(reply).awaitClose());
-    CommandRunner runner(new UploadFileCommand(4, item));
+    CommandRunner runner(uploadOf(item));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{result});
+    apply(runner);
     QCOMPARE(item->isUploaded(), result == BaseCommand::NoError);
     QCOMPARE(item->getItemInnerId(), id);
     QVERIFY(server.waitForClosedByClient());
@@ -384,10 +398,11 @@ void TestUploadFileCommand::controlConnectionClosedEarly()
     server.useForSettings();
     const quint16 dataPort = server.openDataPort(ask({}));
     server.addScript(FakeScript().awaitText("\t9\t").sendReady(dataPort).pause(ServeMs).close());
-    CommandRunner runner(new UploadFileCommand(4, item));
+    CommandRunner runner(uploadOf(item));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::ConnectionError});
     QCOMPARE(server.received(0, dataPort), httpHead(5, "0-*/5") + "hello");
+    apply(runner);
     QVERIFY(!item->isUploaded());
 }
 
@@ -399,7 +414,7 @@ void TestUploadFileCommand::silentServer()
     FakeServer server;
     server.useForSettings();
     server.addScript(FakeScript().awaitText("\t9\t").awaitClose());
-    CommandRunner runner(new UploadFileCommand(4, item));
+    CommandRunner runner(uploadOf(item));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::ConnectionError});
     // A coarse timer may fire a little early.
@@ -413,7 +428,7 @@ void TestUploadFileCommand::dataPortClosed()
     FakeServer server;
     server.useForSettings();
     server.addScript(FakeScript().awaitText("\t9\t").sendReady(FakeServer::closedPort()).awaitClose());
-    CommandRunner runner(new UploadFileCommand(4, item));
+    CommandRunner runner(uploadOf(item));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::ConnectionError});
 }
@@ -427,9 +442,10 @@ void TestUploadFileCommand::dataConnectionLostWhileSending()
     const quint16 dataPort =
         server.openDataPort(FakeScript().send("GET file HTTP/1.1\r\n\r\n").awaitBytes(300000).abort());
     server.addScript(FakeScript().awaitText("\t9\t").sendReady(dataPort).awaitClose());
-    CommandRunner runner(new UploadFileCommand(4, item));
+    CommandRunner runner(uploadOf(item));
     QVERIFY(runner.run(20000));
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::ConnectionError});
+    apply(runner);
     QVERIFY(!item->isUploaded());
 }
 
@@ -440,7 +456,7 @@ void TestUploadFileCommand::alreadyUploaded()
     item->setUploaded(true);
     FakeServer server;
     server.useForSettings();
-    CommandRunner runner(new UploadFileCommand(4, item));
+    CommandRunner runner(uploadOf(item));
     QVERIFY(runner.run());
     QCOMPARE(runner.startedCount(), 1);
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
@@ -478,7 +494,7 @@ void TestUploadFileCommand::refusedBeforeAnythingIsSent()
     }
     FakeServer server;
     server.useForSettings();
-    CommandRunner runner(new UploadFileCommand(4, item));
+    CommandRunner runner(uploadOf(item));
     QVERIFY(runner.run(5000));
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::InitialDataFormatError});
     QCOMPARE(server.connectionCount(), 0);
@@ -494,7 +510,7 @@ void TestUploadFileCommand::progressCountsDigestThenTransfer()
     const quint16 dataPort = server.openDataPort(ask({}));
     server.addScript(
         FakeScript().awaitText("\t9\t").sendReady(dataPort).pause(2 * ServeMs).send("done\n1\tx").awaitClose());
-    CommandRunner runner(new UploadFileCommand(4, item));
+    CommandRunner runner(uploadOf(item));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::NoError});
     QCOMPARE(server.received(0, dataPort).size(), httpHead(file.size(), "0-*/3145733").size() + file.size());

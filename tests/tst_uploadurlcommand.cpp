@@ -7,11 +7,11 @@
 #include "network/refreshlistcommand.h"
 #include "network/uploadurlcommand.h"
 #include "network/uploadurlmessage.h"
-#include "remotetree/remotefileinfo.h"
+#include "remotelistfixture.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "settings.h"
+#include "shownremotetree.h"
 
-#include <QDateTime>
 #include <QLocale>
 #include <QTest>
 
@@ -27,18 +27,16 @@ const QString downloadBase = QStringLiteral("http://dl.kelvarhold.net/dl/");
 // A folder with server id 42 and the new item for an address, as the remote view makes them.
 struct UrlItem {
     explicit UrlItem(const QString &name = QStringLiteral("My File.zip"), const QString &url = address)
+        : item(shown.model().addUrlFile(folder, name, url))
     {
-        folder = std::make_unique<RemoteFilesTreeItem>(
-            RemoteFileInfo(42, 0, true, QStringLiteral("folder"), 0, QDateTime::currentDateTime(), true),
-            nullptr);
-        RemoteFileInfo info(0, 42, false, name, 0, QDateTime::currentDateTime(), false);
-        item = new RemoteFilesTreeItem(info, folder.get());
-        folder->appendChild(item);
-        item->setItemUrl(url);
         item->setFileAvailable(false);
     }
-    std::unique_ptr<RemoteFilesTreeItem> folder;
-    RemoteFilesTreeItem *item = nullptr;
+    RemoteItemRef ref() const { return shown.ref(item); }
+    void apply(const CommandRunner &runner) const { shown.applyResultOf(*runner.command()); }
+
+    ShownRemoteTree shown{RemoteListFixture::line(42, true, QStringLiteral("folder"), 0)};
+    RemoteFilesTreeItem *folder = shown.find(QStringLiteral("folder"));
+    RemoteFilesTreeItem *item;
 };
 
 } // namespace
@@ -64,7 +62,6 @@ private Q_SLOTS:
 void TestUploadUrlCommand::initTestCase()
 {
     BaseCommand::registerMetaTypes();
-    qRegisterMetaType<RemoteFilesTreeItem *>("RemoteFilesTreeItem*");
     BaseCommand::setTimeouts({2000, 2000, 2000});
     UploadUrlCommand::setMessageWaitMs(MessageWaitMs);
 }
@@ -153,8 +150,9 @@ void TestUploadUrlCommand::messages()
     server.useForSettings();
     server.addScript(script);
     UrlItem url;
-    CommandRunner runner(new UploadUrlCommand(9, url.item));
+    CommandRunner runner(new UploadUrlCommand(9, url.ref()));
     QVERIFY(runner.run());
+    url.apply(runner);
 
     QCOMPARE(server.received(), request);
     QCOMPARE(runner.startedCount(), 1);
@@ -227,11 +225,12 @@ void TestUploadUrlCommand::unsafeFieldsAreNeverSent()
         item.folder->setItemInnerId(0);
         item.folder->setUploaded(false);
     }
-    CommandRunner runner(new UploadUrlCommand(10, item.item));
+    CommandRunner runner(new UploadUrlCommand(10, item.ref()));
     QVERIFY(runner.run());
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::InitialDataFormatError});
     QTest::qWait(50);
     QCOMPARE(server.connectionCount(), 0);
+    item.apply(runner);
     QVERIFY(!item.item->isUploaded());
 }
 
@@ -240,7 +239,7 @@ void TestUploadUrlCommand::unreachableServer()
     Settings::getInstance()->setServerHost(QStringLiteral("127.0.0.1"));
     Settings::getInstance()->setServerPort(FakeServer::closedPort());
     UrlItem item;
-    CommandRunner runner(new UploadUrlCommand(11, item.item));
+    CommandRunner runner(new UploadUrlCommand(11, item.ref()));
     QVERIFY(runner.run());
     QCOMPARE(runner.startedCount(), 1);
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::InitialConnectionError});
@@ -273,19 +272,16 @@ void TestUploadUrlCommand::endToEndWithTheDevelopmentServer()
                                                  .send(body.mid(150000))
                                                  .close());
     const QString source = QStringLiteral("http://127.0.0.1:%1/files/big%20file.bin").arg(webPort);
-    auto top = std::make_unique<RemoteFilesTreeItem>(
-        RemoteFileInfo(0, 0, true, QStringLiteral("alice's root"), 0, QDateTime::currentDateTime(), true),
-        nullptr);
-    auto *item = new RemoteFilesTreeItem(
-        RemoteFileInfo(0, 0, false, QStringLiteral("big file.bin"), 0, QDateTime::currentDateTime(), false),
-        top.get());
-    top->appendChild(item);
-    item->setItemUrl(source);
+    ShownRemoteTree shown{QString()};
+    RemoteFilesTreeItem *item = shown.model().addUrlFile(shown.root(), QStringLiteral("big file.bin"), source);
+    QVERIFY(item);
     item->setFileAvailable(false);
     QCOMPARE(item->data(3).toString(), QStringLiteral("No"));
 
     MainNetworkThread scheduler;
     scheduler.setCheckInterval(10);
+    connect(&scheduler, &MainNetworkThread::remoteItemChanged, &shown.model(),
+            &RemoteFilesTreeModel::applyChange);
     QList<CommandInfo::CommandState> states;
     QList<int> percents;
     BaseCommand::CommandResult result = BaseCommand::UnknownError;
@@ -295,17 +291,19 @@ void TestUploadUrlCommand::endToEndWithTheDevelopmentServer()
         result = info->getCommandResult();
         delete info;
     });
-    CrossThreadSpy uploaded(&scheduler, &MainNetworkThread::urlUploaded);
+    CrossThreadSpy uploaded(&scheduler, &MainNetworkThread::remoteItemChanged);
     scheduler.moveToThread(&scheduler);
     scheduler.start();
-    QMetaObject::invokeMethod(&scheduler, "uploadUrl", Q_ARG(RemoteFilesTreeItem *, item));
+    QMetaObject::invokeMethod(&scheduler, "uploadUrl", Q_ARG(RemoteItemRef, shown.ref(item)));
     QTRY_COMPARE_WITH_TIMEOUT(uploaded.size(), 1, 15000);
     QTRY_VERIFY(states.contains(CommandInfo::Finished));
     scheduler.quit();
     scheduler.wait();
 
     QCOMPARE(result, BaseCommand::NoError);
-    QCOMPARE(uploaded.first().first().value<RemoteFilesTreeItem *>(), item);
+    const auto change = uploaded.first().first().value<RemoteItemChange>();
+    QCOMPARE(change.kind, RemoteItemChange::UrlUploaded);
+    QCOMPARE(change.target.item(), item);
     QCOMPARE(states.first(), CommandInfo::Started);
     QVERIFY2(states.count(CommandInfo::Processing) >= 2, "no progress shown while the server fetched");
     QVERIFY(percents.contains(100));

@@ -1,0 +1,45 @@
+#include "shownremotetree.h"
+
+#include "network/basecommand.h"
+#include "network/mainnetworkthread.h"
+#include "remotetree/remotefilestreeitem.h"
+
+#include <QAbstractItemModelTester>
+#include <QFileInfo>
+
+ShownRemoteTree::ShownRemoteTree(const QString &list)
+    : shownBy(std::make_unique<RemoteFilesTreeModel>(list))
+{
+    // The model asks the program's scheduler for uploads and folders; here the test
+    // runs each command itself. Results still come back from the scheduler.
+    QObject::disconnect(shownBy.get(), nullptr, MainNetworkThread::getInstance(), nullptr);
+    new QAbstractItemModelTester(shownBy.get(), QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                 shownBy.get());
+}
+
+ShownRemoteTree::~ShownRemoteTree() = default;
+
+RemoteFilesTreeItem *ShownRemoteTree::find(const QString &name) const
+{
+    QList<RemoteFilesTreeItem *> pending{tree()->top()};
+    while (!pending.isEmpty()) {
+        RemoteFilesTreeItem *item = pending.takeLast();
+        if (item != tree()->top() && item->getItemInnerName() == name)
+            return item;
+        pending += item->getChildItems();
+    }
+    return nullptr;
+}
+
+RemoteFilesTreeItem *ShownRemoteTree::addLocal(RemoteFilesTreeItem *folder, const QString &path)
+{
+    const int before = folder->childCount();
+    shownBy->addNewItemToModel(QFileInfo(path), folder);
+    // New rows go last.
+    return folder->childCount() > before ? folder->child(before) : nullptr;
+}
+
+void ShownRemoteTree::applyResultOf(const BaseCommand &command) const
+{
+    shownBy->applyChange(command.getItemChange());
+}
