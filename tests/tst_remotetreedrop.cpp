@@ -38,7 +38,7 @@ std::unique_ptr<RemoteFilesTreeModel> build()
     auto model = std::make_unique<RemoteFilesTreeModel>(Listing.join(QLatin1Char('\n')));
     new QAbstractItemModelTester(model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest,
                                  model.get());
-    model->getItemByInnerId(40, true)->setItemDeleted(true);
+    model->markDeleted(model->getItemByInnerId(40, true));
     return model;
 }
 
@@ -47,9 +47,9 @@ std::unique_ptr<RemoteFilesTreeModel> build()
 void logQueued(RemoteFilesTreeModel *model, QStringList &log)
 {
     QObject::connect(model, &RemoteFilesTreeModel::createNewDir, model,
-                     [&log](Item *item) { log << "dir " + item->getItemInnerName(); });
+                     [&log](const RemoteItemRef &item) { log << "dir " + item.item()->getItemInnerName(); });
     QObject::connect(model, &RemoteFilesTreeModel::uploadFile, model,
-                     [&log](Item *item) { log << "file " + item->getItemInnerName(); });
+                     [&log](const RemoteItemRef &item) { log << "file " + item.item()->getItemInnerName(); });
 }
 
 QMimeData *payload(const QStringList &urls)
@@ -206,6 +206,7 @@ void TestRemoteTreeDrop::remoteDrops()
     QSignalSpy movedDir(model.get(), &RemoteFilesTreeModel::moveDirClicked);
     QSignalSpy movedFile(model.get(), &RemoteFilesTreeModel::moveFileClicked);
     QSignalSpy layout(model.get(), &QAbstractItemModel::layoutChanged);
+    QSignalSpy rowsMoved(model.get(), &QAbstractItemModel::rowsMoved);
     std::unique_ptr<QMimeData> data(payload({remoteUrl(dragged)}));
     QVERIFY(model->dropMimeData(data.get(), Qt::MoveAction, row, 0, parent));
     QCOMPARE(Fx::render(model->getRootItem()).remove(QLatin1Char('!')), tree);
@@ -213,9 +214,11 @@ void TestRemoteTreeDrop::remoteDrops()
     // Moved or not, the scheduler hears of it: the request names the item's place.
     QSignalSpy &spy = draggedIsDir ? movedDir : movedFile;
     QCOMPARE(spy.size(), 1);
-    QCOMPARE(spy.at(0).at(0).value<Item *>(), dragged);
+    QCOMPARE(spy.at(0).at(0).value<RemoteItemRef>().item(), dragged);
     QCOMPARE((draggedIsDir ? movedFile : movedDir).size(), 0);
-    QCOMPARE(layout.size(), 1);
+    // The views are told of a move as a move, and of nothing when the item stays.
+    QCOMPARE(rowsMoved.size(), uploaded ? 0 : 1);
+    QCOMPARE(layout.size(), 0);
     QVERIFY(dragged->parent()->getChildItems().contains(dragged));
 }
 
@@ -314,13 +317,13 @@ void TestRemoteTreeDrop::nestedLocalFolderQueuesCreationsBeforeUploads()
     Item *music = model->getItemByInnerId(20, true);
     QStringList log;
     QList<Item *> items;
-    connect(model.get(), &RemoteFilesTreeModel::createNewDir, this, [&](Item *item) {
-        log << "dir " + item->getItemInnerName();
-        items << item;
+    connect(model.get(), &RemoteFilesTreeModel::createNewDir, this, [&](const RemoteItemRef &ref) {
+        log << "dir " + ref.item()->getItemInnerName();
+        items << ref.item();
     });
-    connect(model.get(), &RemoteFilesTreeModel::uploadFile, this, [&](Item *item) {
-        log << "file " + item->getItemInnerName();
-        items << item;
+    connect(model.get(), &RemoteFilesTreeModel::uploadFile, this, [&](const RemoteItemRef &ref) {
+        log << "file " + ref.item()->getItemInnerName();
+        items << ref.item();
     });
     std::unique_ptr<QMimeData> data(payload({QUrl::fromLocalFile(top).toString()}));
     QVERIFY(model->dropMimeData(data.get(), Qt::CopyAction, -1, 0, model->getIndexByItem(music, {})));
@@ -406,21 +409,21 @@ void TestRemoteTreeDrop::localFileWithTakenNameIsStillUploaded()
     std::unique_ptr<QMimeData> data(payload({QUrl::fromLocalFile(temp.filePath("notes.txt")).toString()}));
     QVERIFY(model->dropMimeData(data.get(), Qt::CopyAction, -1, 0, QModelIndex()));
     QCOMPARE(uploads.size(), 1);
-    Item *item = uploads.at(0).at(0).value<Item *>();
+    Item *item = uploads.at(0).at(0).value<RemoteItemRef>().item();
     QCOMPARE(item->getItemInnerName(), QStringLiteral("notes.txt"));
     QCOMPARE(Fx::render(model->getRootItem()), before);
     QCOMPARE(item->getItemSelfId() > 0, true);
     QCOMPARE(model->getItemBySelfId(item->getItemSelfId()), item); // alive for its command
 
-    // Named by a payload, the hidden item can still be moved into a folder; then that
-    // folder owns it, and destroying the model destroys it once.
+    // Named by a payload, the item kept aside is not moved anywhere: it is not shown,
+    // and its upload still names the folder it was dropped on.
     Item *music = model->getItemByInnerId(20, true);
+    QSignalSpy moves(model.get(), &RemoteFilesTreeModel::moveFileClicked);
     std::unique_ptr<QMimeData> move(payload({remoteUrl(item)}));
     QVERIFY(model->dropMimeData(move.get(), Qt::MoveAction, -1, 0, model->getIndexByItem(music, {})));
-    QCOMPARE(item->parent(), music);
-    const quint64 selfId = item->getItemSelfId();
-    model.reset();
-    QCOMPARE(Item::getItemBySelfId(selfId), nullptr);
+    QVERIFY(!model->isShown(item));
+    QCOMPARE(item->parent(), model->getRootItem());
+    QCOMPARE(moves.size(), 0);
 }
 
 void TestRemoteTreeDrop::uploadButtonAddsUnderTheRoot()
@@ -432,7 +435,7 @@ void TestRemoteTreeDrop::uploadButtonAddsUnderTheRoot()
     QSignalSpy creations(model.get(), &RemoteFilesTreeModel::createNewDir);
     model->addNewItemToModel(QFileInfo(temp.filePath("folder") + "/"), nullptr);
     QCOMPARE(creations.size(), 1);
-    Item *item = creations.at(0).at(0).value<Item *>();
+    Item *item = creations.at(0).at(0).value<RemoteItemRef>().item();
     QCOMPARE(item->getItemInnerName(), QStringLiteral("folder"));
     QCOMPARE(item->parent(), model->getRootItem());
 }

@@ -1,5 +1,7 @@
 #include "remotetree/remotefileinfo.h"
 #include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remoteitemref.h"
+#include "remotetree/remotetree.h"
 
 #include <QLocale>
 #include <QTest>
@@ -7,6 +9,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 using Item = RemoteFilesTreeItem;
 
@@ -77,19 +80,26 @@ void TestRemoteTreeItem::firstItemOfTheProcessHasSelfIdOne()
 
 void TestRemoteTreeItem::selfIdsAreRegisteredWhileTheItemLives()
 {
-    auto top = std::make_unique<Item>();
-    auto *child = new Item(fileInfo(QStringLiteral("f")), top.get());
-    QVERIFY(top->appendChild(child));
-    const quint64 topId = top->getItemSelfId();
+    // Each tree finds its own items by self id, and only while they live in it.
+    RemoteTree tree;
+    auto *child = new Item(fileInfo(QStringLiteral("f")), tree.top());
+    QVERIFY(tree.top()->appendChild(child));
+    tree.registerSubtree(child);
+    const quint64 topId = tree.top()->getItemSelfId();
     const quint64 childId = child->getItemSelfId();
     QVERIFY(childId > topId);
-    QCOMPARE(Item::getItemBySelfId(childId), child);
-    QCOMPARE(Item::getItemBySelfId(topId), top.get());
-    top.reset(); // destroys the child too
-    QCOMPARE(Item::getItemBySelfId(childId), nullptr);
-    QCOMPARE(Item::getItemBySelfId(topId), nullptr);
-    QCOMPARE(Item::getItemBySelfId(0), nullptr);
-    // Ids are never reused.
+    QCOMPARE(tree.itemBySelfId(childId), child);
+    QCOMPARE(tree.itemBySelfId(topId), tree.top());
+    QCOMPARE(tree.itemBySelfId(0), nullptr);
+    RemoteTree other;
+    QCOMPARE(other.itemBySelfId(childId), nullptr);
+    // Taken out, an item stays findable until it is freed.
+    tree.top()->removeChild(child);
+    tree.keepTakenOut(child);
+    QCOMPARE(tree.itemBySelfId(childId), child);
+    tree.freeTakenOut();
+    QCOMPARE(tree.itemBySelfId(childId), nullptr);
+    // Ids are never reused, whichever tree makes the item.
     Item next;
     QVERIFY(next.getItemSelfId() > childId);
 }
@@ -349,53 +359,52 @@ void TestRemoteTreeItem::operators()
     QVERIFY(!(b < file));
 }
 
-// Command threads set fields and unlink children while the GUI thread reads them.
+// A command thread copies its item while the GUI thread writes records and links under
+// the tree's lock, as the model does: every copy is whole (one of the values written,
+// never a torn string), and names the folder the item hung in at that moment.
 void TestRemoteTreeItem::concurrentWritesAndReads()
 {
-    Item top;
-    auto *file = new Item(fileInfo(QStringLiteral("f")), &top);
-    QVERIFY(top.appendChild(file));
-    QList<Item *> doomed;
-    for (int i = 0; i < 2000; ++i) {
-        doomed.append(new Item(fileInfo(QStringLiteral("d%1").arg(i)), &top));
-        QVERIFY(top.appendChild(doomed.last()));
-    }
+    auto tree = std::make_shared<RemoteTree>();
+    Item *top = tree->top();
+    auto *left = new Item(RemoteFileInfo(7, 0, true, QStringLiteral("left"), 0, QDateTime(), true), top);
+    auto *right = new Item(RemoteFileInfo(8, 0, true, QStringLiteral("right"), 0, QDateTime(), true), top);
+    QVERIFY(top->appendChild(left));
+    QVERIFY(top->appendChild(right));
+    auto *file = new Item(fileInfo(QStringLiteral("f")), left);
+    QVERIFY(left->appendChild(file));
+    const RemoteItemRef ref(tree, file);
     const QString shortUrl = QStringLiteral("http://h/dl/a/f");
     const QString longUrl = QStringLiteral("http://h/dl/") + QString(300, QLatin1Char('x'));
     file->setItemExternalDownloadUrl(shortUrl);
-    std::atomic<bool> started{false};
     std::atomic<bool> done{false};
-    QThread *writer = QThread::create([&] {
-        while (!started) {
+    std::atomic<int> torn{0};
+    std::atomic<int> copies{0};
+    QThread *command = QThread::create([&] {
+        while (!done || copies == 0) {
+            const RemoteItemRef::Snapshot copy = ref.snapshot();
+            const QString url = copy.record.getExternalDownloadUrl();
+            if ((url != shortUrl && url != longUrl) || (copy.parentId != 7 && copy.parentId != 8))
+                ++torn;
+            ++copies;
         }
-        for (int i = 0; i < 1000000; ++i) {
-            // A fresh buffer each time, so the previous one is freed at once.
-            const QString &url = i % 2 ? shortUrl : longUrl;
-            file->setItemExternalDownloadUrl(QString(url.constData(), url.size()));
-            file->setItemInnerSize(quint64(i));
-            if (i % 50 == 0 && i / 50 < doomed.size())
-                top.removeChild(doomed[i / 50]);
-        }
-        done = true;
     });
-    writer->start();
-    started = true;
-    int reads = 0;
-    while (!done || reads == 0) {
-        const QString url = file->getItemExternalDownloadUrl();
-        QVERIFY(url == shortUrl || url == longUrl);
-        const int count = top.childCount();
-        QVERIFY(count >= 1 && count <= 2001);
-        if (reads % 64 == 0) {
-            for (const Item *child : top.getChildItems())
-                QVERIFY(child->getItemInnerName().size() > 1 || child == file);
-        }
-        ++reads;
+    command->start();
+    for (int i = 0; i < 200000; ++i) {
+        const std::lock_guard<std::mutex> guard(tree->lock());
+        // A fresh buffer each time, so the previous one is freed at once.
+        const QString &url = i % 2 ? shortUrl : longUrl;
+        file->setItemExternalDownloadUrl(QString(url.constData(), url.size()));
+        file->setItemInnerSize(quint64(i));
+        Item *from = file->parent();
+        Item *to = from == left ? right : left;
+        QVERIFY(to->appendChild(file));
+        from->removeChild(file);
     }
-    QVERIFY(writer->wait(10000));
-    delete writer;
-    QCOMPARE(top.childCount(), 1);
-    qDeleteAll(doomed);
+    done = true;
+    QVERIFY(command->wait(10000));
+    delete command;
+    QCOMPARE(torn.load(), 0);
+    QVERIFY(copies > 0);
 }
 
 QTEST_GUILESS_MAIN(TestRemoteTreeItem)

@@ -360,7 +360,6 @@ void TestRemoteTreeModel::modelWithoutList()
     QCOMPARE(model.getItem(0, QModelIndex()), nullptr);
     QCOMPARE(model.getItemByInnerId(0, true), nullptr);
     model.sort(0);
-    model.refreshModel();
 }
 
 void TestRemoteTreeModel::headers()

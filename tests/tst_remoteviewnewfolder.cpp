@@ -7,6 +7,7 @@
 #include "runningscheduler.h"
 #include "settings.h"
 
+#include <QAbstractItemModelTester>
 #include <QTest>
 
 // A new folder made in the running remote pane, offscreen, through the view, the
@@ -35,6 +36,7 @@ void TestRemoteViewNewFolder::initTestCase()
 void TestRemoteViewNewFolder::newFolderIsNoWhileQueuedThenYes()
 {
     RemoteFilesTreeModel model{QString()};
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     RemoteTreeWidget view;
     view.setModel(&model);
     view.resize(600, 300);
@@ -45,7 +47,7 @@ void TestRemoteViewNewFolder::newFolderIsNoWhileQueuedThenYes()
     view.selectionModel()->select(root, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 
     MainNetworkThread *scheduler = MainNetworkThread::getInstance();
-    CrossThreadSpy created(scheduler, &MainNetworkThread::newDirCreated);
+    CrossThreadSpy created(scheduler, &MainNetworkThread::remoteItemChanged);
     view.addNewDir(QStringLiteral("Holiday plans"));
     QCOMPARE(model.rowCount(root), 1);
     QCOMPARE(model.index(0, 0, root).data().toString(), QStringLiteral("Holiday plans"));
@@ -58,7 +60,12 @@ void TestRemoteViewNewFolder::newFolderIsNoWhileQueuedThenYes()
 
     QMetaObject::invokeMethod(scheduler, "startManualSync", Qt::QueuedConnection);
     QTRY_COMPARE_WITH_TIMEOUT(created.size(), 1, 15000);
-    auto *item = created.first().first().value<RemoteFilesTreeItem *>();
+    const auto change = created.first().first().value<RemoteItemChange>();
+    QCOMPARE(change.kind, RemoteItemChange::FolderCreated);
+    // The model heard of it first (it listens to the scheduler from its start) and has
+    // written the new id into its row.
+    RemoteFilesTreeItem *item = change.target.item();
+    QCOMPARE(item, model.itemFromIndex(model.index(0, 0, root)));
     QVERIFY(item->getItemInnerId() > 0);
     QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("Yes"));
 }

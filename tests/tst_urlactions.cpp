@@ -12,6 +12,7 @@
 
 #include <QLocale>
 #include <QTemporaryDir>
+#include <QAbstractItemModelTester>
 #include <QTest>
 
 #include <curl/curl.h>
@@ -54,6 +55,7 @@ void TestUrlActions::uploadFromUrlOnARemoteFolder()
                                                        + QByteArray::number(body.size()) + "\r\n\r\n" + body)
                                                  .close());
     RemoteFilesTreeModel model{QString()};
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     RemoteTreeWidget view;
     view.setModel(&model);
     view.resize(600, 300);
@@ -63,7 +65,7 @@ void TestUrlActions::uploadFromUrlOnARemoteFolder()
     QVERIFY(root.isValid());
     view.selectionModel()->select(root, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 
-    CrossThreadSpy uploaded(MainNetworkThread::getInstance(), &MainNetworkThread::urlUploaded);
+    CrossThreadSpy uploaded(MainNetworkThread::getInstance(), &MainNetworkThread::remoteItemChanged);
     view.addNewUrl(QStringLiteral("http://127.0.0.1:%1/pics/Holiday%20photo.jpg?size=big").arg(webPort));
     QCOMPARE(model.rowCount(root), 1);
     const QModelIndex row = model.index(0, 0, root);
@@ -71,7 +73,11 @@ void TestUrlActions::uploadFromUrlOnARemoteFolder()
     QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("No"));
 
     QTRY_COMPARE_WITH_TIMEOUT(uploaded.size(), 1, 15000);
-    auto *item = uploaded.first().first().value<RemoteFilesTreeItem *>();
+    const auto change = uploaded.first().first().value<RemoteItemChange>();
+    QCOMPARE(change.kind, RemoteItemChange::UrlUploaded);
+    // The model applied it before the test heard of it: the row shows it without a click.
+    RemoteFilesTreeItem *item = change.target.item();
+    QCOMPARE(item, model.itemFromIndex(row));
     QCOMPARE(item->getItemInnerName(), QStringLiteral("Holiday photo.jpg"));
     QCOMPARE(item->getItemInnerSize(), quint64(body.size()));
     QVERIFY(item->getItemInnerId() > 0);
