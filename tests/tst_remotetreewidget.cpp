@@ -3,6 +3,7 @@
 #include "modalanswers.h"
 #include "network/mainnetworkthread.h"
 #include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remoteitemref.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
 #include "settings.h"
@@ -220,8 +221,8 @@ void TestRemoteTreeWidget::requestsReachTheScheduler()
     // Every request goes to the scheduler's slot of the same purpose.
     RemoteTreeWidget fresh;
     MainNetworkThread *scheduler = MainNetworkThread::getInstance();
-    using Request = void (RemoteTreeWidget::*)(RemoteFilesTreeItem *);
-    using Slot = void (MainNetworkThread::*)(RemoteFilesTreeItem *);
+    using Request = void (RemoteTreeWidget::*)(RemoteItemRef);
+    using Slot = void (MainNetworkThread::*)(RemoteItemRef);
     const QList<QPair<Request, Slot>> requests{
         {&RemoteTreeWidget::deleteDirClicked, &MainNetworkThread::deleteDir},
         {&RemoteTreeWidget::deleteFileClicked, &MainNetworkThread::deleteFile},
@@ -325,8 +326,8 @@ void TestRemoteTreeWidget::removeAsksOnceThenWarnsPerNonEmptyFolder()
                                 ModalAnswers::click(QDialogButtonBox::No)}),
              (QStringList{"QMenu", "QMessageBox", "WarningOnNoEmptyDirectoryDeleteDialog"}));
     QCOMPARE(deleteFile->count(), 2);
-    QCOMPARE(deleteFile->at(0).at(0).value<RemoteFilesTreeItem *>(), a);
-    QCOMPARE(deleteFile->at(1).at(0).value<RemoteFilesTreeItem *>(), b);
+    QCOMPARE(deleteFile->at(0).at(0).value<RemoteItemRef>().item(), a);
+    QCOMPARE(deleteFile->at(1).at(0).value<RemoteItemRef>().item(), b);
     QCOMPARE(deleteDir->count(), 0);
     QVERIFY(a->isDeleted() && !a->isUploaded());
     QVERIFY(b->isDeleted() && !b->isUploaded());
@@ -343,7 +344,7 @@ void TestRemoteTreeWidget::removeAsksOnceThenWarnsPerNonEmptyFolder()
     QCOMPARE(runMenu("Remove", {ModalAnswers::click(QDialogButtonBox::Yes), dontAskAgain}),
              (QStringList{"QMenu", "QMessageBox", "WarningOnNoEmptyDirectoryDeleteDialog"}));
     QCOMPARE(deleteDir->count(), 1);
-    QCOMPARE(deleteDir->at(0).at(0).value<RemoteFilesTreeItem *>(), full);
+    QCOMPARE(deleteDir->at(0).at(0).value<RemoteItemRef>().item(), full);
     QVERIFY(full->isDeleted() && !full->isUploaded());
     QVERIFY(item("inner.txt")->isDeleted() && !item("inner.txt")->isUploaded());
     QVERIFY(!Settings::getInstance()->getWarningOnNoEmptyDirectoryDelete());
@@ -372,7 +373,7 @@ void TestRemoteTreeWidget::removeLeavesTheRootFolderAlone()
     select({item("Empty"), root});
     runMenu("Remove", {ModalAnswers::click(QDialogButtonBox::Yes)});
     QCOMPARE(deleteDir->count(), 1);
-    QCOMPARE(deleteDir->at(0).at(0).value<RemoteFilesTreeItem *>(), item("Empty"));
+    QCOMPARE(deleteDir->at(0).at(0).value<RemoteItemRef>().item(), item("Empty"));
     QVERIFY(!root->isDeleted() && root->isUploaded());
     QVERIFY(!item("Docs")->isDeleted());
 }
@@ -449,7 +450,7 @@ void TestRemoteTreeWidget::rename()
     }
     QCOMPARE(emittedCount(), 1);
     QCOMPARE(expected->count(), 1);
-    QCOMPARE(expected->at(0).at(0).value<RemoteFilesTreeItem *>(), renamed);
+    QCOMPARE(expected->at(0).at(0).value<RemoteItemRef>().item(), renamed);
     QCOMPARE(renamed->getItemInnerName(), newName);
     QVERIFY(!renamed->isUploaded());
     QCOMPARE(renamed->parent(), item("Docs"));
@@ -518,7 +519,7 @@ void TestRemoteTreeWidget::newFolder()
     }
     QCOMPARE(emittedCount(), 1);
     QCOMPARE(makeDir->count(), 1);
-    auto *created = makeDir->at(0).at(0).value<RemoteFilesTreeItem *>();
+    auto *created = makeDir->at(0).at(0).value<RemoteItemRef>().item();
     QVERIFY(created->isDir());
     QCOMPARE(created->getItemInnerName(), name);
     QCOMPARE(created->getItemInnerId(), quint64(0));
@@ -591,7 +592,7 @@ void TestRemoteTreeWidget::uploadFromUrl()
         return;
     }
     QCOMPARE(emittedCount(), 1);
-    auto *created = addUrl->at(0).at(0).value<RemoteFilesTreeItem *>();
+    auto *created = addUrl->at(0).at(0).value<RemoteItemRef>().item();
     QCOMPARE(created->getItemInnerName(), name);
     QVERIFY(!created->isDir());
     QVERIFY(created->isUrl());
@@ -639,7 +640,7 @@ void TestRemoteTreeWidget::fileParameters()
     QVERIFY(a->isItemPasswordModify());
     QCOMPARE(setParams->count(), 4);
     for (const QList<QVariant> &call : *setParams)
-        QCOMPARE(call.at(0).value<RemoteFilesTreeItem *>(), a);
+        QCOMPARE(call.at(0).value<RemoteItemRef>().item(), a);
 
     // Cancelled dialogs change nothing.
     runMenu("Description", {typeInto("DescriptionDialogEdit", "other", QDialogButtonBox::Cancel)});

@@ -602,24 +602,24 @@ void RemoteFilesTreeModel::markDeleted(RemoteFilesTreeItem *item)
 {
     // A list of its own, not a call per level: a list may nest folders a million deep.
     QList<RemoteFilesTreeItem *> pending{item};
-    QList<RemoteFilesTreeItem *> folders;
     {
         const std::lock_guard<std::mutex> guard(tree->lock());
         while (!pending.isEmpty()) {
             RemoteFilesTreeItem *next = pending.takeLast();
             next->setItemDeleted(true);
             next->setUploaded(false);
-            if (next->isDir() && next->childCount() > 0) {
+            if (next->isDir())
                 pending.append(next->getChildItems());
-                folders.append(next);
-            }
         }
     }
-    // Each folder's rows are told as one range.
+    // Rows below item show only inside folders the view has open: those are told, each
+    // folder's rows as one range; the others are read afresh when opened.
     emitRowChanged(item);
-    for (RemoteFilesTreeItem *folder : std::as_const(folders)) {
+    for (RemoteFilesTreeItem *folder : std::as_const(expandedItems)) {
+        if (folder != item && !item->ancestorFor(folder))
+            continue;
         const QModelIndex at = indexForLinkedItem(folder);
-        if (at.isValid())
+        if (at.isValid() && folder->childCount() > 0)
             Q_EMIT dataChanged(index(0, 0, at), index(folder->childCount() - 1, columnCount() - 1, at));
     }
 }
