@@ -12,9 +12,11 @@
 #include "network/commandinfo.h"
 #include "network/mainnetworkthread.h"
 #include "remotelistfixture.h"
+#include "remotelistshown.h"
 #include "screenshot.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
+#include "remotetree/remoteitemref.h"
 #include "remotetree/remotetreewidget.h"
 #include "settings.h"
 #include "settingsfile.h"
@@ -484,12 +486,12 @@ void TestMainWindow::downloadRefusesHostileNames()
     keep.close();
     // A list as a hostile server could send it: a folder named "..", holding a file that
     // would overwrite keep.txt next to the download folder.
-    window.updateRemoteTree(QStringList{
+    QVERIFY(showRemoteList(window, QStringList{
         RemoteListFixture::line(30, true, QStringLiteral(".."), 0),
         RemoteListFixture::line(31, false, QStringLiteral("keep.txt"), 30, 4),
         RemoteListFixture::line(32, true, QStringLiteral("ok"), 0),
         RemoteListFixture::line(33, false, QStringLiteral("good.txt"), 32, 4),
-    }.join(QLatin1Char('\n')));
+    }.join(QLatin1Char('\n'))));
     RemoteTreeWidget *remote = window.getRemoteTree();
     RemoteFilesTreeModel *model = remote->getModelAsRemoteFileTreeModel();
     const QModelIndex top = model->index(0, 0);
@@ -520,7 +522,7 @@ void TestMainWindow::downloadNeedsDefaultFolder()
     MainWindow window;
     window.show();
     Settings::getInstance()->setDefaultDownloadDirectory(QString());
-    window.updateRemoteTree(RemoteListFixture::line(40, false, QStringLiteral("x.txt"), 0, 1));
+    QVERIFY(showRemoteList(window, RemoteListFixture::line(40, false, QStringLiteral("x.txt"), 0, 1)));
     RemoteTreeWidget *remote = window.getRemoteTree();
     RemoteFilesTreeModel *model = remote->getModelAsRemoteFileTreeModel();
     remote->selectionModel()->select(model->index(0, 0, model->index(0, 0)),
@@ -537,11 +539,11 @@ void TestMainWindow::downloadOfTheRootFetchesTheWholeStorage()
 {
     MainWindow window;
     window.show();
-    window.updateRemoteTree(QStringList{
+    QVERIFY(showRemoteList(window, QStringList{
         RemoteListFixture::line(50, true, QStringLiteral("A"), 0),
         RemoteListFixture::line(51, false, QStringLiteral("a.txt"), 50, 4),
         RemoteListFixture::line(52, false, QStringLiteral("b.txt"), 0, 4),
-    }.join(QLatin1Char('\n')));
+    }.join(QLatin1Char('\n'))));
     RemoteTreeWidget *remote = window.getRemoteTree();
     RemoteFilesTreeModel *model = remote->getModelAsRemoteFileTreeModel();
     // The user's root folder: the top-level row.
@@ -625,7 +627,7 @@ void TestMainWindow::uploadRefusesPipesAndDevices()
 {
     MainWindow window;
     window.show();
-    window.updateRemoteTree(RemoteListFixture::line(60, true, QStringLiteral("docs"), 0));
+    QVERIFY(showRemoteList(window, RemoteListFixture::line(60, true, QStringLiteral("docs"), 0)));
     const QString pipe = files->filePath(QStringLiteral("a pipe"));
     QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     const QString folder = files->filePath(QStringLiteral("folder"));
@@ -655,7 +657,7 @@ void TestMainWindow::uploadRefusesPipesAndDevices()
     QVERIFY(answers.allAnswered());
     QVERIFY2(told.contains(pipe) && told.contains(QStringLiteral("inner pipe")), qPrintable(told));
     QCOMPARE(uploads.count(), 1);
-    QCOMPARE(uploads.at(0).at(0).value<RemoteFilesTreeItem *>()->getItemInnerName(), QStringLiteral("plain.txt"));
+    QCOMPARE(uploads.at(0).at(0).value<RemoteItemRef>().item()->getItemInnerName(), QStringLiteral("plain.txt"));
 }
 
 void TestMainWindow::failuresShareOneBox()
