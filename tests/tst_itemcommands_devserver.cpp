@@ -4,16 +4,17 @@
 
 #include "crossthreadspy.h"
 #include "devserverprocess.h"
+#include "itemchangelog.h"
 #include "network/basecommand.h"
 #include "network/commandinfo.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefileinfo.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "settings.h"
 
-#include <QDateTime>
+#include <QAbstractItemModelTester>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
 
@@ -72,22 +73,13 @@ RemoteFilesTreeItem *firstFile(const RemoteFilesTreeItem *folder)
     return nullptr;
 }
 
-// A folder made in the client as the remote view's "New Folder" makes it.
-RemoteFilesTreeItem *newLocalFolder(RemoteFilesTreeItem *parent, const QString &name)
+// The items whose changes of one kind the log recorded, in order.
+QList<RemoteFilesTreeItem *> targets(const ItemChangeLog &changes, RemoteItemChange::Kind kind)
 {
-    const RemoteFileInfo info(0, parent->getItemInnerId(), true, name, 0,
-                              QDateTime::currentDateTime(), false);
-    auto *item = new RemoteFilesTreeItem(info, parent);
-    parent->appendChild(item);
-    return item;
-}
-
-void markDeleted(RemoteFilesTreeItem *item)
-{
-    item->setItemDeleted(true);
-    item->setUploaded(false);
-    for (RemoteFilesTreeItem *child : item->getChildItems())
-        markDeleted(child);
+    QList<RemoteFilesTreeItem *> items;
+    for (const RemoteItemChange &change : changes.of(kind))
+        items.append(change.target.item());
+    return items;
 }
 } // namespace
 
@@ -107,8 +99,11 @@ private Q_SLOTS:
 
 private:
     RemoteFilesTreeModel *refresh();
-    // Lets the queued commands run (manual policy) and waits for `count` records.
-    bool runQueued(CrossThreadSpy &spy, int count);
+    // Lets the queued commands run (manual policy) and waits until `count` changes of
+    // that kind were applied.
+    bool runQueued(ItemChangeLog &changes, RemoteItemChange::Kind kind, int count);
+    // Asks the program's scheduler for a command on item of the running model.
+    void request(const char *slot, RemoteFilesTreeItem *item);
     FinishedRecord lastFinished() const { return finishedRecords.last(); }
     void expectTreeMatchesServer(const RemoteFilesTreeModel *running);
 
@@ -144,6 +139,7 @@ void TestItemCommandsDevServer::initTestCase()
                                     info->getCommandType()});
         delete info;
     });
+    // The model of the running client; refresh() attaches a tester to every model.
     model = refresh();
     QVERIFY(model);
     QVERIFY(firstFile(model->getRootItem()));
@@ -160,12 +156,19 @@ RemoteFilesTreeModel *TestItemCommandsDevServer::refresh()
     CrossThreadSpy lists(net, &MainNetworkThread::newRemoteListReceived);
     QMetaObject::invokeMethod(net, &MainNetworkThread::refreshList);
     QMetaObject::invokeMethod(net, &MainNetworkThread::startManualSync);
-    // The spy records through this thread's event loop.
+    // The spy records on the scheduler's thread: the list may be in before a wait()
+    // would start counting.
     if (!QTest::qWaitFor([&] { return !lists.isEmpty(); }, WaitMs))
         return nullptr;
     lastList = lists.first().first().toString();
-    // Kept alive like the main window keeps every model: commands may hold its items.
-    return new RemoteFilesTreeModel(lastList, this);
+    auto *fresh = new RemoteFilesTreeModel(lastList, this);
+    new QAbstractItemModelTester(fresh, QAbstractItemModelTester::FailureReportingMode::QtTest, fresh);
+    return fresh;
+}
+
+void TestItemCommandsDevServer::request(const char *slot, RemoteFilesTreeItem *item)
+{
+    QMetaObject::invokeMethod(net, slot, Q_ARG(RemoteItemRef, model->refFor(item)));
 }
 
 QStringList TestItemCommandsDevServer::listedFields(quint64 id) const
@@ -178,10 +181,11 @@ QStringList TestItemCommandsDevServer::listedFields(quint64 id) const
     return {};
 }
 
-bool TestItemCommandsDevServer::runQueued(CrossThreadSpy &spy, int count)
+bool TestItemCommandsDevServer::runQueued(ItemChangeLog &changes, RemoteItemChange::Kind kind,
+                                          int count)
 {
     QMetaObject::invokeMethod(net, &MainNetworkThread::startManualSync);
-    return QTest::qWaitFor([&] { return spy.count() >= count; }, WaitMs);
+    return changes.waitFor(kind, count, WaitMs);
 }
 
 void TestItemCommandsDevServer::expectTreeMatchesServer(const RemoteFilesTreeModel *running)
@@ -194,20 +198,23 @@ void TestItemCommandsDevServer::expectTreeMatchesServer(const RemoteFilesTreeMod
 void TestItemCommandsDevServer::newFoldersTakeTheirServerIds()
 {
     RemoteFilesTreeItem *root = model->getRootItem();
-    RemoteFilesTreeItem *top = newLocalFolder(root, QStringLiteral("Top"));
-    RemoteFilesTreeItem *mid = newLocalFolder(top, QStringLiteral("Mid"));
-    RemoteFilesTreeItem *low = newLocalFolder(mid, QStringLiteral("Low é"));
-    CrossThreadSpy created(net, &MainNetworkThread::newDirCreated);
+    RemoteFilesTreeItem *top = model->addNewFolder(root, QStringLiteral("Top"));
+    QVERIFY(top);
+    RemoteFilesTreeItem *mid = model->addNewFolder(top, QStringLiteral("Mid"));
+    QVERIFY(mid);
+    RemoteFilesTreeItem *low = model->addNewFolder(mid, QStringLiteral("Low é"));
+    QVERIFY(low);
+    ItemChangeLog changes(net);
 
     // One batch: all three are queued before the first runs, so the inner requests
     // can only name their parents if they are built when they run.
-    QMetaObject::invokeMethod(net, "createDir", Q_ARG(RemoteFilesTreeItem *, top));
-    QMetaObject::invokeMethod(net, "createDir", Q_ARG(RemoteFilesTreeItem *, mid));
-    QMetaObject::invokeMethod(net, "createDir", Q_ARG(RemoteFilesTreeItem *, low));
-    QVERIFY(runQueued(created, 3));
+    request("createDir", top);
+    request("createDir", mid);
+    request("createDir", low);
+    QVERIFY(runQueued(changes, RemoteItemChange::FolderCreated, 3));
 
-    QCOMPARE(created.at(0).first().value<RemoteFilesTreeItem *>(), top);
-    QCOMPARE(created.at(2).first().value<RemoteFilesTreeItem *>(), low);
+    QCOMPARE(targets(changes, RemoteItemChange::FolderCreated),
+             (QList<RemoteFilesTreeItem *>{top, mid, low}));
     for (const RemoteFilesTreeItem *item : {top, mid, low}) {
         QVERIFY(item->getItemInnerId() != 0);
         QVERIFY(item->isUploaded());
@@ -225,18 +232,17 @@ void TestItemCommandsDevServer::renameAndMoveReachTheServer()
     QVERIFY(mid);
 
     // Rename as the view does it: a move to the same parent under the new name.
-    CrossThreadSpy dirsMoved(net, &MainNetworkThread::dirMoved);
-    mid->setItemInnerName(QStringLiteral("Middle"));
-    mid->setUploaded(false);
-    QMetaObject::invokeMethod(net, "moveDir", Q_ARG(RemoteFilesTreeItem *, mid));
-    QVERIFY(runQueued(dirsMoved, 1));
+    ItemChangeLog changes(net);
+    model->renameItem(mid, QStringLiteral("Middle"));
+    QVERIFY(!mid->isUploaded());
+    request("moveDir", mid);
+    QVERIFY(runQueued(changes, RemoteItemChange::Moved, 1));
     QVERIFY(mid->isUploaded());
 
     // A file dropped onto Top: the model moves the item and asks the scheduler.
     RemoteFilesTreeItem *file = firstFile(root);
     QVERIFY(file);
     const qulonglong fileId = file->getItemInnerId();
-    CrossThreadSpy filesMoved(net, &MainNetworkThread::fileMoved);
     auto *payload = new QMimeData;
     payload->setUrls({QUrl(QStringLiteral("/getfile/%1/%2").arg(fileId).arg(file->getItemSelfId()))});
     const QModelIndex topIndex = model->getIndexByItem(top, QModelIndex());
@@ -244,8 +250,8 @@ void TestItemCommandsDevServer::renameAndMoveReachTheServer()
     delete payload;
     QCOMPARE(file->parent(), top);
     QVERIFY(!file->isUploaded());
-    QVERIFY(runQueued(filesMoved, 1));
-    QCOMPARE(filesMoved.first().first().value<RemoteFilesTreeItem *>(), file);
+    QVERIFY(runQueued(changes, RemoteItemChange::Moved, 2));
+    QCOMPARE(targets(changes, RemoteItemChange::Moved), (QList<RemoteFilesTreeItem *>{mid, file}));
     QVERIFY(file->isUploaded());
     QCOMPARE(file->getItemInnerId(), fileId);
 
@@ -256,27 +262,27 @@ void TestItemCommandsDevServer::fileParametersReachTheServer()
 {
     RemoteFilesTreeItem *file = firstFile(childNamed(model->getRootItem(), QStringLiteral("Top")));
     QVERIFY(file);
-    CrossThreadSpy done(net, &MainNetworkThread::setParamsDone);
+    ItemChangeLog changes(net);
 
     // TABs and line breaks are harmless in the description: it travels Base64-encoded.
-    file->setItemDescription(QStringLiteral("Holiday\tnotes\nsecond line, caf\u00e9"));
-    file->setItemSearchable(!file->isItemSearchable());
-    file->setItemPassword(QStringLiteral("pa55"));
-    file->setItemPasswordModify();
-    file->setUploaded(false);
-    QMetaObject::invokeMethod(net, "setParams", Q_ARG(RemoteFilesTreeItem *, file));
-    QVERIFY(runQueued(done, 1));
+    model->setItemDescription(file, QStringLiteral("Holiday\tnotes\nsecond line, caf\u00e9"));
+    model->setItemSearchable(file, !file->isItemSearchable());
+    model->setItemPassword(file, QStringLiteral("pa55"));
+    QVERIFY(!file->isUploaded());
+    request("setParams", file);
+    QVERIFY(runQueued(changes, RemoteItemChange::ParamsSet, 1));
+    QCOMPARE(targets(changes, RemoteItemChange::ParamsSet), QList<RemoteFilesTreeItem *>{file});
     QVERIFY(file->isUploaded());
     expectTreeMatchesServer(model);
     // The client does not read passwords back; this server lists whether one is set.
     QCOMPARE(listedFields(file->getItemInnerId()).value(8), QStringLiteral("1"));
 
     // Description and password cleared: empty fields, not stale ones.
-    file->setItemDescription(QString());
-    file->setItemPassword(QString());
-    file->setUploaded(false);
-    QMetaObject::invokeMethod(net, "setParams", Q_ARG(RemoteFilesTreeItem *, file));
-    QVERIFY(runQueued(done, 2));
+    model->setItemDescription(file, QString());
+    model->setItemPassword(file, QString());
+    request("setParams", file);
+    QVERIFY(runQueued(changes, RemoteItemChange::ParamsSet, 2));
+    QVERIFY(file->isUploaded());
     expectTreeMatchesServer(model);
     QCOMPARE(listedFields(file->getItemInnerId()).value(8), QStringLiteral("0"));
 }
@@ -295,55 +301,54 @@ void TestItemCommandsDevServer::deletionsUnlinkItems()
     QVERIFY(otherFile);
     RemoteFilesTreeItem *otherParent = otherFile->parent();
 
-    CrossThreadSpy dirsDeleted(net, &MainNetworkThread::dirDeleted);
-    CrossThreadSpy filesDeleted(net, &MainNetworkThread::fileDeleted);
-    markDeleted(top);
-    markDeleted(otherFile);
-    QMetaObject::invokeMethod(net, "deleteDir", Q_ARG(RemoteFilesTreeItem *, top));
-    QMetaObject::invokeMethod(net, "deleteFile", Q_ARG(RemoteFilesTreeItem *, otherFile));
-    QMetaObject::invokeMethod(net, &MainNetworkThread::startManualSync);
-    QVERIFY(QTest::qWaitFor([&] { return dirsDeleted.count() == 1 && filesDeleted.count() == 1; },
-                            WaitMs));
+    ItemChangeLog changes(net);
+    model->markDeleted(top);
+    model->markDeleted(otherFile);
+    request("deleteDir", top);
+    request("deleteFile", otherFile);
+    QVERIFY(runQueued(changes, RemoteItemChange::Deleted, 2));
+    QCOMPARE(targets(changes, RemoteItemChange::Deleted), (QList<RemoteFilesTreeItem *>{top, otherFile}));
 
     QVERIFY(!childNamed(root, QStringLiteral("Top")));
     QVERIFY(!otherParent->getChildItems().contains(otherFile));
+    QVERIFY(!model->isShown(top));
+    QVERIFY(!model->isShown(otherFile));
     expectTreeMatchesServer(model);
 }
 
 void TestItemCommandsDevServer::failedCommandLeavesItemAsTheGuiLeftIt()
 {
     RemoteFilesTreeItem *root = model->getRootItem();
-    RemoteFilesTreeItem *a = newLocalFolder(root, QStringLiteral("Alpha"));
-    RemoteFilesTreeItem *b = newLocalFolder(root, QStringLiteral("Beta"));
-    CrossThreadSpy created(net, &MainNetworkThread::newDirCreated);
-    QMetaObject::invokeMethod(net, "createDir", Q_ARG(RemoteFilesTreeItem *, a));
-    QMetaObject::invokeMethod(net, "createDir", Q_ARG(RemoteFilesTreeItem *, b));
-    QVERIFY(runQueued(created, 2));
+    RemoteFilesTreeItem *a = model->addNewFolder(root, QStringLiteral("Alpha"));
+    QVERIFY(a);
+    RemoteFilesTreeItem *b = model->addNewFolder(root, QStringLiteral("Beta"));
+    QVERIFY(b);
+    ItemChangeLog changes(net);
+    request("createDir", a);
+    request("createDir", b);
+    QVERIFY(runQueued(changes, RemoteItemChange::FolderCreated, 2));
 
     // Renaming Beta to Alpha: the server refuses the taken name.
-    CrossThreadSpy moved(net, &MainNetworkThread::dirMoved);
     const int recordsBefore = finishedRecords.size();
-    b->setItemInnerName(QStringLiteral("Alpha"));
-    b->setUploaded(false);
-    QMetaObject::invokeMethod(net, "moveDir", Q_ARG(RemoteFilesTreeItem *, b));
+    model->renameItem(b, QStringLiteral("Alpha"));
+    request("moveDir", b);
     QMetaObject::invokeMethod(net, &MainNetworkThread::startManualSync);
     QTRY_COMPARE_WITH_TIMEOUT(finishedRecords.size(), recordsBefore + 1, WaitMs);
     QVERIFY(lastFinished().result != BaseCommand::NoError);
     QVERIFY(lastFinished().typeString.contains(QStringLiteral("Alpha")));
-    QCOMPARE(moved.count(), 0);
+    QCOMPARE(changes.count(RemoteItemChange::Moved), 0);
     QCOMPARE(b->getItemInnerName(), QStringLiteral("Alpha"));
     QVERIFY(!b->isUploaded());
 
     // Deleting with a wrong account password: the folder stays, marked deleted.
-    CrossThreadSpy deleted(net, &MainNetworkThread::dirDeleted);
     Settings::getInstance()->setPass(QStringLiteral("wrong"));
-    markDeleted(a);
-    QMetaObject::invokeMethod(net, "deleteDir", Q_ARG(RemoteFilesTreeItem *, a));
+    model->markDeleted(a);
+    request("deleteDir", a);
     QMetaObject::invokeMethod(net, &MainNetworkThread::startManualSync);
     QTRY_COMPARE_WITH_TIMEOUT(finishedRecords.size(), recordsBefore + 2, WaitMs);
     Settings::getInstance()->setPass(QStringLiteral("demo"));
     QCOMPARE(lastFinished().result, BaseCommand::IncorrectPasswordError);
-    QCOMPARE(deleted.count(), 0);
+    QCOMPARE(changes.count(RemoteItemChange::Deleted), 0);
     QVERIFY(root->getChildItems().contains(a));
     QVERIFY(a->isDeleted());
     QVERIFY(!a->isUploaded());

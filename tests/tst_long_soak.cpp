@@ -5,6 +5,7 @@
 // server, in its store and in the local files.
 #include "devserverprocess.h"
 #include "ftpserverprocess.h"
+#include "itemchangelog.h"
 #include "network/commandinfo.h"
 #include "network/downloadfilecommand.h"
 #include "network/downloadurlcommand.h"
@@ -12,12 +13,12 @@
 #include "network/refreshlistcommand.h"
 #include "network/uploadfilecommand.h"
 #include "network/uploadurlcommand.h"
-#include "remotetree/remotefileinfo.h"
 #include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotefilestreemodel.h"
 #include "commandrunner.h"
 #include "settings.h"
 
-#include <QDateTime>
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -147,7 +148,7 @@ struct Plan {
     int batch = 0;
     int round = -1;      // item commands and file transfers: the round whose items they use
     QString target;      // an address download's local file
-    RemoteFilesTreeItem *item = nullptr; // a URL upload's new item
+    RemoteItemRef item;  // a URL upload's new item
     QByteArray expected; // the bytes a successful address download must leave there
     QByteArray before;   // what a failed address download must leave there
     bool missing = false; // names something the server does not have
@@ -158,9 +159,9 @@ struct Plan {
 // new name with new parameters, downloaded twice (the second time resumed), and the
 // file or the whole folder deleted.
 struct Round {
-    RemoteFilesTreeItem *dir = nullptr;
-    RemoteFilesTreeItem *sub = nullptr;
-    RemoteFilesTreeItem *file = nullptr;
+    RemoteItemRef dir;
+    RemoteItemRef sub;
+    RemoteItemRef file;
     QByteArray bytes;
     QString downloadPath;
     QHash<BaseCommand::CommandType, QList<qulonglong>> commands;
@@ -232,17 +233,25 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
     const QStringList names = sources.keys();
     const QString ftpBase = QStringLiteral("ftp://127.0.0.1:%1/").arg(ftp.port());
     const QString webBase = QStringLiteral("http://127.0.0.1:%1/").arg(web.port);
-    // The account's root folder, holding every item of the run; it outlives the
-    // scheduler and its commands.
-    RemoteFilesTreeItem top(RemoteFileInfo(0, 0, true, QStringLiteral("alice's root"), 0,
-                                           QDateTime::currentDateTime(), true),
-                            nullptr);
-    auto addItem = [](RemoteFilesTreeItem *parent, bool isDir, const QString &name) {
-        auto *item = new RemoteFilesTreeItem(
-            RemoteFileInfo(0, parent->getItemInnerId(), isDir, name, 0, QDateTime::currentDateTime(), false),
-            parent);
-        parent->appendChild(item);
-        return item;
+    // The remote pane's model: every item of the run hangs below its user's root
+    // folder, every change a command hands back is applied to it, and every item
+    // checked afterwards is read from it.
+    RemoteFilesTreeModel model{QString()};
+    new QAbstractItemModelTester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest, &model);
+    RemoteFilesTreeItem *top = model.getRootItem();
+    // The run queues every upload itself, at its place in the batches.
+    disconnect(&model, &RemoteFilesTreeModel::uploadFile, nullptr, nullptr);
+    const auto addFolder = [&](const RemoteItemRef &parent, const QString &name) {
+        return model.refFor(model.addNewFolder(parent.item(), name));
+    };
+    // A local file as a drop adds it.
+    const auto addUpload = [&](const RemoteItemRef &folder, const QString &path) {
+        RemoteItemRef added;
+        const QMetaObject::Connection asked = connect(&model, &RemoteFilesTreeModel::uploadFile, this,
+                                                      [&](const RemoteItemRef &item) { added = item; });
+        model.addNewItemToModel(QFileInfo(path), folder.item());
+        disconnect(asked);
+        return added;
     };
 
     const int threadsBefore = threadCount();
@@ -251,12 +260,9 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
     QList<Round> rounds(Rounds);
     QStringList lists;
     QStringList urlDownloads;
-    QList<RemoteFilesTreeItem *> urlUploads;
-    // What the scheduler announced for the item commands and file transfers.
-    QHash<QString, QList<RemoteFilesTreeItem *>> itemAnnouncements;
-    QList<QPair<RemoteFilesTreeItem *, QString>> fileDownloads;
-    int dirDeletions = 0;
-    int fileDeletions = 0;
+    QStringList fileDownloads;
+    // The changes the item commands and file transfers handed back.
+    QList<RemoteItemChange> itemChanges;
     int finishedCount = 0;
     bool killed = false;
     QElapsedTimer clock;
@@ -265,6 +271,10 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
     {
         MainNetworkThread scheduler;
         scheduler.setCheckInterval(10);
+        // What the item commands and file transfers did comes back as changes: the
+        // model applies them, then the log records them.
+        connect(&scheduler, &MainNetworkThread::remoteItemChanged, &model, &RemoteFilesTreeModel::applyChange);
+        ItemChangeLog changes(&scheduler);
         connect(&scheduler, &MainNetworkThread::refreshProgress, this, [&](CommandInfo *info) {
             Reports &r = reports[info->getCommandId()];
             if (info->getCommandState() == CommandInfo::Started)
@@ -280,20 +290,8 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
                 [&](const QString &list) { lists.append(list); });
         connect(&scheduler, &MainNetworkThread::urlDownloaded, this,
                 [&](const QString &path) { urlDownloads.append(path); });
-        connect(&scheduler, &MainNetworkThread::urlUploaded, this,
-                [&](RemoteFilesTreeItem *item) { urlUploads.append(item); });
-        const auto recordItem = [&](const char *kind) {
-            return [&, kind](RemoteFilesTreeItem *item) { itemAnnouncements[QLatin1String(kind)].append(item); };
-        };
-        connect(&scheduler, &MainNetworkThread::newDirCreated, this, recordItem("created"));
-        connect(&scheduler, &MainNetworkThread::dirMoved, this, recordItem("dirMoved"));
-        connect(&scheduler, &MainNetworkThread::fileMoved, this, recordItem("fileMoved"));
-        connect(&scheduler, &MainNetworkThread::setParamsDone, this, recordItem("params"));
-        connect(&scheduler, &MainNetworkThread::fileUploaded, this, recordItem("uploaded"));
         connect(&scheduler, &MainNetworkThread::fileDownloaded, this,
-                [&](RemoteFilesTreeItem *item, const QString &path) { fileDownloads.append({item, path}); });
-        connect(&scheduler, &MainNetworkThread::dirDeleted, this, [&] { ++dirDeletions; });
-        connect(&scheduler, &MainNetworkThread::fileDeleted, this, [&] { ++fileDeletions; });
+                [&](const QString &path) { fileDownloads.append(path); });
         scheduler.moveToThread(&scheduler);
         scheduler.start();
 
@@ -340,9 +338,9 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
             const QString name = plan.missing ? QStringLiteral("missing.bin")
                                               : names.at(random.bounded(int(names.size())));
             plan.expected = sources.value(name);
-            plan.item = addItem(&top, false, QStringLiteral("upload-%1.bin").arg(i));
-            plan.item->setItemUrl(webBase + name);
-            RemoteFilesTreeItem *item = plan.item;
+            plan.item = model.refFor(model.addUrlFile(top, QStringLiteral("upload-%1.bin").arg(i), webBase + name));
+            QVERIFY(!plan.item.isNull());
+            const RemoteItemRef item = plan.item;
             queue(plan, [&scheduler, item] { scheduler.uploadUrl(item); });
         };
         const auto waitForBatch = [&] {
@@ -361,17 +359,19 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
         // Creation: folders, a subfolder, an upload into the new folder.
         for (int r = 0; r < Rounds; ++r) {
             Round &round = rounds[r];
-            round.dir = addItem(&top, true, QStringLiteral("soak-%1").arg(r));
-            round.sub = addItem(round.dir, true, subName(false));
+            round.dir = addFolder(model.refFor(top), QStringLiteral("soak-%1").arg(r));
+            QVERIFY(!round.dir.isNull());
+            round.sub = addFolder(round.dir, subName(false));
+            QVERIFY(!round.sub.isNull());
             round.bytes = randomBytes(random, UploadSizes[r % std::size(UploadSizes)]);
             const QString local = uploads.filePath(QStringLiteral("up-%1.bin").arg(r));
             QVERIFY(writeAll(local, round.bytes));
-            round.file = addItem(round.dir, false, QFileInfo(local).fileName());
-            round.file->setLocalPathForUpload(local);
+            round.file = addUpload(round.dir, local);
+            QVERIFY(!round.file.isNull());
             round.downloadPath = downloads.filePath(QStringLiteral("down-%1.bin").arg(r));
-            RemoteFilesTreeItem *dir = round.dir;
-            RemoteFilesTreeItem *sub = round.sub;
-            RemoteFilesTreeItem *file = round.file;
+            const RemoteItemRef dir = round.dir;
+            const RemoteItemRef sub = round.sub;
+            const RemoteItemRef file = round.file;
             queueRoundCommand(BaseCommand::CreateDirectoryCommand, r, [&scheduler, dir] { scheduler.createDir(dir); });
             queueRoundCommand(BaseCommand::CreateDirectoryCommand, r, [&scheduler, sub] { scheduler.createDir(sub); });
             queueRoundCommand(BaseCommand::UploadFileCommand, r, [&scheduler, file] { scheduler.uploadFile(file); });
@@ -387,19 +387,15 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
         ++batch;
         for (int r = 0; r < Rounds; ++r) {
             Round &round = rounds[r];
-            RemoteFilesTreeItem *sub = round.sub;
-            RemoteFilesTreeItem *file = round.file;
-            sub->setItemInnerName(subName(true));
-            sub->setUploaded(false);
+            const RemoteItemRef sub = round.sub;
+            const RemoteItemRef file = round.file;
+            model.renameItem(sub.item(), subName(true));
             queueRoundCommand(BaseCommand::MoveDirectoryCommand, r, [&scheduler, sub] { scheduler.moveDir(sub); });
-            sub->appendChild(file);
-            round.dir->removeChild(file);
-            file->setItemInnerName(QStringLiteral("moved-%1.bin").arg(r));
-            file->setUploaded(false);
+            QVERIFY(model.moveItem(file.item(), sub.item()));
+            model.renameItem(file.item(), QStringLiteral("moved-%1.bin").arg(r));
             queueRoundCommand(BaseCommand::MoveFileCommand, r, [&scheduler, file] { scheduler.moveFile(file); });
-            file->setItemDescription(QStringLiteral("round %1 \u00e9").arg(r));
-            file->setItemSearchable(r % 2 == 0);
-            file->setUploaded(false);
+            model.setItemDescription(file.item(), QStringLiteral("round %1 \u00e9").arg(r));
+            model.setItemSearchable(file.item(), r % 2 == 0);
             queueRoundCommand(BaseCommand::SetParamsCommand, r, [&scheduler, file] { scheduler.setParams(file); });
             // The local view creates the empty target before it asks for the download.
             QVERIFY(writeAll(round.downloadPath, {}));
@@ -420,16 +416,16 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
         for (int r = 0; r < Rounds && int(nextId) < CommandCount; ++r) {
             Round &round = rounds[r];
             round.sizeAfterFirstDownload = QFileInfo(round.downloadPath).size();
-            RemoteFilesTreeItem *file = round.file;
+            const RemoteItemRef file = round.file;
             const QString path = round.downloadPath;
             queueRoundCommand(BaseCommand::DownloadFileCommand, r,
                               [&scheduler, file, path] { scheduler.downloadFile(file, path); });
             if (r % 3 == 0) {
-                file->setItemDeleted(true);
+                model.markDeleted(file.item());
                 queueRoundCommand(BaseCommand::DeleteFileCommand, r, [&scheduler, file] { scheduler.deleteFile(file); });
             } else if (r % 3 == 1) {
-                RemoteFilesTreeItem *dir = round.dir;
-                dir->setItemDeleted(true);
+                const RemoteItemRef dir = round.dir;
+                model.markDeleted(dir.item());
                 queueRoundCommand(BaseCommand::DeleteDirectoryCommand, r, [&scheduler, dir] { scheduler.deleteDir(dir); });
             }
             queueRefresh();
@@ -441,6 +437,8 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
         waitForBatch();
         QTRY_VERIFY(scheduler.getRunningCommandIds().isEmpty());
         QVERIFY(scheduler.getQueuedCommandIds().isEmpty());
+        // Each change came before its command's finish report.
+        itemChanges = changes.all();
     }
     const qint64 runMs = clock.elapsed();
 
@@ -449,6 +447,15 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
     for (auto it = reports.cbegin(); it != reports.cend(); ++it)
         QVERIFY2(it->started == 1 && it->finished == 1, QByteArray::number(it.key()).constData());
     const auto resultOf = [&](qulonglong id) { return reports.value(id).result; };
+    const auto changeCount = [&](RemoteItemChange::Kind kind, bool folders) {
+        return int(std::count_if(itemChanges.cbegin(), itemChanges.cend(), [&](const RemoteItemChange &change) {
+            return change.kind == kind && change.target.item()->isDir() == folders;
+        }));
+    };
+    const auto changesOf = [&](const RemoteItemRef &item) {
+        return int(std::count_if(itemChanges.cbegin(), itemChanges.cend(),
+                                 [&](const RemoteItemChange &change) { return change.target == item; }));
+    };
     const auto succeeded = [&](qulonglong id) { return resultOf(id) == BaseCommand::NoError; };
     // A failure can only be the outage, the cut data connection, or what follows from
     // an earlier failure (an item the server never got is not sent at all).
@@ -514,20 +521,20 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
                 // Reported uploaded: listed under its new id, and the stored bytes are
                 // the address's bytes.
                 ++uploadSuccesses;
-                QCOMPARE(urlUploads.count(plan.item), 1);
-                const QStringList fields = stored.value(QString::number(plan.item->getItemInnerId()));
+                QCOMPARE(changesOf(plan.item), 1);
+                const QStringList fields = stored.value(QString::number(plan.item.item()->getItemInnerId()));
                 QVERIFY2(fields.size() == 11, id.constData());
-                QCOMPARE(fields.at(2), plan.item->getItemInnerName());
+                QCOMPARE(fields.at(2), plan.item.item()->getItemInnerName());
                 QCOMPARE(fields.at(4), QString::number(plan.expected.size()));
                 QVERIFY2(storedBytes(fields) == plan.expected, id.constData());
             } else {
-                QCOMPARE(urlUploads.count(plan.item), 0);
+                QCOMPARE(changesOf(plan.item), 0);
                 // Outside the outage only the missing address fails, and it is never stored.
                 if (plan.batch != 1)
                     QVERIFY2(plan.missing, id.constData());
                 if (plan.missing) {
                     for (const QStringList &fields : stored)
-                        QVERIFY2(fields.value(2) != plan.item->getItemInnerName(), id.constData());
+                        QVERIFY2(fields.value(2) != plan.item.item()->getItemInnerName(), id.constData());
                 }
             }
             break;
@@ -550,12 +557,15 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
             QVERIFY2(succeeded(id), label.constData());
         const bool dirGone = anyOk(BaseCommand::DeleteDirectoryCommand);
         const bool fileGone = dirGone || anyOk(BaseCommand::DeleteFileCommand);
-        const QStringList dirFields = stored.value(QString::number(round.dir->getItemInnerId()));
-        const QStringList subFields = stored.value(QString::number(round.sub->getItemInnerId()));
-        const QStringList fileFields = stored.value(QString::number(round.file->getItemInnerId()));
+        const QStringList dirFields = stored.value(QString::number(round.dir.item()->getItemInnerId()));
+        const QStringList subFields = stored.value(QString::number(round.sub.item()->getItemInnerId()));
+        const QStringList fileFields = stored.value(QString::number(round.file.item()->getItemInnerId()));
         QVERIFY2(dirFields.isEmpty() == dirGone, label.constData());
         QVERIFY2(subFields.isEmpty() == dirGone, label.constData());
         QVERIFY2(fileFields.isEmpty() == fileGone, label.constData());
+        // The model took out what the server deleted, and only that.
+        QVERIFY2(model.isShown(round.dir.item()) != dirGone, label.constData());
+        QVERIFY2(model.isShown(round.file.item()) != fileGone, label.constData());
         if (!dirGone) {
             QCOMPARE(dirFields.value(2), QStringLiteral("soak-%1").arg(r));
             QCOMPARE(subFields.value(3), dirFields.value(0));
@@ -584,6 +594,8 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
         QVERIFY2(round.bytes.startsWith(local), label.constData());
         const QList<qulonglong> downloadIds = ids(BaseCommand::DownloadFileCommand);
         QCOMPARE(downloadIds.size(), 2);
+        QCOMPARE(fileDownloads.count(round.downloadPath),
+                 int(std::count_if(downloadIds.cbegin(), downloadIds.cend(), succeeded)));
         if (succeeded(downloadIds.last()) || succeeded(downloadIds.first()))
             QVERIFY2(local == round.bytes, label.constData());
         // The first download stopped at the cut, the second completed behind it.
@@ -598,20 +610,26 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
     // Nothing was announced that did not succeed, and every success was announced once.
     QCOMPARE(lists.size(), refreshSuccesses);
     QCOMPARE(urlDownloads.size(), downloadSuccesses);
-    QCOMPARE(urlUploads.size(), uploadSuccesses);
-    QCOMPARE(itemAnnouncements.value(QStringLiteral("created")).size(),
+    QCOMPARE(changeCount(RemoteItemChange::UrlUploaded, false), uploadSuccesses);
+    QCOMPARE(changeCount(RemoteItemChange::FolderCreated, true),
              roundSuccesses.value(BaseCommand::CreateDirectoryCommand));
-    QCOMPARE(itemAnnouncements.value(QStringLiteral("uploaded")).size(),
+    QCOMPARE(changeCount(RemoteItemChange::FileUploaded, false),
              roundSuccesses.value(BaseCommand::UploadFileCommand));
-    QCOMPARE(itemAnnouncements.value(QStringLiteral("dirMoved")).size(),
+    QCOMPARE(changeCount(RemoteItemChange::Moved, true),
              roundSuccesses.value(BaseCommand::MoveDirectoryCommand));
-    QCOMPARE(itemAnnouncements.value(QStringLiteral("fileMoved")).size(),
+    QCOMPARE(changeCount(RemoteItemChange::Moved, false),
              roundSuccesses.value(BaseCommand::MoveFileCommand));
-    QCOMPARE(itemAnnouncements.value(QStringLiteral("params")).size(),
+    QCOMPARE(changeCount(RemoteItemChange::ParamsSet, false),
              roundSuccesses.value(BaseCommand::SetParamsCommand));
     QCOMPARE(fileDownloads.size(), roundSuccesses.value(BaseCommand::DownloadFileCommand));
-    QCOMPARE(dirDeletions, roundSuccesses.value(BaseCommand::DeleteDirectoryCommand));
-    QCOMPARE(fileDeletions, roundSuccesses.value(BaseCommand::DeleteFileCommand));
+    QCOMPARE(changeCount(RemoteItemChange::Deleted, true),
+             roundSuccesses.value(BaseCommand::DeleteDirectoryCommand));
+    QCOMPARE(changeCount(RemoteItemChange::Deleted, false),
+             roundSuccesses.value(BaseCommand::DeleteFileCommand));
+    // Nothing but those changes came back.
+    QCOMPARE(itemChanges.size(),
+             uploadSuccesses + int(std::accumulate(roundSuccesses.cbegin(), roundSuccesses.cend(), 0))
+                 - roundSuccesses.value(BaseCommand::DownloadFileCommand));
     QVERIFY(uploadSuccesses > 0);
     QVERIFY(refreshSuccesses > 0);
     QVERIFY(resumedDownloads > 0);
@@ -624,5 +642,5 @@ void TestLongSoak::manyCommandsThroughAServerRestart()
           resumedDownloads);
 }
 
-QTEST_GUILESS_MAIN(TestLongSoak)
+QTEST_MAIN(TestLongSoak)
 #include "tst_long_soak.moc"

@@ -4,12 +4,16 @@
 #include "filedigest.h"
 #include "network/downloadfilecommand.h"
 #include "network/uploadfilecommand.h"
+#include "remotelistfixture.h"
 #include "remotetree/remotefileinfo.h"
 #include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remoteitemref.h"
+#include "remotetree/remotetree.h"
 #include "settings.h"
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,6 +43,28 @@ constexpr qint64 Size = (qint64(4) << 30) + 4097;
 QByteArray mark(qint64 at)
 {
     return "mark@" + QByteArray::number(at);
+}
+
+// A tree of its own holding one file to upload from path, in the listed folder with
+// server id folderId (0: the user's root folder). No model shows it: nothing but the
+// commands reads it.
+RemoteItemRef fileToUpload(const QString &path, quint64 folderId)
+{
+    const std::shared_ptr<RemoteTree> tree = RemoteTree::fromList(
+        folderId ? RemoteListFixture::line(folderId, true, QStringLiteral("f"), 0) : QString(),
+        QStringLiteral("alice"));
+    RemoteFilesTreeItem *folder = folderId ? tree->folderById(folderId) : tree->userRoot();
+    const QFileInfo info(path);
+    auto *item = new RemoteFilesTreeItem(
+        RemoteFileInfo(0, folderId, false, info.fileName(), quint64(info.size()), QDateTime::currentDateTime(), false),
+        folder);
+    item->setLocalPathForUpload(path);
+    if (!folder->appendChild(item)) {
+        delete item;
+        return {};
+    }
+    tree->registerSubtree(item);
+    return RemoteItemRef(tree, item);
 }
 
 } // namespace
@@ -71,13 +97,8 @@ void TestLongTransfers::uploadServesARangeBeyond4GiB()
     const qint64 at = (qint64(1) << 32) + 100;
     const QString path = makeSparse(QStringLiteral("range.bin"), Size, {at});
     QVERIFY(!path.isEmpty());
-    RemoteFilesTreeItem folder(RemoteFileInfo(9, 0, true, QStringLiteral("f"), 0, QDateTime::currentDateTime(), true),
-                               nullptr);
-    auto *item = new RemoteFilesTreeItem(
-        RemoteFileInfo(0, 9, false, QStringLiteral("range.bin"), quint64(Size), QDateTime::currentDateTime(), false),
-        &folder);
-    item->setLocalPathForUpload(path);
-    folder.appendChild(item);
+    const RemoteItemRef item = fileToUpload(path, 9);
+    QVERIFY(!item.isNull());
 
     FakeServer server;
     server.useForSettings();
@@ -119,17 +140,15 @@ void TestLongTransfers::uploadDownloadResumeBeyond4GiB()
     Settings::getInstance()->setServerHost(server.host());
     Settings::getInstance()->setServerPort(server.port());
 
-    RemoteFilesTreeItem root(RemoteFileInfo(0, 0, true, QStringLiteral("alice"), 0, QDateTime::currentDateTime(), true),
-                             nullptr);
-    auto *item = new RemoteFilesTreeItem(
-        RemoteFileInfo(0, 0, false, QStringLiteral("big.bin"), quint64(Size), QDateTime::currentDateTime(), false),
-        &root);
-    item->setLocalPathForUpload(source);
-    root.appendChild(item);
+    // The downloads find the file by the id the upload was given (noted in the tree).
+    const RemoteItemRef item = fileToUpload(source, 0);
+    QVERIFY(!item.isNull());
     {
         CommandRunner upload(new UploadFileCommand(1, item));
         QVERIFY(upload.run(600000));
         QCOMPARE(upload.finishedResults(), QList{BaseCommand::NoError});
+        QCOMPARE(upload.command()->getItemChange().kind, RemoteItemChange::FileUploaded);
+        QVERIFY(upload.command()->getItemChange().id != 0);
     }
 
     const QString whole = dir->filePath(QStringLiteral("whole.bin"));

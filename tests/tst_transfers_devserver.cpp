@@ -2,16 +2,21 @@
 #include "crossthreadspy.h"
 #include "devserverprocess.h"
 #include "filedigest.h"
+#include "itemchangelog.h"
 #include "network/downloadfilecommand.h"
 #include "network/mainnetworkthread.h"
 #include "network/refreshlistcommand.h"
 #include "network/uploadfilecommand.h"
-#include "remotetree/remotefileinfo.h"
+#include "remotelistfixture.h"
 #include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotefilestreemodel.h"
+#include "remotetree/remotetree.h"
 #include "settings.h"
 
-#include <QDateTime>
+#include <QAbstractItemModelTester>
 #include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -38,18 +43,18 @@ private Q_SLOTS:
 private:
     bool startServer(const QStringList &extra = {});
     QString makeFile(const QString &name, qint64 size);
-    RemoteFilesTreeItem *uploadItem(const QString &path);
-    BaseCommand::CommandResult upload(RemoteFilesTreeItem *item, QList<CommandRunner::Progress> *progress = nullptr);
-    BaseCommand::CommandResult download(RemoteFilesTreeItem *item, const QString &target);
+    // The file as the remote pane adds it for upload (a drop into the user's root
+    // folder); the test runs the upload itself.
+    RemoteItemRef uploadItem(const QString &path);
+    // Runs the upload and, when it succeeds, applies the change it hands back to the
+    // model, as the GUI thread does.
+    BaseCommand::CommandResult upload(const RemoteItemRef &item, QList<CommandRunner::Progress> *progress = nullptr);
+    BaseCommand::CommandResult download(const RemoteItemRef &item, const QString &target);
 
     std::unique_ptr<DevServerProcess> server;
     std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<RemoteFilesTreeItem> root;
+    std::unique_ptr<RemoteFilesTreeModel> model;
 };
-
-namespace {
-
-} // namespace
 
 void TestTransfersDevServer::initTestCase()
 {
@@ -63,8 +68,12 @@ void TestTransfersDevServer::init()
     Settings::getInstance()->setPass(QStringLiteral("secret"));
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
-    root = std::make_unique<RemoteFilesTreeItem>(
-        RemoteFileInfo(0, 0, true, QStringLiteral("alice"), 0, QDateTime::currentDateTime(), true), nullptr);
+    // An empty list: only the user's root folder.
+    model = std::make_unique<RemoteFilesTreeModel>(QString());
+    new QAbstractItemModelTester(model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                 model.get());
+    // Uploads go where each test sends them, not to the program's scheduler.
+    disconnect(model.get(), &RemoteFilesTreeModel::uploadFile, nullptr, nullptr);
     server = std::make_unique<DevServerProcess>();
     QVERIFY2(startServer(), qPrintable(server->errorText()));
 }
@@ -72,7 +81,7 @@ void TestTransfersDevServer::init()
 void TestTransfersDevServer::cleanup()
 {
     server.reset();
-    root.reset();
+    model.reset();
     dir.reset();
 }
 
@@ -100,18 +109,17 @@ QString TestTransfersDevServer::makeFile(const QString &name, qint64 size)
     return path;
 }
 
-RemoteFilesTreeItem *TestTransfersDevServer::uploadItem(const QString &path)
+RemoteItemRef TestTransfersDevServer::uploadItem(const QString &path)
 {
-    const QFileInfo info(path);
-    auto *item = new RemoteFilesTreeItem(RemoteFileInfo(0, 0, false, info.fileName(), quint64(info.size()),
-                                                        QDateTime::currentDateTime(), false),
-                                         root.get());
-    item->setLocalPathForUpload(path);
-    root->appendChild(item);
-    return item;
+    RemoteItemRef queued;
+    const QMetaObject::Connection asked = connect(
+        model.get(), &RemoteFilesTreeModel::uploadFile, this, [&](const RemoteItemRef &item) { queued = item; });
+    model->addNewItemToModel(QFileInfo(path), model->getRootItem());
+    disconnect(asked);
+    return queued;
 }
 
-BaseCommand::CommandResult TestTransfersDevServer::upload(RemoteFilesTreeItem *item,
+BaseCommand::CommandResult TestTransfersDevServer::upload(const RemoteItemRef &item,
                                                           QList<CommandRunner::Progress> *progress)
 {
     CommandRunner runner(new UploadFileCommand(1, item));
@@ -119,10 +127,16 @@ BaseCommand::CommandResult TestTransfersDevServer::upload(RemoteFilesTreeItem *i
         return BaseCommand::UnknownError;
     if (progress)
         *progress = runner.progress();
-    return runner.finishedResults().first();
+    const BaseCommand::CommandResult result = runner.finishedResults().first();
+    if (result == BaseCommand::NoError) {
+        if (runner.command()->getItemChange().kind != RemoteItemChange::FileUploaded)
+            return BaseCommand::UnknownError;
+        model->applyChange(runner.command()->getItemChange());
+    }
+    return result;
 }
 
-BaseCommand::CommandResult TestTransfersDevServer::download(RemoteFilesTreeItem *item, const QString &target)
+BaseCommand::CommandResult TestTransfersDevServer::download(const RemoteItemRef &item, const QString &target)
 {
     CommandRunner runner(new DownloadFileCommand(2, item, target));
     if (!runner.run(60000) || runner.finishedResults().size() != 1)
@@ -142,8 +156,11 @@ void TestTransfersDevServer::uploadThenDownload()
 {
     QFETCH(qint64, size);
     const QString source = makeFile(QStringLiteral("up load.bin"), size);
-    RemoteFilesTreeItem *item = uploadItem(source);
-    QCOMPARE(upload(item), BaseCommand::NoError);
+    const RemoteItemRef ref = uploadItem(source);
+    QVERIFY(!ref.isNull());
+    RemoteFilesTreeItem *item = ref.item();
+    QVERIFY(!item->isUploaded());
+    QCOMPARE(upload(ref), BaseCommand::NoError);
     QVERIFY(item->isUploaded());
     QVERIFY(item->getItemInnerId() != 0);
     QVERIFY(item->getItemExternalDownloadUrl().endsWith(QStringLiteral("/up%20load.bin")));
@@ -157,7 +174,7 @@ void TestTransfersDevServer::uploadThenDownload()
     QVERIFY2(list.contains(line), qPrintable(list));
 
     const QString target = dir->filePath(QStringLiteral("down.bin"));
-    QCOMPARE(download(item, target), BaseCommand::NoError);
+    QCOMPARE(download(ref, target), BaseCommand::NoError);
     QCOMPARE(QFileInfo(target).size(), size);
     QCOMPARE(fileMd5Hex(target), fileMd5Hex(source));
 }
@@ -167,7 +184,7 @@ void TestTransfersDevServer::uploadFetchedInSeveralRanges()
     QVERIFY2(startServer({QStringLiteral("--upload-range-size"), QStringLiteral("1000000")}),
              qPrintable(server->errorText()));
     const QString source = makeFile(QStringLiteral("ranges.bin"), 3500000);
-    RemoteFilesTreeItem *item = uploadItem(source);
+    const RemoteItemRef item = uploadItem(source);
     QList<CommandRunner::Progress> progress;
     QCOMPARE(upload(item, &progress), BaseCommand::NoError);
     // The digest, then one response per range, each reporting its own length. A range
@@ -187,7 +204,7 @@ void TestTransfersDevServer::uploadFetchedInSeveralRanges()
 void TestTransfersDevServer::cutDownloadResumesByteIdentical()
 {
     const QString source = makeFile(QStringLiteral("cut.bin"), 3000000);
-    RemoteFilesTreeItem *item = uploadItem(source);
+    const RemoteItemRef item = uploadItem(source);
     QCOMPARE(upload(item), BaseCommand::NoError);
 
     QVERIFY2(startServer({QStringLiteral("--cut-download-after"), QStringLiteral("1234567")}),
@@ -205,7 +222,7 @@ void TestTransfersDevServer::cutDownloadResumesByteIdentical()
 void TestTransfersDevServer::serverIgnoringRangeLeavesNoMixture()
 {
     const QString source = makeFile(QStringLiteral("whole.bin"), 2000000);
-    RemoteFilesTreeItem *item = uploadItem(source);
+    const RemoteItemRef item = uploadItem(source);
     QCOMPARE(upload(item), BaseCommand::NoError);
 
     QVERIFY2(startServer({QStringLiteral("--ignore-range")}), qPrintable(server->errorText()));
@@ -223,7 +240,7 @@ void TestTransfersDevServer::serverIgnoringRangeLeavesNoMixture()
 void TestTransfersDevServer::downloadRefusedWritesNothing()
 {
     const QString source = makeFile(QStringLiteral("refused.bin"), 5000);
-    RemoteFilesTreeItem *item = uploadItem(source);
+    const RemoteItemRef item = uploadItem(source);
     QCOMPARE(upload(item), BaseCommand::NoError);
 
     QVERIFY2(startServer({QStringLiteral("--download-404")}), qPrintable(server->errorText()));
@@ -239,9 +256,10 @@ void TestTransfersDevServer::downloadRefusedWritesNothing()
     QCOMPARE(kept.readAll(), QByteArray("kept"));
 
     // An id the server does not know is refused on the control connection.
-    auto *unknown = new RemoteFilesTreeItem(
-        RemoteFileInfo(987654, 0, false, QStringLiteral("gone"), 1, QDateTime::currentDateTime(), true), root.get());
-    root->appendChild(unknown);
+    const std::shared_ptr<RemoteTree> listed = RemoteTree::fromList(
+        RemoteListFixture::line(987654, false, QStringLiteral("gone"), 0, 1), QStringLiteral("alice"));
+    const RemoteItemRef unknown(listed, listed->userRoot()->child(0));
+    QVERIFY(!unknown.isNull());
     QVERIFY2(startServer(), qPrintable(server->errorText()));
     // Code 5, "no such item", is none of the three the client names.
     QCOMPARE(download(unknown, dir->filePath(QStringLiteral("gone"))), BaseCommand::UnknownError);
@@ -257,23 +275,28 @@ void TestTransfersDevServer::schedulerAnnouncesTransfers()
     scheduler.moveToThread(&scheduler);
     scheduler.start();
     QMetaObject::invokeMethod(&scheduler, "syncModeChange", Q_ARG(Settings::SettingType, Settings::SyncSetting));
-    CrossThreadSpy uploaded(&scheduler, &MainNetworkThread::fileUploaded);
+    // What the scheduler's commands did reaches the model as it reaches the program's.
+    connect(&scheduler, &MainNetworkThread::remoteItemChanged, model.get(), &RemoteFilesTreeModel::applyChange);
+    ItemChangeLog changes(&scheduler);
     CrossThreadSpy downloaded(&scheduler, &MainNetworkThread::fileDownloaded);
     QObject::connect(&scheduler, &MainNetworkThread::refreshProgress, this, [](CommandInfo *info) { delete info; });
 
     const QString source = makeFile(QStringLiteral("sched.bin"), 300000);
-    RemoteFilesTreeItem *item = uploadItem(source);
-    QMetaObject::invokeMethod(&scheduler, "uploadFile", Q_ARG(RemoteFilesTreeItem *, item));
-    QTRY_COMPARE_WITH_TIMEOUT(uploaded.size(), 1, 20000);
-    QCOMPARE(uploaded.at(0).at(0).value<RemoteFilesTreeItem *>(), item);
-    QVERIFY(item->isUploaded());
+    const RemoteItemRef item = uploadItem(source);
+    QVERIFY(!item.item()->isUploaded());
+    QMetaObject::invokeMethod(&scheduler, "uploadFile", Q_ARG(RemoteItemRef, item));
+    QVERIFY(changes.waitFor(RemoteItemChange::FileUploaded, 1, 20000));
+    QCOMPARE(changes.all().size(), 1);
+    QCOMPARE(changes.all().first().target, item);
+    QVERIFY(item.item()->isUploaded());
+    QVERIFY(item.item()->getItemInnerId() != 0);
 
     const QString target = dir->filePath(QStringLiteral("sched-down.bin"));
     settings->addDownloadPath(target);
     QVERIFY(QFile(target).open(QIODevice::WriteOnly));
-    QMetaObject::invokeMethod(&scheduler, "downloadFile", Q_ARG(RemoteFilesTreeItem *, item), Q_ARG(QString, target));
+    QMetaObject::invokeMethod(&scheduler, "downloadFile", Q_ARG(RemoteItemRef, item), Q_ARG(QString, target));
     QTRY_COMPARE_WITH_TIMEOUT(downloaded.size(), 1, 20000);
-    QCOMPARE(downloaded.at(0).at(1).toString(), target);
+    QCOMPARE(downloaded.at(0).at(0).toString(), target);
     QVERIFY(!settings->isPathDownloadable(target));
     QCOMPARE(fileMd5Hex(target), fileMd5Hex(source));
 
@@ -282,5 +305,5 @@ void TestTransfersDevServer::schedulerAnnouncesTransfers()
     settings->setSyncType(Settings::ManualSync);
 }
 
-QTEST_GUILESS_MAIN(TestTransfersDevServer)
+QTEST_MAIN(TestTransfersDevServer)
 #include "tst_transfers_devserver.moc"
