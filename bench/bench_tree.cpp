@@ -112,31 +112,6 @@ double secondsFor(const std::function<void()> &work)
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
-// How late the GUI thread's event loop comes round at worst while `work` runs from a
-// zero timer and the view then lays out and paints (`settleMs` after it).
-double maxStallMs(const std::function<void()> &work, int settleMs = 300)
-{
-    bool done = false;
-    QTimer::singleShot(0, [&] {
-        work();
-        done = true;
-    });
-    QElapsedTimer clock;
-    QElapsedTimer tick;
-    qint64 worstNs = 0;
-    qint64 doneAtMs = -1;
-    clock.start();
-    tick.start();
-    while (doneAtMs < 0 || clock.elapsed() - doneAtMs < settleMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        worstNs = qMax(worstNs, tick.nsecsElapsed());
-        tick.restart();
-        if (done && doneAtMs < 0)
-            doneAtMs = clock.elapsed();
-    }
-    return double(worstNs) / 1e6;
-}
-
 // How late the event loop comes round at worst from `start` until `done` turns true,
 // and `settleMs` after it.
 double maxStallUntil(const std::function<void()> &start, const bool &done, int settleMs = 300)
@@ -156,6 +131,17 @@ double maxStallUntil(const std::function<void()> &start, const bool &done, int s
             doneAtMs = clock.elapsed();
     }
     return double(worstNs) / 1e6;
+}
+
+// How late the GUI thread's event loop comes round at worst while `work` runs from a
+// zero timer and the view then lays out and paints (`settleMs` after it).
+double maxStallMs(const std::function<void()> &work, int settleMs = 300)
+{
+    bool done = false;
+    return maxStallUntil([&] {
+        work();
+        done = true;
+    }, done, settleMs);
 }
 
 size_t residentBytes()
