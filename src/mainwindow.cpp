@@ -26,7 +26,6 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -41,7 +40,6 @@
 #include <QThreadPool>
 #include <QToolBar>
 #include <QVBoxLayout>
-#include <QtConcurrentRun>
 
 namespace {
 
@@ -132,9 +130,12 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // The remote models, children of this window, free their items when they go;
-    // commands still queued or running hold pointers to those items.
+    // Commands still queued or running hold shares of the remote trees; they end here,
+    // and so does a list still being built.
     MainNetworkThread::getInstance()->stopAllCommands();
+    for (QThread *builder : std::as_const(listBuilders))
+        builder->wait();
+    qDeleteAll(listBuilders);
 }
 
 QString MainWindow::getStatusText() const
@@ -497,23 +498,26 @@ void MainWindow::updateRemoteTree(QString receivedData)
     const Qt::SortOrder order = remoteTree->header()->sortIndicatorOrder();
     const QString rootName = RemoteFilesTreeModel::rootFolderName(Settings::getInstance()->getLogin());
     const quint64 generation = ++remoteListGeneration;
-    auto *watcher = new QFutureWatcher<std::shared_ptr<RemoteTree>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
-        watcher->deleteLater();
-        std::shared_ptr<RemoteTree> tree = watcher->result();
-        watcher->setFuture({});
+    // A thread of its own rather than the shared pool: its start and end order the
+    // hand-over of the list and of the tree for every thread checker too.
+    auto built = std::make_shared<std::shared_ptr<RemoteTree>>();
+    QThread *builder = QThread::create([built, list = std::move(receivedData), rootName, sortColumn, order] {
+        *built = RemoteTree::fromList(list, rootName);
+        RemoteFilesTreeItem::SortKey key = RemoteFilesTreeItem::SortKey::Name;
+        if (RemoteFilesTreeModel::sortKeyOf(sortColumn, key))
+            (*built)->sortAllFolders(key, order);
+    });
+    listBuilders.append(builder);
+    connect(builder, &QThread::finished, this, [this, builder, built, generation] {
+        listBuilders.removeOne(builder);
+        builder->deleteLater();
+        std::shared_ptr<RemoteTree> tree = std::exchange(*built, nullptr);
         if (generation == remoteListGeneration)
             showRemoteTree(std::move(tree));
         else
             QThreadPool::globalInstance()->start([doomed = std::move(tree)]() mutable { doomed.reset(); });
     });
-    watcher->setFuture(QtConcurrent::run([list = std::move(receivedData), rootName, sortColumn, order] {
-        std::shared_ptr<RemoteTree> tree = RemoteTree::fromList(list, rootName);
-        RemoteFilesTreeItem::SortKey key = RemoteFilesTreeItem::SortKey::Name;
-        if (RemoteFilesTreeModel::sortKeyOf(sortColumn, key))
-            tree->sortAllFolders(key, order);
-        return tree;
-    }));
+    builder->start(QThread::LowPriority);
 }
 
 void MainWindow::showRemoteTree(std::shared_ptr<RemoteTree> tree)

@@ -19,6 +19,7 @@ class PreferencesDialog;
 class QAction;
 class QLabel;
 class QLineEdit;
+class QThread;
 class QToolBar;
 class RemoteFilesTreeItem;
 class RemoteTree;
@@ -166,4 +167,7 @@ private:
     FailureBox *failureBox = nullptr;
     // Counts the lists given to updateRemoteTree(): only the newest one's tree is shown.
     quint64 remoteListGeneration = 0;
+    // Threads building lists given to updateRemoteTree() (a newer list does not wait
+    // for an older one).
+    QList<QThread *> listBuilders;
 };
