@@ -16,6 +16,7 @@
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetree.h"
 #include "remotetree/remotetreewidget.h"
+#include "screenshot.h"
 #include "settings.h"
 #include "startup.h"
 
@@ -541,6 +542,7 @@ void TestLongTreeStress::shownTreeFollowsTheServerThroughAStorm()
     settleAndCompare();
     walker.stop();
     QVERIFY(!QTest::currentTestFailed());
+    saveScreenshot(window, QStringLiteral("treestress-end.png"));
     checkSettled();
     // The comparisons were of trees with something in them.
     QVERIFY(largestCompared > 20);
