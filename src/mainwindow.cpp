@@ -502,10 +502,12 @@ void MainWindow::updateRemoteTree(QString receivedData)
         watcher->deleteLater();
         std::shared_ptr<RemoteTree> tree = watcher->result();
         watcher->setFuture({});
-        if (generation == remoteListGeneration)
+        if (generation == remoteListGeneration) {
+            shownListGeneration = generation;
             showRemoteTree(std::move(tree));
-        else
+        } else {
             QThreadPool::globalInstance()->start([doomed = std::move(tree)]() mutable { doomed.reset(); });
+        }
     });
     watcher->setFuture(QtConcurrent::run([list = std::move(receivedData), rootName, sortColumn, order] {
         std::shared_ptr<RemoteTree> tree = RemoteTree::fromList(list, rootName);
@@ -574,6 +576,8 @@ void MainWindow::showRemoteTree(std::shared_ptr<RemoteTree> tree)
         remoteTree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     remoteTree->resizeColumnToContents(0);
     remoteTree->resizeColumnToContents(model->columnCount() - 1);
+    if (std::exchange(enableRemoteTreeWhenShown, false))
+        remoteTree->setEnabled(true);
     Q_EMIT remoteTreeShown();
 }
 
@@ -730,7 +734,12 @@ void MainWindow::manualTransferDone()
 {
     if (Settings::getInstance()->getSyncType() == Settings::ManualSync && transferInfoDialog)
         transferInfoDialog->hide();
-    remoteTree->setEnabled(true);
+    // Not while a list builds: a change made on the tree it is about to replace would
+    // vanish from view behind a list taken before the change.
+    if (shownListGeneration != remoteListGeneration)
+        enableRemoteTreeWhenShown = true;
+    else
+        remoteTree->setEnabled(true);
 }
 
 void MainWindow::refreshingProgress(CommandInfo *commandInfo)

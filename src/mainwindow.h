@@ -166,4 +166,9 @@ private:
     FailureBox *failureBox = nullptr;
     // Counts the lists given to updateRemoteTree(): only the newest one's tree is shown.
     quint64 remoteListGeneration = 0;
+    // The generation whose tree shows; behind remoteListGeneration while a list builds.
+    quint64 shownListGeneration = 0;
+    // The scheduler went idle while a list was building: the remote pane takes changes
+    // again once that list's tree shows.
+    bool enableRemoteTreeWhenShown = false;
 };
