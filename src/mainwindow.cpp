@@ -512,10 +512,12 @@ void MainWindow::updateRemoteTree(QString receivedData)
         listBuilders.removeOne(builder);
         builder->deleteLater();
         std::shared_ptr<RemoteTree> tree = std::exchange(*built, nullptr);
-        if (generation == remoteListGeneration)
+        if (generation == remoteListGeneration) {
+            shownListGeneration = generation;
             showRemoteTree(std::move(tree));
-        else
+        } else {
             QThreadPool::globalInstance()->start([doomed = std::move(tree)]() mutable { doomed.reset(); });
+        }
     });
     builder->start(QThread::LowPriority);
 }
@@ -581,6 +583,8 @@ void MainWindow::showRemoteTree(std::shared_ptr<RemoteTree> tree)
         remoteTree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     remoteTree->resizeColumnToContents(0);
     remoteTree->resizeColumnToContents(model->columnCount() - 1);
+    if (std::exchange(enableRemoteTreeWhenShown, false))
+        remoteTree->setEnabled(true);
     Q_EMIT remoteTreeShown();
 }
 
@@ -737,7 +741,12 @@ void MainWindow::manualTransferDone()
 {
     if (Settings::getInstance()->getSyncType() == Settings::ManualSync && transferInfoDialog)
         transferInfoDialog->hide();
-    remoteTree->setEnabled(true);
+    // Not while a list builds: a change made on the tree it is about to replace would
+    // vanish from view behind a list taken before the change.
+    if (shownListGeneration != remoteListGeneration)
+        enableRemoteTreeWhenShown = true;
+    else
+        remoteTree->setEnabled(true);
 }
 
 void MainWindow::refreshingProgress(CommandInfo *commandInfo)

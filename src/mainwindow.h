@@ -170,4 +170,9 @@ private:
     // Threads building lists given to updateRemoteTree() (a newer list does not wait
     // for an older one).
     QList<QThread *> listBuilders;
+    // The generation whose tree shows; behind remoteListGeneration while a list builds.
+    quint64 shownListGeneration = 0;
+    // The scheduler went idle while a list was building: the remote pane takes changes
+    // again once that list's tree shows.
+    bool enableRemoteTreeWhenShown = false;
 };

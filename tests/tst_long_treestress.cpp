@@ -16,6 +16,7 @@
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetree.h"
 #include "remotetree/remotetreewidget.h"
+#include "screenshot.h"
 #include "settings.h"
 #include "startup.h"
 
@@ -450,6 +451,8 @@ void TestLongTreeStress::checkSettled()
 {
     const QMessageBox *failure = window->getFailureBox()->getBox();
     QVERIFY2(!failure, qPrintable(window->getMessageLog()->getShownLines().join(QLatin1Char('\n'))));
+    // Nothing left to do: the pane takes changes again.
+    QVERIFY(view->isEnabled());
     RemoteFilesTreeModel *shown = model();
     for (const RemoteFilesTreeItem *item : itemsBelow(shown->getRootItem())) {
         QVERIFY2(item->isUploaded() && !item->isDeleted(), qPrintable(item->getItemInnerName()));
@@ -461,8 +464,19 @@ void TestLongTreeStress::refreshAndCheck()
 {
     QSignalSpy shownSpy(window, &MainWindow::remoteTreeShown);
     const int listsBefore = listsReceived;
+    // The pane takes no changes until the new tree shows: a change made on the old one
+    // would vanish from view behind a list taken before it.
+    const QAbstractItemModel *old = view->model();
+    bool enabledEarly = false;
+    const QMetaObject::Connection watch = connect(view, &RemoteTreeWidget::commandsChanged, this, [&] {
+        enabledEarly = enabledEarly || (view->isEnabled() && view->model() == old);
+    });
     window->refreshClicked();
-    QVERIFY(QTest::qWaitFor([&] { return !shownSpy.isEmpty(); }, WaitMs));
+    QVERIFY(!view->isEnabled());
+    const bool shown = QTest::qWaitFor([&] { return !shownSpy.isEmpty(); }, WaitMs);
+    disconnect(watch);
+    QVERIFY(shown);
+    QVERIFY(!enabledEarly);
     QCOMPARE(listsReceived, listsBefore + 1);
     QCOMPARE(shownTree(*model()), listedTree(lastList));
 }
@@ -541,6 +555,7 @@ void TestLongTreeStress::shownTreeFollowsTheServerThroughAStorm()
     settleAndCompare();
     walker.stop();
     QVERIFY(!QTest::currentTestFailed());
+    saveScreenshot(window, QStringLiteral("treestress-end.png"));
     checkSettled();
     // The comparisons were of trees with something in them.
     QVERIFY(largestCompared > 20);
