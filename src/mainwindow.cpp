@@ -509,6 +509,9 @@ void MainWindow::updateRemoteTree(QString receivedData)
     });
     listBuilders.append(builder);
     connect(builder, &QThread::finished, this, [this, builder, built, generation] {
+        // Ended for good (finished comes just before), which also orders the hand-over
+        // of the tree for thread checkers.
+        builder->wait();
         listBuilders.removeOne(builder);
         builder->deleteLater();
         std::shared_ptr<RemoteTree> tree = std::exchange(*built, nullptr);
