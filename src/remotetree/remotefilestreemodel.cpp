@@ -602,25 +602,37 @@ void RemoteFilesTreeModel::markDeleted(RemoteFilesTreeItem *item)
 {
     // A list of its own, not a call per level: a list may nest folders a million deep.
     QList<RemoteFilesTreeItem *> pending{item};
-    QList<RemoteFilesTreeItem *> folders;
     {
         const std::lock_guard<std::mutex> guard(tree->lock());
         while (!pending.isEmpty()) {
             RemoteFilesTreeItem *next = pending.takeLast();
             next->setItemDeleted(true);
             next->setUploaded(false);
-            if (next->isDir() && next->childCount() > 0) {
+            if (next->isDir())
                 pending.append(next->getChildItems());
-                folders.append(next);
-            }
         }
     }
-    // Each folder's rows are told as one range.
-    emitRowChanged(item);
-    for (RemoteFilesTreeItem *folder : std::as_const(folders)) {
-        const QModelIndex at = indexForLinkedItem(folder);
-        if (at.isValid())
-            Q_EMIT dataChanged(index(0, 0, at), index(folder->childCount() - 1, columnCount() - 1, at));
+    // Each folder's rows are told as one range. A folder's index is made from its
+    // parent's on the way down: finding each one from the top would cost the depth
+    // for every folder, hours for a chain a million deep.
+    const QModelIndex top = indexForLinkedItem(item);
+    if (!top.isValid())
+        return;
+    Q_EMIT dataChanged(top, top.siblingAtColumn(columnCount() - 1));
+    QList<QModelIndex> folders{top};
+    while (!folders.isEmpty()) {
+        const QModelIndex folder = folders.takeLast();
+        RemoteFilesTreeItem *folderItem = itemFromIndex(folder);
+        const int rows = folderItem->childCount();
+        if (rows == 0)
+            continue;
+        // index() puts the folder's rows in order first.
+        Q_EMIT dataChanged(index(0, 0, folder), index(rows - 1, columnCount() - 1, folder));
+        for (int row = 0; row < rows; ++row) {
+            RemoteFilesTreeItem *child = folderItem->child(row);
+            if (child->isDir() && child->childCount() > 0)
+                folders.append(createIndex(row, 0, child));
+        }
     }
 }
 
