@@ -89,6 +89,12 @@ MainWindow::MainWindow(QWidget *parent)
     progressStateStatusBarLabel->setMinimumWidth(1);
     progressStateStatusBarLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     ui->statusBar->addPermanentWidget(progressStateStatusBarLabel, 10);
+    // A list of a million lines takes seconds to build: from its arrival until its
+    // tree shows, the status line says so.
+    listLoadingLabel = new QLabel(tr("Loading the file list…"), this);
+    listLoadingLabel->setObjectName(QStringLiteral("listLoadingLabel"));
+    ui->statusBar->addPermanentWidget(listLoadingLabel);
+    listLoadingLabel->hide();
 
     aboutDialog = std::make_unique<AboutDialog>();
     prefsDialog = std::make_unique<PreferencesDialog>();
@@ -497,14 +503,16 @@ void MainWindow::updateRemoteTree(QString receivedData)
     const Qt::SortOrder order = remoteTree->header()->sortIndicatorOrder();
     const QString rootName = RemoteFilesTreeModel::rootFolderName(Settings::getInstance()->getLogin());
     const quint64 generation = ++remoteListGeneration;
+    listLoadingLabel->show();
     auto *watcher = new QFutureWatcher<std::shared_ptr<RemoteTree>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
         watcher->deleteLater();
         std::shared_ptr<RemoteTree> tree = watcher->result();
         watcher->setFuture({});
-        if (generation == remoteListGeneration)
+        if (generation == remoteListGeneration) {
+            listLoadingLabel->hide();
             showRemoteTree(std::move(tree));
-        else
+        } else
             QThreadPool::globalInstance()->start([doomed = std::move(tree)]() mutable { doomed.reset(); });
     });
     watcher->setFuture(QtConcurrent::run([list = std::move(receivedData), rootName, sortColumn, order] {
