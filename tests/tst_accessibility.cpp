@@ -13,6 +13,7 @@
 #include "mainwindow.h"
 #include "messagelogdock.h"
 #include "remotelistfixture.h"
+#include "remotelistshown.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
@@ -152,7 +153,7 @@ void TestAccessibility::everyControlIsNamed()
     };
     std::unique_ptr<QWidget> widget(makers.value(window)());
     if (auto *main = qobject_cast<MainWindow *>(widget.get())) {
-        main->updateRemoteTree(RemoteListFixture::line(5, false, QStringLiteral("a.txt"), 0, 3));
+        QVERIFY(showRemoteList(*main, RemoteListFixture::line(5, false, QStringLiteral("a.txt"), 0, 3)));
         main->getMessageLog()->show();
     }
     widget->show();
@@ -165,10 +166,10 @@ void TestAccessibility::treeRowsAnnounceTypeSizeAndState()
 {
     MainWindow window;
     window.show();
-    window.updateRemoteTree(QStringList{
+    QVERIFY(showRemoteList(window, QStringList{
         RemoteListFixture::line(7, true, QStringLiteral("Docs"), 0),
         RemoteListFixture::line(8, false, QStringLiteral("a.txt"), 0, 2048),
-    }.join(QLatin1Char('\n')));
+    }.join(QLatin1Char('\n'))));
     RemoteTreeWidget *remote = window.getRemoteTree();
     RemoteFilesTreeModel *model = remote->getModelAsRemoteFileTreeModel();
     const QModelIndex root = model->index(0, 0);
@@ -194,7 +195,7 @@ void TestAccessibility::treeRowsAnnounceTypeSizeAndState()
     QCOMPARE(announced, fileSays);
 
     // A file whose change has not reached the server yet says so.
-    model->itemFromIndex(file)->setUploaded(false);
+    model->setItemDescription(model->itemFromIndex(file), QStringLiteral("changed"));
     QVERIFY(file.data(Qt::AccessibleDescriptionRole).toString().contains(QStringLiteral("waiting")));
 
     // The local pane: a file's row names its type and size.

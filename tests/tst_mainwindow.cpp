@@ -12,6 +12,7 @@
 #include "network/commandinfo.h"
 #include "network/mainnetworkthread.h"
 #include "remotelistfixture.h"
+#include "remotelistshown.h"
 #include "screenshot.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
@@ -21,8 +22,10 @@
 #include "startup.h"
 #include "windowactions.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -39,6 +42,31 @@
 #include <sys/stat.h>
 
 namespace {
+
+// A list of `folders` folders under the root, each with `filesEach` files.
+QString bigList(int folders, int filesEach)
+{
+    QString list;
+    list.reserve(qsizetype(folders) * (filesEach + 1) * 40);
+    for (int folder = 1; folder <= folders; ++folder) {
+        list += QStringLiteral("%1\t1\tfolder %1\t0\t0\t1262304000\t\t1\t\t\t1\n").arg(folder);
+        for (int file = 0; file < filesEach; ++file) {
+            const qint64 id = qint64(folders) + qint64(folder - 1) * filesEach + file + 1;
+            list += QStringLiteral("%1\t0\tfile %2.txt\t%3\t4096\t1262304000\t\t1\t\tseg%1\t1\n")
+                        .arg(id).arg(file).arg(folder);
+        }
+    }
+    return list;
+}
+
+// The names of the remote pane's rows, top to bottom, as far as they are open.
+QStringList shownRows(QTreeView *view)
+{
+    QStringList rows;
+    for (QModelIndex row = view->model()->index(0, 0); row.isValid(); row = view->indexBelow(row))
+        rows.append(row.data().toString());
+    return rows;
+}
 
 QStringList treeBelow(const QString &root)
 {
@@ -94,6 +122,9 @@ private Q_SLOTS:
     void failingUploadBatchOneBoxAndLog();
     void preferencesReflectTheStore();
     void connectNeedsLogin();
+    void refreshKeepsOpenFoldersAndSelection();
+    void windowAnswersWhileABigListBuilds();
+    void loadingListIsShownUntilItsTreeIs();
 
 private:
     void writeIni(const QString &login, const QString &pass, int sync = Settings::BackgroundSync);
@@ -166,6 +197,8 @@ void TestMainWindow::connectAndWait(MainWindow &window)
     QTRY_VERIFY_WITH_TIMEOUT(window.getRemoteTree()->getModelAsRemoteFileTreeModel()->getRootItem(),
                              15000);
     QTRY_VERIFY_WITH_TIMEOUT(window.getRemoteTree()->isEnabled(), 15000);
+    RemoteFilesTreeModel *model = window.getRemoteTree()->getModelAsRemoteFileTreeModel();
+    new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::QtTest, model);
 }
 
 void TestMainWindow::startUpConfiguration()
@@ -484,12 +517,12 @@ void TestMainWindow::downloadRefusesHostileNames()
     keep.close();
     // A list as a hostile server could send it: a folder named "..", holding a file that
     // would overwrite keep.txt next to the download folder.
-    window.updateRemoteTree(QStringList{
+    QVERIFY(showRemoteList(window, QStringList{
         RemoteListFixture::line(30, true, QStringLiteral(".."), 0),
         RemoteListFixture::line(31, false, QStringLiteral("keep.txt"), 30, 4),
         RemoteListFixture::line(32, true, QStringLiteral("ok"), 0),
         RemoteListFixture::line(33, false, QStringLiteral("good.txt"), 32, 4),
-    }.join(QLatin1Char('\n')));
+    }.join(QLatin1Char('\n'))));
     RemoteTreeWidget *remote = window.getRemoteTree();
     RemoteFilesTreeModel *model = remote->getModelAsRemoteFileTreeModel();
     const QModelIndex top = model->index(0, 0);
@@ -520,7 +553,7 @@ void TestMainWindow::downloadNeedsDefaultFolder()
     MainWindow window;
     window.show();
     Settings::getInstance()->setDefaultDownloadDirectory(QString());
-    window.updateRemoteTree(RemoteListFixture::line(40, false, QStringLiteral("x.txt"), 0, 1));
+    QVERIFY(showRemoteList(window, RemoteListFixture::line(40, false, QStringLiteral("x.txt"), 0, 1)));
     RemoteTreeWidget *remote = window.getRemoteTree();
     RemoteFilesTreeModel *model = remote->getModelAsRemoteFileTreeModel();
     remote->selectionModel()->select(model->index(0, 0, model->index(0, 0)),
@@ -537,11 +570,11 @@ void TestMainWindow::downloadOfTheRootFetchesTheWholeStorage()
 {
     MainWindow window;
     window.show();
-    window.updateRemoteTree(QStringList{
+    QVERIFY(showRemoteList(window, QStringList{
         RemoteListFixture::line(50, true, QStringLiteral("A"), 0),
         RemoteListFixture::line(51, false, QStringLiteral("a.txt"), 50, 4),
         RemoteListFixture::line(52, false, QStringLiteral("b.txt"), 0, 4),
-    }.join(QLatin1Char('\n')));
+    }.join(QLatin1Char('\n'))));
     RemoteTreeWidget *remote = window.getRemoteTree();
     RemoteFilesTreeModel *model = remote->getModelAsRemoteFileTreeModel();
     // The user's root folder: the top-level row.
@@ -625,7 +658,7 @@ void TestMainWindow::uploadRefusesPipesAndDevices()
 {
     MainWindow window;
     window.show();
-    window.updateRemoteTree(RemoteListFixture::line(60, true, QStringLiteral("docs"), 0));
+    QVERIFY(showRemoteList(window, RemoteListFixture::line(60, true, QStringLiteral("docs"), 0)));
     const QString pipe = files->filePath(QStringLiteral("a pipe"));
     QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     const QString folder = files->filePath(QStringLiteral("folder"));
@@ -642,6 +675,7 @@ void TestMainWindow::uploadRefusesPipesAndDevices()
         local->selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     RemoteFilesTreeModel *model = window.getRemoteTree()->getModelAsRemoteFileTreeModel();
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     disconnect(model, &RemoteFilesTreeModel::uploadFile, nullptr, nullptr);
     disconnect(model, &RemoteFilesTreeModel::createNewDir, nullptr, nullptr);
     QSignalSpy uploads(model, &RemoteFilesTreeModel::uploadFile);
@@ -655,7 +689,7 @@ void TestMainWindow::uploadRefusesPipesAndDevices()
     QVERIFY(answers.allAnswered());
     QVERIFY2(told.contains(pipe) && told.contains(QStringLiteral("inner pipe")), qPrintable(told));
     QCOMPARE(uploads.count(), 1);
-    QCOMPARE(uploads.at(0).at(0).value<RemoteFilesTreeItem *>()->getItemInnerName(), QStringLiteral("plain.txt"));
+    QCOMPARE(uploads.at(0).at(0).value<RemoteItemRef>().item()->getItemInnerName(), QStringLiteral("plain.txt"));
 }
 
 void TestMainWindow::failuresShareOneBox()
@@ -840,6 +874,114 @@ void TestMainWindow::connectNeedsLogin()
     Settings::getInstance()->setLogin(QStringLiteral("demo"));
     QVERIFY(connectAction->isEnabled());
     QCOMPARE(connectAction->toolTip(), QStringLiteral("Connect"));
+}
+
+void TestMainWindow::refreshKeepsOpenFoldersAndSelection()
+{
+    using Fx = RemoteListFixture;
+    MainWindow window;
+    window.show();
+    QVERIFY(showRemoteList(window, QStringList{
+        Fx::line(1, true, "A", 0), Fx::line(2, true, "B", 1), Fx::line(3, false, "x.txt", 2),
+        Fx::line(4, false, "y.txt", 1), Fx::line(5, true, "C", 0), Fx::line(6, false, "z.txt", 5),
+        Fx::line(7, false, "top.txt", 0)}.join(QLatin1Char('\n'))));
+    RemoteTreeWidget *remote = window.getRemoteTree();
+    const auto rowOf = [remote](quint64 id, bool isDir) {
+        RemoteFilesTreeModel *model = remote->getModelAsRemoteFileTreeModel();
+        RemoteFilesTreeItem *item = model->getItemByInnerId(id, isDir);
+        return item ? model->getIndexByItem(item, QModelIndex()) : QModelIndex();
+    };
+    for (quint64 folder : {1, 2, 5})
+        remote->expand(rowOf(folder, true));
+    for (const QModelIndex &row : {rowOf(3, false), rowOf(5, true), rowOf(7, false)})
+        remote->selectionModel()->select(row, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(shownRows(remote), (QStringList{"demo's My Kelvarhold", "A", "B", "x.txt", "y.txt", "C",
+                                             "z.txt", "top.txt"}));
+
+    // The new list has no C and no y.txt any more, and a new file in B.
+    QVERIFY(showRemoteList(window, QStringList{
+        Fx::line(1, true, "A", 0), Fx::line(2, true, "B", 1), Fx::line(3, false, "x.txt", 2),
+        Fx::line(8, false, "new.txt", 2), Fx::line(7, false, "top.txt", 0)}.join(QLatin1Char('\n'))));
+    QCOMPARE(shownRows(remote), (QStringList{"demo's My Kelvarhold", "A", "B", "new.txt", "x.txt", "top.txt"}));
+    QStringList selected;
+    for (RemoteFilesTreeItem *item : remote->getSelectedItems())
+        selected.append(item->getItemInnerName());
+    selected.sort();
+    QCOMPARE(selected, (QStringList{"top.txt", "x.txt"}));
+
+    // Closed folders stay closed.
+    remote->collapse(rowOf(2, true));
+    QVERIFY(showRemoteList(window, QStringList{
+        Fx::line(1, true, "A", 0), Fx::line(2, true, "B", 1), Fx::line(3, false, "x.txt", 2)}
+                                       .join(QLatin1Char('\n'))));
+    QCOMPARE(shownRows(remote), (QStringList{"demo's My Kelvarhold", "A", "B"}));
+}
+
+// While a large list is built the window goes on answering: a 10 ms timer keeps firing
+// through the build, the swap and the freeing of the list it replaces.
+void TestMainWindow::windowAnswersWhileABigListBuilds()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QString list = bigList(300, 1000);
+    QVERIFY(showRemoteList(window, list));
+    RemoteTreeWidget *remote = window.getRemoteTree();
+    remote->expand(remote->model()->index(0, 0, remote->model()->index(0, 0)));
+    QSignalSpy shown(&window, &MainWindow::remoteTreeShown);
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longestGap = 0;
+    int ticks = 0;
+    QTimer tick;
+    tick.setInterval(10);
+    connect(&tick, &QTimer::timeout, this, [&] {
+        longestGap = std::max(longestGap, clock.elapsed() - last);
+        last = clock.elapsed();
+        ++ticks;
+    });
+    clock.start();
+    tick.start();
+    window.updateRemoteTree(list);
+    QVERIFY(shown.wait(60000));
+    const int ticksWhileBuilding = ticks;
+    QTest::qWait(300);
+    tick.stop();
+    longestGap = std::max(longestGap, clock.elapsed() - last);
+    qInfo("longest pause of the window: %lld ms, %d ticks while building", longestGap, ticksWhileBuilding);
+    QVERIFY2(longestGap < 200, qPrintable(QStringLiteral("the window stood still for %1 ms").arg(longestGap)));
+    QVERIFY2(ticksWhileBuilding > 3, qPrintable(QString::number(ticksWhileBuilding)));
+    QCOMPARE(remote->model()->rowCount(remote->model()->index(0, 0)), 300);
+    QVERIFY(remote->isExpanded(remote->model()->index(0, 0, remote->model()->index(0, 0))));
+}
+
+// The status line says that a list is loading from its arrival until its tree shows;
+// meanwhile the tree shown before stays.
+void TestMainWindow::loadingListIsShownUntilItsTreeIs()
+{
+    MainWindow window;
+    window.resize(1100, 640);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *loading = window.findChild<QLabel *>(QStringLiteral("listLoadingLabel"));
+    QVERIFY(loading);
+    QVERIFY(!loading->isVisible());
+    QVERIFY(showRemoteList(window, bigList(3, 4)));
+    RemoteTreeWidget *remote = window.getRemoteTree();
+    remote->expand(remote->model()->index(0, 0, remote->model()->index(0, 0)));
+    const QStringList before = shownRows(remote);
+
+    QSignalSpy shown(&window, &MainWindow::remoteTreeShown);
+    window.updateRemoteTree(bigList(1000, 1000));
+    QVERIFY(loading->isVisible());
+    QCOMPARE(loading->text(), QStringLiteral("Loading the file list…"));
+    QTest::qWait(200);
+    QCOMPARE(shown.size(), 0);
+    QCOMPARE(shownRows(remote), before);
+    saveScreenshot(&window, QStringLiteral("big-list-loading.png"));
+    QVERIFY(shown.wait(120000));
+    QVERIFY(!loading->isVisible());
+    QCOMPARE(remote->model()->rowCount(remote->model()->index(0, 0)), 1000);
 }
 
 QTEST_MAIN(TestMainWindow)

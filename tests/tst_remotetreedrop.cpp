@@ -38,7 +38,7 @@ std::unique_ptr<RemoteFilesTreeModel> build()
     auto model = std::make_unique<RemoteFilesTreeModel>(Listing.join(QLatin1Char('\n')));
     new QAbstractItemModelTester(model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest,
                                  model.get());
-    model->getItemByInnerId(40, true)->setItemDeleted(true);
+    model->markDeleted(model->getItemByInnerId(40, true));
     return model;
 }
 
@@ -47,9 +47,9 @@ std::unique_ptr<RemoteFilesTreeModel> build()
 void logQueued(RemoteFilesTreeModel *model, QStringList &log)
 {
     QObject::connect(model, &RemoteFilesTreeModel::createNewDir, model,
-                     [&log](Item *item) { log << "dir " + item->getItemInnerName(); });
+                     [&log](const RemoteItemRef &ref) { log << "dir " + ref.item()->getItemInnerName(); });
     QObject::connect(model, &RemoteFilesTreeModel::uploadFile, model,
-                     [&log](Item *item) { log << "file " + item->getItemInnerName(); });
+                     [&log](const RemoteItemRef &ref) { log << "file " + ref.item()->getItemInnerName(); });
 }
 
 QMimeData *payload(const QStringList &urls)
@@ -104,7 +104,6 @@ private Q_SLOTS:
 
 void TestRemoteTreeDrop::initTestCase()
 {
-    qRegisterMetaType<Item *>();
     Settings::getInstance()->setLogin(QStringLiteral("demo"));
 }
 
@@ -206,6 +205,7 @@ void TestRemoteTreeDrop::remoteDrops()
     QSignalSpy movedDir(model.get(), &RemoteFilesTreeModel::moveDirClicked);
     QSignalSpy movedFile(model.get(), &RemoteFilesTreeModel::moveFileClicked);
     QSignalSpy layout(model.get(), &QAbstractItemModel::layoutChanged);
+    QSignalSpy rowsMoved(model.get(), &QAbstractItemModel::rowsMoved);
     std::unique_ptr<QMimeData> data(payload({remoteUrl(dragged)}));
     QVERIFY(model->dropMimeData(data.get(), Qt::MoveAction, row, 0, parent));
     QCOMPARE(Fx::render(model->getRootItem()).remove(QLatin1Char('!')), tree);
@@ -213,9 +213,15 @@ void TestRemoteTreeDrop::remoteDrops()
     // Moved or not, the scheduler hears of it: the request names the item's place.
     QSignalSpy &spy = draggedIsDir ? movedDir : movedFile;
     QCOMPARE(spy.size(), 1);
-    QCOMPARE(spy.at(0).at(0).value<Item *>(), dragged);
+    QCOMPARE(spy.at(0).at(0).value<RemoteItemRef>().item(), dragged);
     QCOMPARE((draggedIsDir ? movedFile : movedDir).size(), 0);
-    QCOMPARE(layout.size(), 1);
+    // A move is told as one row moved, nothing else: the views keep their places.
+    QCOMPARE(rowsMoved.size(), uploaded ? 0 : 1);
+    QCOMPARE(layout.size(), 0);
+    if (!uploaded) {
+        QCOMPARE(rowsMoved.at(0).at(3).toModelIndex().internalPointer(), dragged->parent());
+        QCOMPARE(rowsMoved.at(0).at(4).toInt(), dragged->row());
+    }
     QVERIFY(dragged->parent()->getChildItems().contains(dragged));
 }
 
@@ -314,19 +320,23 @@ void TestRemoteTreeDrop::nestedLocalFolderQueuesCreationsBeforeUploads()
     Item *music = model->getItemByInnerId(20, true);
     QStringList log;
     QList<Item *> items;
-    connect(model.get(), &RemoteFilesTreeModel::createNewDir, this, [&](Item *item) {
-        log << "dir " + item->getItemInnerName();
-        items << item;
+    connect(model.get(), &RemoteFilesTreeModel::createNewDir, this, [&](const RemoteItemRef &ref) {
+        log << "dir " + ref.item()->getItemInnerName();
+        items << ref.item();
     });
-    connect(model.get(), &RemoteFilesTreeModel::uploadFile, this, [&](Item *item) {
-        log << "file " + item->getItemInnerName();
-        items << item;
+    connect(model.get(), &RemoteFilesTreeModel::uploadFile, this, [&](const RemoteItemRef &ref) {
+        log << "file " + ref.item()->getItemInnerName();
+        items << ref.item();
     });
+    QSignalSpy inserted(model.get(), &QAbstractItemModel::rowsInserted);
     std::unique_ptr<QMimeData> data(payload({QUrl::fromLocalFile(top).toString()}));
     QVERIFY(model->dropMimeData(data.get(), Qt::CopyAction, -1, 0, model->getIndexByItem(music, {})));
 
     QCOMPARE(log, QStringList({"dir top", "dir mid", "dir low", "file file.bin"}));
     QCOMPARE(items[0]->parent(), music);
+    // The folder joins the tree with its contents: one row told.
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(inserted.at(0).at(0).toModelIndex().internalPointer(), music);
     for (int i = 1; i < items.size(); ++i)
         QCOMPARE(items[i]->parent(), items[i - 1]);
     for (Item *item : std::as_const(items)) {
@@ -402,25 +412,38 @@ void TestRemoteTreeDrop::localFileWithTakenNameIsStillUploaded()
     QVERIFY(makeFile(temp.filePath("notes.txt")));
     auto model = build();
     const QString before = Fx::render(model->getRootItem());
+    // The request stays here: a queued command would hold the tree.
+    disconnect(model.get(), &RemoteFilesTreeModel::uploadFile, nullptr, nullptr);
     QSignalSpy uploads(model.get(), &RemoteFilesTreeModel::uploadFile);
     std::unique_ptr<QMimeData> data(payload({QUrl::fromLocalFile(temp.filePath("notes.txt")).toString()}));
     QVERIFY(model->dropMimeData(data.get(), Qt::CopyAction, -1, 0, QModelIndex()));
     QCOMPARE(uploads.size(), 1);
-    Item *item = uploads.at(0).at(0).value<Item *>();
+    RemoteItemRef ref = uploads.at(0).at(0).value<RemoteItemRef>();
+    Item *item = ref.item();
     QCOMPARE(item->getItemInnerName(), QStringLiteral("notes.txt"));
+    QCOMPARE(ref.snapshot().localPathForUpload, temp.filePath("notes.txt"));
     QCOMPARE(Fx::render(model->getRootItem()), before);
-    QCOMPARE(item->getItemSelfId() > 0, true);
+    QVERIFY(!model->isShown(item));
     QCOMPARE(model->getItemBySelfId(item->getItemSelfId()), item); // alive for its command
 
-    // Named by a payload, the hidden item can still be moved into a folder; then that
-    // folder owns it, and destroying the model destroys it once.
+    // Named by a payload, the item that is not in the tree cannot be moved into it.
     Item *music = model->getItemByInnerId(20, true);
+    QSignalSpy moves(model.get(), &RemoteFilesTreeModel::moveFileClicked);
     std::unique_ptr<QMimeData> move(payload({remoteUrl(item)}));
     QVERIFY(model->dropMimeData(move.get(), Qt::MoveAction, -1, 0, model->getIndexByItem(music, {})));
-    QCOMPARE(item->parent(), music);
-    const quint64 selfId = item->getItemSelfId();
+    QCOMPARE(moves.size(), 0);
+    QCOMPARE(Fx::render(model->getRootItem()), before);
+
+    // The tree, with the item kept aside, goes when neither the model nor a command
+    // holds it any more.
+    const std::weak_ptr<RemoteTree> tree = model->getTree();
     model.reset();
-    QCOMPARE(Item::getItemBySelfId(selfId), nullptr);
+    QVERIFY(!tree.expired());
+    uploads.clear();
+    QVERIFY(!tree.expired());
+    QCOMPARE(ref.snapshot().record.getName(), QStringLiteral("notes.txt"));
+    ref = RemoteItemRef();
+    QVERIFY(tree.expired());
 }
 
 void TestRemoteTreeDrop::uploadButtonAddsUnderTheRoot()
@@ -432,7 +455,7 @@ void TestRemoteTreeDrop::uploadButtonAddsUnderTheRoot()
     QSignalSpy creations(model.get(), &RemoteFilesTreeModel::createNewDir);
     model->addNewItemToModel(QFileInfo(temp.filePath("folder") + "/"), nullptr);
     QCOMPARE(creations.size(), 1);
-    Item *item = creations.at(0).at(0).value<Item *>();
+    Item *item = creations.at(0).at(0).value<RemoteItemRef>().item();
     QCOMPARE(item->getItemInnerName(), QStringLiteral("folder"));
     QCOMPARE(item->parent(), model->getRootItem());
 }

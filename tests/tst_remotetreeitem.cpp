@@ -1,11 +1,11 @@
+#include "remotelistfixture.h"
 #include "remotetree/remotefileinfo.h"
 #include "remotetree/remotefilestreeitem.h"
+#include "remotetree/remotetree.h"
 
 #include <QLocale>
 #include <QTest>
-#include <QThread>
 
-#include <atomic>
 #include <memory>
 
 using Item = RemoteFilesTreeItem;
@@ -38,7 +38,7 @@ class TestRemoteTreeItem : public QObject
 
 private Q_SLOTS:
     void firstItemOfTheProcessHasSelfIdOne();
-    void selfIdsAreRegisteredWhileTheItemLives();
+    void eachTreeFindsOnlyItsOwnItems();
     void sizeText_data();
     void sizeText();
     void folderHasNoSize();
@@ -55,7 +55,6 @@ private Q_SLOTS:
     void parentIdComesFromTheParentLink();
     void ancestorFor();
     void operators();
-    void concurrentWritesAndReads();
     void cleanup();
 };
 
@@ -75,23 +74,44 @@ void TestRemoteTreeItem::firstItemOfTheProcessHasSelfIdOne()
     QVERIFY(first.isRootRecord());
 }
 
-void TestRemoteTreeItem::selfIdsAreRegisteredWhileTheItemLives()
+void TestRemoteTreeItem::eachTreeFindsOnlyItsOwnItems()
 {
-    auto top = std::make_unique<Item>();
-    auto *child = new Item(fileInfo(QStringLiteral("f")), top.get());
-    QVERIFY(top->appendChild(child));
-    const quint64 topId = top->getItemSelfId();
-    const quint64 childId = child->getItemSelfId();
-    QVERIFY(childId > topId);
-    QCOMPARE(Item::getItemBySelfId(childId), child);
-    QCOMPARE(Item::getItemBySelfId(topId), top.get());
-    top.reset(); // destroys the child too
-    QCOMPARE(Item::getItemBySelfId(childId), nullptr);
-    QCOMPARE(Item::getItemBySelfId(topId), nullptr);
-    QCOMPARE(Item::getItemBySelfId(0), nullptr);
+    const QString list = RemoteListFixture::line(1, true, QStringLiteral("d"), 0) + QLatin1Char('\n')
+        + RemoteListFixture::line(2, false, QStringLiteral("f"), 1);
+    const std::shared_ptr<RemoteTree> tree = RemoteTree::fromList(list, QStringLiteral("root"));
+    const std::shared_ptr<RemoteTree> other = RemoteTree::fromList(list, QStringLiteral("root"));
+    Item *folder = tree->folderById(1);
+    QVERIFY(folder && folder->childCount() == 1);
+    Item *file = folder->child(0);
+    for (Item *item : {tree->top(), tree->userRoot(), folder, file})
+        QCOMPARE(tree->itemBySelfId(item->getItemSelfId()), item);
+    QCOMPARE(tree->itemCount(), 4);
+    QCOMPARE(tree->itemBySelfId(0), nullptr);
+
+    // The same list again: other items, found only in their own tree.
+    Item *twin = other->folderById(1)->child(0);
+    QVERIFY(twin->getItemSelfId() != file->getItemSelfId());
+    QCOMPARE(tree->itemBySelfId(twin->getItemSelfId()), nullptr);
+    QCOMPARE(other->itemBySelfId(file->getItemSelfId()), nullptr);
+
+    // An item added later is found once registered.
+    auto *added = new Item(fileInfo(QStringLiteral("g")), folder);
+    QVERIFY(folder->appendChild(added));
+    QCOMPARE(tree->itemBySelfId(added->getItemSelfId()), nullptr);
+    tree->registerSubtree(added);
+    QCOMPARE(tree->itemBySelfId(added->getItemSelfId()), added);
+
+    // Taken out, an item is still found (commands may name it) until it is freed.
+    const quint64 fileId = file->getItemSelfId();
+    folder->removeChild(file);
+    tree->keepTakenOut(file);
+    QCOMPARE(tree->itemBySelfId(fileId), file);
+    tree->freeTakenOut();
+    QCOMPARE(tree->itemBySelfId(fileId), nullptr);
+    QCOMPARE(tree->itemCount(), 4);
     // Ids are never reused.
     Item next;
-    QVERIFY(next.getItemSelfId() > childId);
+    QVERIFY(next.getItemSelfId() > added->getItemSelfId());
 }
 
 void TestRemoteTreeItem::sizeText_data()
@@ -347,55 +367,6 @@ void TestRemoteTreeItem::operators()
     Item b(fileInfo(QStringLiteral("bbb")), nullptr);
     QVERIFY(file < b);
     QVERIFY(!(b < file));
-}
-
-// Command threads set fields and unlink children while the GUI thread reads them.
-void TestRemoteTreeItem::concurrentWritesAndReads()
-{
-    Item top;
-    auto *file = new Item(fileInfo(QStringLiteral("f")), &top);
-    QVERIFY(top.appendChild(file));
-    QList<Item *> doomed;
-    for (int i = 0; i < 2000; ++i) {
-        doomed.append(new Item(fileInfo(QStringLiteral("d%1").arg(i)), &top));
-        QVERIFY(top.appendChild(doomed.last()));
-    }
-    const QString shortUrl = QStringLiteral("http://h/dl/a/f");
-    const QString longUrl = QStringLiteral("http://h/dl/") + QString(300, QLatin1Char('x'));
-    file->setItemExternalDownloadUrl(shortUrl);
-    std::atomic<bool> started{false};
-    std::atomic<bool> done{false};
-    QThread *writer = QThread::create([&] {
-        while (!started) {
-        }
-        for (int i = 0; i < 1000000; ++i) {
-            // A fresh buffer each time, so the previous one is freed at once.
-            const QString &url = i % 2 ? shortUrl : longUrl;
-            file->setItemExternalDownloadUrl(QString(url.constData(), url.size()));
-            file->setItemInnerSize(quint64(i));
-            if (i % 50 == 0 && i / 50 < doomed.size())
-                top.removeChild(doomed[i / 50]);
-        }
-        done = true;
-    });
-    writer->start();
-    started = true;
-    int reads = 0;
-    while (!done || reads == 0) {
-        const QString url = file->getItemExternalDownloadUrl();
-        QVERIFY(url == shortUrl || url == longUrl);
-        const int count = top.childCount();
-        QVERIFY(count >= 1 && count <= 2001);
-        if (reads % 64 == 0) {
-            for (const Item *child : top.getChildItems())
-                QVERIFY(child->getItemInnerName().size() > 1 || child == file);
-        }
-        ++reads;
-    }
-    QVERIFY(writer->wait(10000));
-    delete writer;
-    QCOMPARE(top.childCount(), 1);
-    qDeleteAll(doomed);
 }
 
 QTEST_GUILESS_MAIN(TestRemoteTreeItem)

@@ -6,6 +6,7 @@
 #include "runningscheduler.h"
 #include "settings.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -35,6 +36,7 @@ void TestRemoteViewNewFolder::initTestCase()
 void TestRemoteViewNewFolder::newFolderIsNoWhileQueuedThenYes()
 {
     RemoteFilesTreeModel model{QString()};
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     RemoteTreeWidget view;
     view.setModel(&model);
     view.resize(600, 300);
@@ -45,7 +47,7 @@ void TestRemoteViewNewFolder::newFolderIsNoWhileQueuedThenYes()
     view.selectionModel()->select(root, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 
     MainNetworkThread *scheduler = MainNetworkThread::getInstance();
-    QSignalSpy created(scheduler, &MainNetworkThread::newDirCreated);
+    QSignalSpy created(scheduler, &MainNetworkThread::remoteItemChanged);
     view.addNewDir(QStringLiteral("Holiday plans"));
     QCOMPARE(model.rowCount(root), 1);
     QCOMPARE(model.index(0, 0, root).data().toString(), QStringLiteral("Holiday plans"));
@@ -58,9 +60,13 @@ void TestRemoteViewNewFolder::newFolderIsNoWhileQueuedThenYes()
 
     QMetaObject::invokeMethod(scheduler, "startManualSync", Qt::QueuedConnection);
     QTRY_COMPARE_WITH_TIMEOUT(created.size(), 1, 15000);
-    auto *item = created.first().first().value<RemoteFilesTreeItem *>();
-    QVERIFY(item->getItemInnerId() > 0);
-    QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("Yes"));
+    const auto change = created.first().first().value<RemoteItemChange>();
+    QCOMPARE(change.kind, RemoteItemChange::FolderCreated);
+    QCOMPARE(change.target.item(), model.itemFromIndex(model.index(0, 0, root)));
+    QVERIFY(change.id > 0);
+    // The model hears of it on this thread and shows it without being asked.
+    QTRY_COMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("Yes"));
+    QCOMPARE(change.target.item()->getItemInnerId(), change.id);
 }
 
 QTEST_MAIN(TestRemoteViewNewFolder)

@@ -6,9 +6,12 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
+#include "rowchanges.h"
 #include "runningscheduler.h"
 #include "settings.h"
+#include "syncicon.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QLocale>
 #include <QTemporaryDir>
@@ -54,6 +57,7 @@ void TestUrlActions::uploadFromUrlOnARemoteFolder()
                                                        + QByteArray::number(body.size()) + "\r\n\r\n" + body)
                                                  .close());
     RemoteFilesTreeModel model{QString()};
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     RemoteTreeWidget view;
     view.setModel(&model);
     view.resize(600, 300);
@@ -63,19 +67,30 @@ void TestUrlActions::uploadFromUrlOnARemoteFolder()
     QVERIFY(root.isValid());
     view.selectionModel()->select(root, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 
-    QSignalSpy uploaded(MainNetworkThread::getInstance(), &MainNetworkThread::urlUploaded);
+    QSignalSpy uploaded(MainNetworkThread::getInstance(), &MainNetworkThread::remoteItemChanged);
     view.addNewUrl(QStringLiteral("http://127.0.0.1:%1/pics/Holiday%20photo.jpg?size=big").arg(webPort));
     QCOMPARE(model.rowCount(root), 1);
     const QModelIndex row = model.index(0, 0, root);
     QCOMPARE(row.data().toString(), QStringLiteral("Holiday photo.jpg"));
     QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("No"));
 
+    QSignalSpy rowChanged(&model, &QAbstractItemModel::dataChanged);
     QTRY_COMPARE_WITH_TIMEOUT(uploaded.size(), 1, 15000);
-    auto *item = uploaded.first().first().value<RemoteFilesTreeItem *>();
+    const auto change = uploaded.first().first().value<RemoteItemChange>();
+    QCOMPARE(change.kind, RemoteItemChange::UrlUploaded);
+    QCOMPARE(change.size, quint64(body.size()));
+    QVERIFY(change.id > 0);
+    RemoteFilesTreeItem *item = change.target.item();
+    QCOMPARE(item, model.itemFromIndex(row));
+    // The row follows as the report reaches the GUI thread: no click, no new list.
+    QTRY_VERIFY(dataChangedCovers(rowChanged, row.siblingAtColumn(3)));
+    QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("Yes"));
+    QCOMPARE(syncIconOf(model.index(0, 3, root)), QStringLiteral("uploadedIcon"));
     QCOMPARE(item->getItemInnerName(), QStringLiteral("Holiday photo.jpg"));
     QCOMPARE(item->getItemInnerSize(), quint64(body.size()));
-    QVERIFY(item->getItemInnerId() > 0);
-    QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("Yes"));
+    QCOMPARE(item->getItemInnerId(), change.id);
+    QCOMPARE(item->getItemExternalDownloadUrl(),
+             RemoteTree::downloadAddress(change.downloadSegment, QStringLiteral("Holiday photo.jpg")));
     QCOMPARE(model.index(0, 1, root).data().toString(), QLocale().toString(body.size() / 1024) + " KB");
     QVERIFY(web.received(0, webPort).startsWith("GET /pics/Holiday%20photo.jpg?size=big HTTP/1.1\r\n"));
 }

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "modalanswers.h"
 #include "remotelistfixture.h"
+#include "remotelistshown.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
@@ -12,6 +13,7 @@
 #include "startup.h"
 #include "themedicon.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -112,13 +114,13 @@ void TestWindowCommands::cleanup()
 
 void TestWindowCommands::loadList(MainWindow &window)
 {
-    window.updateRemoteTree(QStringList{
+    QVERIFY(showRemoteList(window, QStringList{
         RemoteListFixture::line(10, true, QStringLiteral("Docs"), 0),
         RemoteListFixture::line(11, false, QStringLiteral("a.txt"), 10, 4),
         RemoteListFixture::line(12, false, QStringLiteral("b.txt"), 10, 4),
         RemoteListFixture::line(13, true, QStringLiteral("Empty"), 0),
         RemoteListFixture::line(14, false, QStringLiteral("top.txt"), 0, 4),
-    }.join(QLatin1Char('\n')));
+    }.join(QLatin1Char('\n'))));
     RemoteTreeWidget *remote = window.getRemoteTree();
     // What the commands emit stays here: the scheduler would try to reach a server.
     for (auto signal : {&RemoteTreeWidget::deleteDirClicked, &RemoteTreeWidget::deleteFileClicked,
@@ -127,6 +129,7 @@ void TestWindowCommands::loadList(MainWindow &window)
                         &RemoteTreeWidget::addUrlClicked})
         disconnect(remote, signal, nullptr, nullptr);
     RemoteFilesTreeModel *model = remote->getModelAsRemoteFileTreeModel();
+    new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::QtTest, model);
     disconnect(model, &RemoteFilesTreeModel::uploadFile, nullptr, nullptr);
     disconnect(model, &RemoteFilesTreeModel::createNewDir, nullptr, nullptr);
     disconnect(window.getLocalTree()->getLocalModel(), &LocalFilesTreeModel::downloadFile, nullptr, nullptr);
@@ -389,13 +392,13 @@ void TestWindowCommands::uploadGoesIntoTheSelectedRemoteFolder()
     selectRemote(window, {QStringLiteral("b.txt")});
     windowAction(window, QStringLiteral("Upload"))->trigger();
     QCOMPARE(uploads.count(), 1);
-    QCOMPARE(uploads.at(0).at(0).value<RemoteFilesTreeItem *>()->parent()->getItemInnerName(),
+    QCOMPARE(uploads.at(0).at(0).value<RemoteItemRef>().item()->parent()->getItemInnerName(),
              QStringLiteral("Docs"));
 
     window.getRemoteTree()->selectionModel()->clearSelection();
     windowAction(window, QStringLiteral("Upload"))->trigger();
     QCOMPARE(uploads.count(), 2);
-    QCOMPARE(uploads.at(1).at(0).value<RemoteFilesTreeItem *>()->parent(), model->getRootItem());
+    QCOMPARE(uploads.at(1).at(0).value<RemoteItemRef>().item()->parent(), model->getRootItem());
 }
 
 void TestWindowCommands::toolbarCommandsActOnTheSelection()
@@ -413,7 +416,7 @@ void TestWindowCommands::toolbarCommandsActOnTheSelection()
     windowAction(window, QStringLiteral("Toggle searchable"))->trigger();
     QCOMPARE(b->isItemSearchable(), !searchable);
     QCOMPARE(params.count(), 1);
-    QCOMPARE(params.at(0).at(0).value<RemoteFilesTreeItem *>(), b);
+    QCOMPARE(params.at(0).at(0).value<RemoteItemRef>().item(), b);
 
     // A new folder with nothing selected goes under the user's root folder.
     remote->selectionModel()->clearSelection();
@@ -425,7 +428,7 @@ void TestWindowCommands::toolbarCommandsActOnTheSelection()
     windowAction(window, QStringLiteral("New Folder"))->trigger();
     QVERIFY(answers.allAnswered());
     QCOMPARE(made.count(), 1);
-    auto *fresh = made.at(0).at(0).value<RemoteFilesTreeItem *>();
+    auto *fresh = made.at(0).at(0).value<RemoteItemRef>().item();
     QCOMPARE(fresh->getItemInnerName(), QStringLiteral("Fresh"));
     QCOMPARE(fresh->parent(), remote->getRootItem());
 }
