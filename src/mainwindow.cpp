@@ -536,6 +536,10 @@ void MainWindow::showRemoteTree(std::shared_ptr<RemoteTree> tree)
             expandedFolders.append(folder->getItemInnerId());
         constexpr qsizetype MaxKeptSelection = 1000;
         for (RemoteFilesTreeItem *item : remoteTree->getSelectedItems().mid(0, MaxKeptSelection)) {
+            // An item not on the server yet is in no list; id 0 would name the user's
+            // root folder (or, for a file, its folder) instead.
+            if (item->getItemInnerId() == 0 && item != old->getRootItem())
+                continue;
             if (item->isDir())
                 selectedRows.append({item->getItemInnerId(), 0});
             else if (item->parent())
