@@ -893,9 +893,13 @@ void TestMainWindow::refreshKeepsOpenFoldersAndSelection()
     };
     for (quint64 folder : {1, 2, 5})
         remote->expand(rowOf(folder, true));
-    for (const QModelIndex &row : {rowOf(3, false), rowOf(5, true), rowOf(7, false)})
+    // A folder made here and not yet on the server is in no list.
+    RemoteFilesTreeModel *first = remote->getModelAsRemoteFileTreeModel();
+    RemoteFilesTreeItem *draft = first->addNewFolder(first->getItemByInnerId(1, true), "draft");
+    for (const QModelIndex &row : {rowOf(3, false), rowOf(5, true), rowOf(7, false),
+                                   first->getIndexByItem(draft, QModelIndex())})
         remote->selectionModel()->select(row, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    QCOMPARE(shownRows(remote), (QStringList{"demo's My Kelvarhold", "A", "B", "x.txt", "y.txt", "C",
+    QCOMPARE(shownRows(remote), (QStringList{"demo's My Kelvarhold", "A", "B", "x.txt", "y.txt", "draft", "C",
                                              "z.txt", "top.txt"}));
 
     // The new list has no C and no y.txt any more, and a new file in B.
