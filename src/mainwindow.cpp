@@ -87,6 +87,12 @@ MainWindow::MainWindow(QWidget *parent)
     progressStateStatusBarLabel->setMinimumWidth(1);
     progressStateStatusBarLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     ui->statusBar->addPermanentWidget(progressStateStatusBarLabel, 10);
+    // A list of a million lines takes seconds to build: from its arrival until its
+    // tree shows, the status line says so.
+    listLoadingLabel = new QLabel(tr("Loading the file list…"), this);
+    listLoadingLabel->setObjectName(QStringLiteral("listLoadingLabel"));
+    ui->statusBar->addPermanentWidget(listLoadingLabel);
+    listLoadingLabel->hide();
 
     aboutDialog = std::make_unique<AboutDialog>();
     prefsDialog = std::make_unique<PreferencesDialog>();
@@ -498,6 +504,7 @@ void MainWindow::updateRemoteTree(QString receivedData)
     const Qt::SortOrder order = remoteTree->header()->sortIndicatorOrder();
     const QString rootName = RemoteFilesTreeModel::rootFolderName(Settings::getInstance()->getLogin());
     const quint64 generation = ++remoteListGeneration;
+    listLoadingLabel->show();
     // A thread of its own rather than the shared pool: its start and end order the
     // hand-over of the list and of the tree for every thread checker too.
     auto built = std::make_shared<std::shared_ptr<RemoteTree>>();
@@ -517,6 +524,7 @@ void MainWindow::updateRemoteTree(QString receivedData)
         std::shared_ptr<RemoteTree> tree = std::exchange(*built, nullptr);
         if (generation == remoteListGeneration) {
             shownListGeneration = generation;
+            listLoadingLabel->hide();
             showRemoteTree(std::move(tree));
         } else {
             QThreadPool::globalInstance()->start([doomed = std::move(tree)]() mutable { doomed.reset(); });
@@ -537,6 +545,10 @@ void MainWindow::showRemoteTree(std::shared_ptr<RemoteTree> tree)
             expandedFolders.append(folder->getItemInnerId());
         constexpr qsizetype MaxKeptSelection = 1000;
         for (RemoteFilesTreeItem *item : remoteTree->getSelectedItems().mid(0, MaxKeptSelection)) {
+            // An item not on the server yet is in no list; id 0 would name the user's
+            // root folder (or, for a file, its folder) instead.
+            if (item->getItemInnerId() == 0 && item != old->getRootItem())
+                continue;
             if (item->isDir())
                 selectedRows.append({item->getItemInnerId(), 0});
             else if (item->parent())

@@ -163,6 +163,7 @@ private:
     QSystemTrayIcon *systemTrayIcon = nullptr;
     bool forceClose = false;
     QLabel *progressStateStatusBarLabel = nullptr;
+    QLabel *listLoadingLabel = nullptr;
     MessageLogDock *messageLog = nullptr;
     FailureBox *failureBox = nullptr;
     // Counts the lists given to updateRemoteTree(): only the newest one's tree is shown.

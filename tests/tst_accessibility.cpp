@@ -195,7 +195,7 @@ void TestAccessibility::treeRowsAnnounceTypeSizeAndState()
     QCOMPARE(announced, fileSays);
 
     // A file whose change has not reached the server yet says so.
-    model->itemFromIndex(file)->setUploaded(false);
+    model->setItemDescription(model->itemFromIndex(file), QStringLiteral("changed"));
     QVERIFY(file.data(Qt::AccessibleDescriptionRole).toString().contains(QStringLiteral("waiting")));
 
     // The local pane: a file's row names its type and size.

@@ -13,6 +13,7 @@
 #include "startup.h"
 #include "windowactions.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QDropEvent>
 #include <QLabel>
@@ -124,6 +125,7 @@ void TestDragTransfers::dragBothWays()
     QTRY_VERIFY2_WITH_TIMEOUT(remoteTree->getModelAsRemoteFileTreeModel()->getRootItem() && remoteTree->isEnabled(),
                               qPrintable(window.getStatusText()), 15000);
     RemoteFilesTreeModel *remoteModel = remoteTree->getModelAsRemoteFileTreeModel();
+    new QAbstractItemModelTester(remoteModel, QAbstractItemModelTester::FailureReportingMode::QtTest, remoteModel);
     const QModelIndex remoteRoot = remoteModel->index(0, 0);
     QVERIFY(remoteRoot.isValid());
 

@@ -300,7 +300,9 @@ void TestLocalFilesTreeModel::dropFileCreatesEmptyPendingTarget()
     const QString path = target + QStringLiteral("/b.txt");
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(1).toString(), path);
-    QCOMPARE(spy.at(0).at(0).value<RemoteItemRef>().item(), remote->getItemByInnerId(15, false));
+    const RemoteItemRef queued = spy.at(0).at(0).value<RemoteItemRef>();
+    QCOMPARE(queued.item(), remote->getItemByInnerId(15, false));
+    QCOMPARE(queued.tree(), remote->getTree());
     QVERIFY(QFileInfo(path).isFile());
     QCOMPARE(QFileInfo(path).size(), 0);
     QVERIFY(Settings::getInstance()->isPathDownloadable(path));

@@ -23,8 +23,10 @@
 #include "startup.h"
 #include "windowactions.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -41,6 +43,31 @@
 #include <sys/stat.h>
 
 namespace {
+
+// A list of `folders` folders under the root, each with `filesEach` files.
+QString bigList(int folders, int filesEach)
+{
+    QString list;
+    list.reserve(qsizetype(folders) * (filesEach + 1) * 40);
+    for (int folder = 1; folder <= folders; ++folder) {
+        list += QStringLiteral("%1\t1\tfolder %1\t0\t0\t1262304000\t\t1\t\t\t1\n").arg(folder);
+        for (int file = 0; file < filesEach; ++file) {
+            const qint64 id = qint64(folders) + qint64(folder - 1) * filesEach + file + 1;
+            list += QStringLiteral("%1\t0\tfile %2.txt\t%3\t4096\t1262304000\t\t1\t\tseg%1\t1\n")
+                        .arg(id).arg(file).arg(folder);
+        }
+    }
+    return list;
+}
+
+// The names of the remote pane's rows, top to bottom, as far as they are open.
+QStringList shownRows(QTreeView *view)
+{
+    QStringList rows;
+    for (QModelIndex row = view->model()->index(0, 0); row.isValid(); row = view->indexBelow(row))
+        rows.append(row.data().toString());
+    return rows;
+}
 
 QStringList treeBelow(const QString &root)
 {
@@ -96,6 +123,9 @@ private Q_SLOTS:
     void failingUploadBatchOneBoxAndLog();
     void preferencesReflectTheStore();
     void connectNeedsLogin();
+    void refreshKeepsOpenFoldersAndSelection();
+    void windowAnswersWhileABigListBuilds();
+    void loadingListIsShownUntilItsTreeIs();
 
 private:
     void writeIni(const QString &login, const QString &pass, int sync = Settings::BackgroundSync);
@@ -168,6 +198,8 @@ void TestMainWindow::connectAndWait(MainWindow &window)
     QTRY_VERIFY_WITH_TIMEOUT(window.getRemoteTree()->getModelAsRemoteFileTreeModel()->getRootItem(),
                              15000);
     QTRY_VERIFY_WITH_TIMEOUT(window.getRemoteTree()->isEnabled(), 15000);
+    RemoteFilesTreeModel *model = window.getRemoteTree()->getModelAsRemoteFileTreeModel();
+    new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::QtTest, model);
 }
 
 void TestMainWindow::startUpConfiguration()
@@ -644,6 +676,7 @@ void TestMainWindow::uploadRefusesPipesAndDevices()
         local->selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     RemoteFilesTreeModel *model = window.getRemoteTree()->getModelAsRemoteFileTreeModel();
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     disconnect(model, &RemoteFilesTreeModel::uploadFile, nullptr, nullptr);
     disconnect(model, &RemoteFilesTreeModel::createNewDir, nullptr, nullptr);
     QSignalSpy uploads(model, &RemoteFilesTreeModel::uploadFile);
@@ -842,6 +875,118 @@ void TestMainWindow::connectNeedsLogin()
     Settings::getInstance()->setLogin(QStringLiteral("demo"));
     QVERIFY(connectAction->isEnabled());
     QCOMPARE(connectAction->toolTip(), QStringLiteral("Connect"));
+}
+
+void TestMainWindow::refreshKeepsOpenFoldersAndSelection()
+{
+    using Fx = RemoteListFixture;
+    MainWindow window;
+    window.show();
+    QVERIFY(showRemoteList(window, QStringList{
+        Fx::line(1, true, "A", 0), Fx::line(2, true, "B", 1), Fx::line(3, false, "x.txt", 2),
+        Fx::line(4, false, "y.txt", 1), Fx::line(5, true, "C", 0), Fx::line(6, false, "z.txt", 5),
+        Fx::line(7, false, "top.txt", 0)}.join(QLatin1Char('\n'))));
+    RemoteTreeWidget *remote = window.getRemoteTree();
+    const auto rowOf = [remote](quint64 id, bool isDir) {
+        RemoteFilesTreeModel *model = remote->getModelAsRemoteFileTreeModel();
+        RemoteFilesTreeItem *item = model->getItemByInnerId(id, isDir);
+        return item ? model->getIndexByItem(item, QModelIndex()) : QModelIndex();
+    };
+    for (quint64 folder : {1, 2, 5})
+        remote->expand(rowOf(folder, true));
+    // A folder made here and not yet on the server is in no list.
+    RemoteFilesTreeModel *first = remote->getModelAsRemoteFileTreeModel();
+    RemoteFilesTreeItem *draft = first->addNewFolder(first->getItemByInnerId(1, true), "draft");
+    for (const QModelIndex &row : {rowOf(3, false), rowOf(5, true), rowOf(7, false),
+                                   first->getIndexByItem(draft, QModelIndex())})
+        remote->selectionModel()->select(row, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(shownRows(remote), (QStringList{"demo's My Kelvarhold", "A", "B", "x.txt", "y.txt", "draft", "C",
+                                             "z.txt", "top.txt"}));
+
+    // The new list has no C and no y.txt any more, and a new file in B.
+    QVERIFY(showRemoteList(window, QStringList{
+        Fx::line(1, true, "A", 0), Fx::line(2, true, "B", 1), Fx::line(3, false, "x.txt", 2),
+        Fx::line(8, false, "new.txt", 2), Fx::line(7, false, "top.txt", 0)}.join(QLatin1Char('\n'))));
+    QCOMPARE(shownRows(remote), (QStringList{"demo's My Kelvarhold", "A", "B", "new.txt", "x.txt", "top.txt"}));
+    QStringList selected;
+    for (RemoteFilesTreeItem *item : remote->getSelectedItems())
+        selected.append(item->getItemInnerName());
+    selected.sort();
+    QCOMPARE(selected, (QStringList{"top.txt", "x.txt"}));
+
+    // Closed folders stay closed.
+    remote->collapse(rowOf(2, true));
+    QVERIFY(showRemoteList(window, QStringList{
+        Fx::line(1, true, "A", 0), Fx::line(2, true, "B", 1), Fx::line(3, false, "x.txt", 2)}
+                                       .join(QLatin1Char('\n'))));
+    QCOMPARE(shownRows(remote), (QStringList{"demo's My Kelvarhold", "A", "B"}));
+}
+
+// While a large list is built the window goes on answering: a 10 ms timer keeps firing
+// through the build, the swap and the freeing of the list it replaces.
+void TestMainWindow::windowAnswersWhileABigListBuilds()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QString list = bigList(300, 1000);
+    QVERIFY(showRemoteList(window, list));
+    RemoteTreeWidget *remote = window.getRemoteTree();
+    remote->expand(remote->model()->index(0, 0, remote->model()->index(0, 0)));
+    QSignalSpy shown(&window, &MainWindow::remoteTreeShown);
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longestGap = 0;
+    int ticks = 0;
+    QTimer tick;
+    tick.setInterval(10);
+    connect(&tick, &QTimer::timeout, this, [&] {
+        longestGap = std::max(longestGap, clock.elapsed() - last);
+        last = clock.elapsed();
+        ++ticks;
+    });
+    clock.start();
+    tick.start();
+    window.updateRemoteTree(list);
+    QVERIFY(shown.wait(60000));
+    const int ticksWhileBuilding = ticks;
+    QTest::qWait(300);
+    tick.stop();
+    longestGap = std::max(longestGap, clock.elapsed() - last);
+    qInfo("longest pause of the window: %lld ms, %d ticks while building", longestGap, ticksWhileBuilding);
+    QVERIFY2(longestGap < 200, qPrintable(QStringLiteral("the window stood still for %1 ms").arg(longestGap)));
+    QVERIFY2(ticksWhileBuilding > 3, qPrintable(QString::number(ticksWhileBuilding)));
+    QCOMPARE(remote->model()->rowCount(remote->model()->index(0, 0)), 300);
+    QVERIFY(remote->isExpanded(remote->model()->index(0, 0, remote->model()->index(0, 0))));
+}
+
+// The status line says that a list is loading from its arrival until its tree shows;
+// meanwhile the tree shown before stays.
+void TestMainWindow::loadingListIsShownUntilItsTreeIs()
+{
+    MainWindow window;
+    window.resize(1100, 640);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *loading = window.findChild<QLabel *>(QStringLiteral("listLoadingLabel"));
+    QVERIFY(loading);
+    QVERIFY(!loading->isVisible());
+    QVERIFY(showRemoteList(window, bigList(3, 4)));
+    RemoteTreeWidget *remote = window.getRemoteTree();
+    remote->expand(remote->model()->index(0, 0, remote->model()->index(0, 0)));
+    const QStringList before = shownRows(remote);
+
+    QSignalSpy shown(&window, &MainWindow::remoteTreeShown);
+    window.updateRemoteTree(bigList(1000, 1000));
+    QVERIFY(loading->isVisible());
+    QCOMPARE(loading->text(), QStringLiteral("Loading the file list…"));
+    QTest::qWait(200);
+    QCOMPARE(shown.size(), 0);
+    QCOMPARE(shownRows(remote), before);
+    saveScreenshot(&window, QStringLiteral("big-list-loading.png"));
+    QVERIFY(shown.wait(120000));
+    QVERIFY(!loading->isVisible());
+    QCOMPARE(remote->model()->rowCount(remote->model()->index(0, 0)), 1000);
 }
 
 QTEST_MAIN(TestMainWindow)

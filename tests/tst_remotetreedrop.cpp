@@ -47,9 +47,9 @@ std::unique_ptr<RemoteFilesTreeModel> build()
 void logQueued(RemoteFilesTreeModel *model, QStringList &log)
 {
     QObject::connect(model, &RemoteFilesTreeModel::createNewDir, model,
-                     [&log](const RemoteItemRef &item) { log << "dir " + item.item()->getItemInnerName(); });
+                     [&log](const RemoteItemRef &ref) { log << "dir " + ref.item()->getItemInnerName(); });
     QObject::connect(model, &RemoteFilesTreeModel::uploadFile, model,
-                     [&log](const RemoteItemRef &item) { log << "file " + item.item()->getItemInnerName(); });
+                     [&log](const RemoteItemRef &ref) { log << "file " + ref.item()->getItemInnerName(); });
 }
 
 QMimeData *payload(const QStringList &urls)
@@ -104,7 +104,6 @@ private Q_SLOTS:
 
 void TestRemoteTreeDrop::initTestCase()
 {
-    qRegisterMetaType<Item *>();
     Settings::getInstance()->setLogin(QStringLiteral("demo"));
 }
 
@@ -216,9 +215,13 @@ void TestRemoteTreeDrop::remoteDrops()
     QCOMPARE(spy.size(), 1);
     QCOMPARE(spy.at(0).at(0).value<RemoteItemRef>().item(), dragged);
     QCOMPARE((draggedIsDir ? movedFile : movedDir).size(), 0);
-    // The views are told of a move as a move, and of nothing when the item stays.
+    // A move is told as one row moved, nothing else: the views keep their places.
     QCOMPARE(rowsMoved.size(), uploaded ? 0 : 1);
     QCOMPARE(layout.size(), 0);
+    if (!uploaded) {
+        QCOMPARE(rowsMoved.at(0).at(3).toModelIndex().internalPointer(), dragged->parent());
+        QCOMPARE(rowsMoved.at(0).at(4).toInt(), dragged->row());
+    }
     QVERIFY(dragged->parent()->getChildItems().contains(dragged));
 }
 
@@ -325,11 +328,15 @@ void TestRemoteTreeDrop::nestedLocalFolderQueuesCreationsBeforeUploads()
         log << "file " + ref.item()->getItemInnerName();
         items << ref.item();
     });
+    QSignalSpy inserted(model.get(), &QAbstractItemModel::rowsInserted);
     std::unique_ptr<QMimeData> data(payload({QUrl::fromLocalFile(top).toString()}));
     QVERIFY(model->dropMimeData(data.get(), Qt::CopyAction, -1, 0, model->getIndexByItem(music, {})));
 
     QCOMPARE(log, QStringList({"dir top", "dir mid", "dir low", "file file.bin"}));
     QCOMPARE(items[0]->parent(), music);
+    // The folder joins the tree with its contents: one row told.
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(inserted.at(0).at(0).toModelIndex().internalPointer(), music);
     for (int i = 1; i < items.size(); ++i)
         QCOMPARE(items[i]->parent(), items[i - 1]);
     for (Item *item : std::as_const(items)) {
@@ -405,14 +412,18 @@ void TestRemoteTreeDrop::localFileWithTakenNameIsStillUploaded()
     QVERIFY(makeFile(temp.filePath("notes.txt")));
     auto model = build();
     const QString before = Fx::render(model->getRootItem());
+    // The request stays here: a queued command would hold the tree.
+    disconnect(model.get(), &RemoteFilesTreeModel::uploadFile, nullptr, nullptr);
     QSignalSpy uploads(model.get(), &RemoteFilesTreeModel::uploadFile);
     std::unique_ptr<QMimeData> data(payload({QUrl::fromLocalFile(temp.filePath("notes.txt")).toString()}));
     QVERIFY(model->dropMimeData(data.get(), Qt::CopyAction, -1, 0, QModelIndex()));
     QCOMPARE(uploads.size(), 1);
-    Item *item = uploads.at(0).at(0).value<RemoteItemRef>().item();
+    RemoteItemRef ref = uploads.at(0).at(0).value<RemoteItemRef>();
+    Item *item = ref.item();
     QCOMPARE(item->getItemInnerName(), QStringLiteral("notes.txt"));
+    QCOMPARE(ref.snapshot().localPathForUpload, temp.filePath("notes.txt"));
     QCOMPARE(Fx::render(model->getRootItem()), before);
-    QCOMPARE(item->getItemSelfId() > 0, true);
+    QVERIFY(!model->isShown(item));
     QCOMPARE(model->getItemBySelfId(item->getItemSelfId()), item); // alive for its command
 
     // Named by a payload, the item kept aside is not moved anywhere: it is not shown,
@@ -421,8 +432,21 @@ void TestRemoteTreeDrop::localFileWithTakenNameIsStillUploaded()
     QSignalSpy moves(model.get(), &RemoteFilesTreeModel::moveFileClicked);
     std::unique_ptr<QMimeData> move(payload({remoteUrl(item)}));
     QVERIFY(model->dropMimeData(move.get(), Qt::MoveAction, -1, 0, model->getIndexByItem(music, {})));
+    QCOMPARE(moves.size(), 0);
+    QCOMPARE(Fx::render(model->getRootItem()), before);
     QVERIFY(!model->isShown(item));
     QCOMPARE(item->parent(), model->getRootItem());
+
+    // The tree, with the item kept aside, goes when neither the model nor a command
+    // holds it any more.
+    const std::weak_ptr<RemoteTree> tree = model->getTree();
+    model.reset();
+    QVERIFY(!tree.expired());
+    uploads.clear();
+    QVERIFY(!tree.expired());
+    QCOMPARE(ref.snapshot().record.getName(), QStringLiteral("notes.txt"));
+    ref = RemoteItemRef();
+    QVERIFY(tree.expired());
     QCOMPARE(moves.size(), 0);
 }
 

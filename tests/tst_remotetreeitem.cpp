@@ -1,3 +1,4 @@
+#include "remotelistfixture.h"
 #include "remotetree/remotefileinfo.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remoteitemref.h"
@@ -41,7 +42,7 @@ class TestRemoteTreeItem : public QObject
 
 private Q_SLOTS:
     void firstItemOfTheProcessHasSelfIdOne();
-    void selfIdsAreRegisteredWhileTheItemLives();
+    void eachTreeFindsOnlyItsOwnItems();
     void sizeText_data();
     void sizeText();
     void folderHasNoSize();
@@ -78,30 +79,44 @@ void TestRemoteTreeItem::firstItemOfTheProcessHasSelfIdOne()
     QVERIFY(first.isRootRecord());
 }
 
-void TestRemoteTreeItem::selfIdsAreRegisteredWhileTheItemLives()
+void TestRemoteTreeItem::eachTreeFindsOnlyItsOwnItems()
 {
-    // Each tree finds its own items by self id, and only while they live in it.
-    RemoteTree tree;
-    auto *child = new Item(fileInfo(QStringLiteral("f")), tree.top());
-    QVERIFY(tree.top()->appendChild(child));
-    tree.registerSubtree(child);
-    const quint64 topId = tree.top()->getItemSelfId();
-    const quint64 childId = child->getItemSelfId();
-    QVERIFY(childId > topId);
-    QCOMPARE(tree.itemBySelfId(childId), child);
-    QCOMPARE(tree.itemBySelfId(topId), tree.top());
-    QCOMPARE(tree.itemBySelfId(0), nullptr);
-    RemoteTree other;
-    QCOMPARE(other.itemBySelfId(childId), nullptr);
-    // Taken out, an item stays findable until it is freed.
-    tree.top()->removeChild(child);
-    tree.keepTakenOut(child);
-    QCOMPARE(tree.itemBySelfId(childId), child);
-    tree.freeTakenOut();
-    QCOMPARE(tree.itemBySelfId(childId), nullptr);
-    // Ids are never reused, whichever tree makes the item.
+    const QString list = RemoteListFixture::line(1, true, QStringLiteral("d"), 0) + QLatin1Char('\n')
+        + RemoteListFixture::line(2, false, QStringLiteral("f"), 1);
+    const std::shared_ptr<RemoteTree> tree = RemoteTree::fromList(list, QStringLiteral("root"));
+    const std::shared_ptr<RemoteTree> other = RemoteTree::fromList(list, QStringLiteral("root"));
+    Item *folder = tree->folderById(1);
+    QVERIFY(folder && folder->childCount() == 1);
+    Item *file = folder->child(0);
+    for (Item *item : {tree->top(), tree->userRoot(), folder, file})
+        QCOMPARE(tree->itemBySelfId(item->getItemSelfId()), item);
+    QCOMPARE(tree->itemCount(), 4);
+    QCOMPARE(tree->itemBySelfId(0), nullptr);
+
+    // The same list again: other items, found only in their own tree.
+    Item *twin = other->folderById(1)->child(0);
+    QVERIFY(twin->getItemSelfId() != file->getItemSelfId());
+    QCOMPARE(tree->itemBySelfId(twin->getItemSelfId()), nullptr);
+    QCOMPARE(other->itemBySelfId(file->getItemSelfId()), nullptr);
+
+    // An item added later is found once registered.
+    auto *added = new Item(fileInfo(QStringLiteral("g")), folder);
+    QVERIFY(folder->appendChild(added));
+    QCOMPARE(tree->itemBySelfId(added->getItemSelfId()), nullptr);
+    tree->registerSubtree(added);
+    QCOMPARE(tree->itemBySelfId(added->getItemSelfId()), added);
+
+    // Taken out, an item is still found (commands may name it) until it is freed.
+    const quint64 fileId = file->getItemSelfId();
+    folder->removeChild(file);
+    tree->keepTakenOut(file);
+    QCOMPARE(tree->itemBySelfId(fileId), file);
+    tree->freeTakenOut();
+    QCOMPARE(tree->itemBySelfId(fileId), nullptr);
+    QCOMPARE(tree->itemCount(), 4);
+    // Ids are never reused.
     Item next;
-    QVERIFY(next.getItemSelfId() > childId);
+    QVERIFY(next.getItemSelfId() > added->getItemSelfId());
 }
 
 void TestRemoteTreeItem::sizeText_data()

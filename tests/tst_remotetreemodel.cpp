@@ -1,17 +1,24 @@
+#include "network/mainnetworkthread.h"
 #include "remotelistfixture.h"
 #include "remotetree/namecollationkey.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
+#include "rowchanges.h"
 #include "settings.h"
+#include "syncicon.h"
 
 #include <QAbstractItemModelTester>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QIcon>
 #include <QImage>
 #include <QLocale>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <atomic>
 #include <memory>
 
 using Fx = RemoteListFixture;
@@ -65,6 +72,19 @@ QImage resourceImage(const QString &name)
     return QIcon(QStringLiteral(":/icons/") + name).pixmap(16, 16).toImage();
 }
 
+// docs{a.txt,sub{inner}},music{},notes.txt
+const QStringList ChangeListing{
+    Fx::line(10, true, "docs", 0), Fx::line(11, false, "a.txt", 10, 5), Fx::line(12, true, "sub", 10),
+    Fx::line(13, false, "inner", 12), Fx::line(20, true, "music", 0), Fx::line(30, false, "notes.txt", 0),
+};
+
+// What the sync column shows for item: its text and its icon.
+QString syncState(RemoteFilesTreeModel &model, Item *item)
+{
+    const QModelIndex sync = model.getIndexByItem(item, QModelIndex()).siblingAtColumn(3);
+    return sync.data().toString() + ", " + syncIconOf(sync);
+}
+
 } // namespace
 
 class TestRemoteTreeModel : public QObject
@@ -94,6 +114,13 @@ private Q_SLOTS:
     void nameOrderAgreesWithLocaleAwareCompare();
     void builtInViewOrder();
     void foldersNotShownAreOrderedWhenAskedFor();
+    void userChangesAreToldAtOnce_data();
+    void userChangesAreToldAtOnce();
+    void commandResultsAreToldAtOnce_data();
+    void commandResultsAreToldAtOnce();
+    void deletedFolderLeavesTheTree();
+    void changesOfAnotherTreeAreIgnored();
+    void snapshotsStayWholeWhileTheModelWrites();
 };
 
 void TestRemoteTreeModel::initTestCase()
@@ -360,6 +387,9 @@ void TestRemoteTreeModel::modelWithoutList()
     QCOMPARE(model.getItem(0, QModelIndex()), nullptr);
     QCOMPARE(model.getItemByInnerId(0, true), nullptr);
     model.sort(0);
+    // A change without an item (none of this model's) changes nothing.
+    model.applyChange(RemoteItemChange{RemoteItemChange::Deleted, {}, 0, 0, {}});
+    QCOMPARE(model.rowCount(), 0);
 }
 
 void TestRemoteTreeModel::headers()
@@ -418,9 +448,7 @@ void TestRemoteTreeModel::displayRolesAndFlags()
     QCOMPARE(model->flags(QModelIndex()), Qt::ItemIsDropEnabled);
 
     // A file marked deleted: deleted icon, and pending in the sync column.
-    Item *okItem = static_cast<Item *>(ok.internalPointer());
-    okItem->setItemDeleted(true);
-    okItem->setUploaded(false);
+    model->markDeleted(static_cast<Item *>(ok.internalPointer()));
     QCOMPARE(at(ok, 3, Qt::DisplayRole).toString(), QStringLiteral("No"));
 }
 
@@ -442,9 +470,8 @@ void TestRemoteTreeModel::icons()
     Item *ok = childNamed(root, "ok");
     Item *del = childNamed(root, "del");
     Item *delDir = childNamed(root, "deldir");
-    del->setItemDeleted(true);
-    del->setUploaded(false);
-    delDir->setItemDeleted(true);
+    model->markDeleted(del);
+    model->markDeleted(delDir);
 
     QCOMPARE(iconAt(root, 0), resourceImage("aboutIcon"));
     QVERIFY(model->data(model->index(0, 3), Qt::DecorationRole).isNull());
@@ -638,6 +665,281 @@ void TestRemoteTreeModel::foldersNotShownAreOrderedWhenAskedFor()
     QCOMPARE(model.getItem(0, model.getIndexByItem(model.getItemByInnerId(2, true), QModelIndex()))
                  ->getItemInnerName(),
              QStringLiteral("z"));
+}
+
+void TestRemoteTreeModel::userChangesAreToldAtOnce_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("rename") << "rename" << "dataChanged";
+    QTest::newRow("searchable") << "searchable" << "dataChanged";
+    QTest::newRow("description") << "description" << "dataChanged";
+    QTest::newRow("password") << "password" << "dataChanged";
+    QTest::newRow("delete a folder") << "delete" << "dataChanged";
+    QTest::newRow("new folder") << "new folder" << "rowsInserted";
+    QTest::newRow("upload from an address") << "address" << "rowsInserted";
+    QTest::newRow("move") << "move" << "rowsMoved";
+}
+
+// Each change the user makes shows in its row at once, told to the views as the model
+// contract asks, and marks the row not uploaded until its command succeeds.
+void TestRemoteTreeModel::userChangesAreToldAtOnce()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, told);
+    auto model = build(lines(ChangeListing));
+    Item *docs = model->getItemByInnerId(10, true);
+    Item *file = model->getItemByInnerId(11, false);
+    Item *music = model->getItemByInnerId(20, true);
+    QSignalSpy changed(model.get(), &QAbstractItemModel::dataChanged);
+    QSignalSpy inserted(model.get(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy moved(model.get(), &QAbstractItemModel::rowsMoved);
+    QSignalSpy layout(model.get(), &QAbstractItemModel::layoutChanged);
+    Item *subject = file;
+    if (change == "rename") {
+        model->renameItem(file, "b.txt");
+        QCOMPARE(file->getItemInnerName(), QStringLiteral("b.txt"));
+    } else if (change == "searchable") {
+        model->setItemSearchable(file, false);
+        QVERIFY(!file->isItemSearchable());
+    } else if (change == "description") {
+        model->setItemDescription(file, "Winter");
+        QCOMPARE(file->getItemDescription(), QStringLiteral("Winter"));
+    } else if (change == "password") {
+        model->setItemPassword(file, "sesame");
+        QCOMPARE(file->getItemPassword(), QStringLiteral("sesame"));
+        QVERIFY(file->isItemPasswordModify());
+    } else if (change == "delete") {
+        subject = docs;
+        // Rows below show only in folders the view has open.
+        model->addToExpandedItems(docs);
+        model->addToExpandedItems(model->getItemByInnerId(12, true));
+        model->markDeleted(docs);
+    } else if (change == "new folder") {
+        subject = model->addNewFolder(music, "fresh");
+        QVERIFY(subject && subject->isDir());
+        QVERIFY(!model->addNewFolder(music, "fresh"));
+    } else if (change == "address") {
+        subject = model->addUrlFile(file, "x.iso", "http://example.com/x.iso");
+        QVERIFY(subject && !subject->isDir());
+        QCOMPARE(subject->parent(), docs);
+        QVERIFY(!model->addUrlFile(docs, "x.iso", "http://example.com/x.iso"));
+    } else {
+        QVERIFY(model->moveItem(file, music));
+        QVERIFY(!model->moveItem(docs, model->getItemByInnerId(12, true)));
+        QVERIFY(!model->moveItem(docs, docs));
+    }
+    const QModelIndex row = model->getIndexByItem(subject, QModelIndex());
+    QCOMPARE(row.internalPointer(), subject);
+    QCOMPARE(syncState(*model, subject), QStringLiteral("No, notUploadedIcon"));
+    QCOMPARE(layout.size(), 0);
+    if (told == "dataChanged") {
+        QVERIFY(dataChangedCovers(changed, row.siblingAtColumn(3)));
+        QCOMPARE(inserted.size() + moved.size(), 0);
+    } else if (told == "rowsInserted") {
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(inserted.at(0).at(0).toModelIndex(), row.parent());
+        QCOMPARE(inserted.at(0).at(1).toInt(), row.row());
+    } else {
+        QCOMPARE(moved.size(), 1);
+        QCOMPARE(moved.at(0).at(3).toModelIndex(), row.parent());
+        QCOMPARE(row.parent().internalPointer(), music);
+    }
+    if (change == "delete") {
+        // Everything below a deleted open folder is told too.
+        for (Item *below : {model->getItemByInnerId(11, false), model->getItemByInnerId(13, false)}) {
+            const QModelIndex at = model->getIndexByItem(below, QModelIndex());
+            QVERIFY(below->isDeleted());
+            QCOMPARE(syncState(*model, below), QStringLiteral("No, notUploadedIcon"));
+            QVERIFY(dataChangedCovers(changed, at.siblingAtColumn(3)));
+        }
+    }
+}
+
+void TestRemoteTreeModel::commandResultsAreToldAtOnce_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("folder created") << int(RemoteItemChange::FolderCreated);
+    QTest::newRow("moved") << int(RemoteItemChange::Moved);
+    QTest::newRow("parameters set") << int(RemoteItemChange::ParamsSet);
+    QTest::newRow("file uploaded") << int(RemoteItemChange::FileUploaded);
+    QTest::newRow("address uploaded") << int(RemoteItemChange::UrlUploaded);
+}
+
+// A command's result brings its row up to date as it is applied: no click, no repaint
+// asked for, no new list.
+void TestRemoteTreeModel::commandResultsAreToldAtOnce()
+{
+    QFETCH(int, kind);
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    auto model = build(lines(ChangeListing));
+    Item *docs = model->getItemByInnerId(10, true);
+    Item *file = model->getItemByInnerId(11, false);
+    Item *subject = file;
+    QString expectedAddress = file->getItemExternalDownloadUrl();
+    switch (RemoteItemChange::Kind(kind)) {
+    case RemoteItemChange::FolderCreated:
+        subject = model->addNewFolder(docs, "fresh");
+        expectedAddress.clear();
+        break;
+    case RemoteItemChange::Moved:
+        QVERIFY(model->moveItem(file, model->getItemByInnerId(20, true)));
+        break;
+    case RemoteItemChange::ParamsSet:
+        model->setItemDescription(file, "Winter");
+        break;
+    case RemoteItemChange::FileUploaded: {
+        QFile local(temp.filePath("up.bin"));
+        QVERIFY(local.open(QIODevice::WriteOnly) && local.write("12345") == 5);
+        local.close();
+        QSignalSpy queued(model.get(), &RemoteFilesTreeModel::uploadFile);
+        model->addNewItemToModel(QFileInfo(local.fileName()), docs);
+        QCOMPARE(queued.size(), 1);
+        subject = queued.at(0).at(0).value<RemoteItemRef>().item();
+        expectedAddress = RemoteTree::downloadAddress(u"segF", "up.bin");
+        break;
+    }
+    default:
+        subject = model->addUrlFile(docs, "x y.iso", "http://example.com/x%20y.iso");
+        expectedAddress = RemoteTree::downloadAddress(u"segU", "x y.iso");
+        break;
+    }
+    QVERIFY(subject);
+    QCOMPARE(syncState(*model, subject), QStringLiteral("No, notUploadedIcon"));
+    const quint64 oldId = subject->getItemInnerId();
+    const quint64 id = kind == RemoteItemChange::FolderCreated || kind == RemoteItemChange::FileUploaded
+            || kind == RemoteItemChange::UrlUploaded
+        ? 700
+        : oldId;
+    const QString segment = kind == RemoteItemChange::FileUploaded ? "segF" : "segU";
+
+    QSignalSpy changed(model.get(), &QAbstractItemModel::dataChanged);
+    model->applyChange({RemoteItemChange::Kind(kind), model->refFor(subject), id, 4096, segment});
+    const QModelIndex row = model->getIndexByItem(subject, QModelIndex());
+    QVERIFY(dataChangedCovers(changed, row.siblingAtColumn(3)));
+    QVERIFY(dataChangedCovers(changed, row.siblingAtColumn(1)));
+    QCOMPARE(syncState(*model, subject), QStringLiteral("Yes, uploadedIcon"));
+    QCOMPARE(subject->getItemInnerId(), id);
+    QCOMPARE(subject->getItemExternalDownloadUrl(), expectedAddress);
+    QCOMPARE(model->getTree()->idOf(subject), id);
+    if (kind == RemoteItemChange::UrlUploaded) {
+        QCOMPARE(subject->getItemInnerSize(), quint64(4096));
+        QCOMPARE(row.siblingAtColumn(1).data().toString(), QStringLiteral("4 KB"));
+    } else {
+        QCOMPARE(subject->getItemInnerSize(), quint64(kind == RemoteItemChange::FolderCreated ? 0 : 5));
+    }
+}
+
+void TestRemoteTreeModel::deletedFolderLeavesTheTree()
+{
+    auto model = build(lines(ChangeListing));
+    Item *docs = model->getItemByInnerId(10, true);
+    Item *inner = model->getItemByInnerId(13, false);
+    const quint64 docsSelfId = docs->getItemSelfId();
+    const QModelIndex root = model->index(0, 0);
+    const int docsRow = model->getIndexByItem(docs, QModelIndex()).row();
+    const int rowsBefore = model->rowCount(root);
+    model->markDeleted(docs);
+    QSignalSpy removing(model.get(), &QAbstractItemModel::rowsAboutToBeRemoved);
+    QSignalSpy removed(model.get(), &QAbstractItemModel::rowsRemoved);
+    {
+        const RemoteItemChange deleted{RemoteItemChange::Deleted, model->refFor(docs), 0, 0, {}};
+        model->applyChange(deleted);
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(removing.at(0).at(0).toModelIndex(), root);
+        QCOMPARE(removing.at(0).at(1).toInt(), docsRow);
+        QCOMPARE(removing.at(0).at(2).toInt(), docsRow);
+        QCOMPARE(model->rowCount(root), rowsBefore - 1);
+        QVERIFY(!model->isShown(docs));
+        QVERIFY(!model->isShown(inner));
+        QVERIFY(!model->getItemByInnerId(10, true));
+        // A command still naming it can read it.
+        QCOMPARE(deleted.target.snapshot().record.getName(), QStringLiteral("docs"));
+        QCOMPARE(model->getItemBySelfId(docsSelfId), docs);
+        // The same change once more (a stale copy) removes nothing else.
+        model->applyChange(deleted);
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(model->rowCount(root), rowsBefore - 1);
+    }
+    // Once no command names the tree's items, the folder is freed.
+    QTRY_VERIFY(model->getTree()->takenOutItems().isEmpty());
+    QCOMPARE(model->getItemBySelfId(docsSelfId), nullptr);
+    QCOMPARE(Fx::render(model->getRootItem()), QStringLiteral("demo's My Kelvarhold{music{},notes.txt}"));
+}
+
+void TestRemoteTreeModel::changesOfAnotherTreeAreIgnored()
+{
+    // The list shown before a refresh and the one shown after; both models hear the
+    // scheduler, as the window's old model does until it is gone.
+    auto older = build(lines(ChangeListing));
+    auto newer = build(lines(ChangeListing));
+    Item *oldDocs = older->getItemByInnerId(10, true);
+    Item *oldFile = older->getItemByInnerId(11, false);
+    Item *newFile = newer->getItemByInnerId(11, false);
+    older->markDeleted(oldDocs);
+    const QString shown = Fx::render(newer->getRootItem());
+    QSignalSpy newerChanged(newer.get(), &QAbstractItemModel::dataChanged);
+    QSignalSpy newerRemoved(newer.get(), &QAbstractItemModel::rowsRemoved);
+    QSignalSpy olderRemoved(older.get(), &QAbstractItemModel::rowsRemoved);
+
+    newer->applyChange({RemoteItemChange::UrlUploaded, older->refFor(oldFile), 900, 1, "seg"});
+    newer->applyChange({RemoteItemChange::Deleted, older->refFor(oldDocs), 0, 0, {}});
+    QCOMPARE(newerChanged.size() + newerRemoved.size(), 0);
+    QCOMPARE(newFile->getItemInnerId(), quint64(11));
+    QCOMPARE(oldFile->getItemInnerId(), quint64(11));
+    QCOMPARE(Fx::render(newer->getRootItem()), shown);
+
+    Q_EMIT MainNetworkThread::getInstance()->remoteItemChanged(
+        {RemoteItemChange::Deleted, older->refFor(oldDocs), 0, 0, {}});
+    QTRY_COMPARE(olderRemoved.size(), 1);
+    QCOMPARE(newerRemoved.size(), 0);
+    QCOMPARE(Fx::render(newer->getRootItem()), shown);
+}
+
+// Commands copy what they need from their item on their own threads while the GUI
+// thread goes on writing the tree through the model.
+void TestRemoteTreeModel::snapshotsStayWholeWhileTheModelWrites()
+{
+    auto model = build(lines(ChangeListing));
+    Item *file = model->getItemByInnerId(11, false);
+    Item *docs = model->getItemByInnerId(10, true);
+    Item *music = model->getItemByInnerId(20, true);
+    const RemoteItemRef ref = model->refFor(file);
+    const QString longSegment(300, QLatin1Char('s'));
+    const auto segmentFor = [&](quint64 id) { return id % 2 ? QStringLiteral("short") : longSegment; };
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::atomic<int> reads{0};
+    QThread *reader = QThread::create([&] {
+        while (!done) {
+            const RemoteItemRef::Snapshot copy = ref.snapshot();
+            const quint64 id = copy.record.getId();
+            // Size, id and download address are written together: a copy has all three
+            // of one change, or the list's.
+            const bool whole = id == 11
+                ? copy.record.getSize() == 5
+                : copy.record.getSize() == id
+                    && copy.record.getExternalDownloadUrl()
+                        == RemoteTree::downloadAddress(segmentFor(id), QStringLiteral("a.txt"));
+            if (!whole || copy.id != id || (copy.parentId != 10 && copy.parentId != 20)
+                || !copy.parentOnServer)
+                ++torn;
+            ++reads;
+        }
+    });
+    reader->start();
+    // Odd ids go with a move into music, even ones back into docs.
+    const QDeadlineTimer deadline(10000);
+    for (quint64 i = 101; (i < 20101 || reads < 100) && !deadline.hasExpired(); ++i) {
+        model->applyChange({RemoteItemChange::UrlUploaded, model->refFor(file), i, i, segmentFor(i)});
+        QVERIFY(model->moveItem(file, i % 2 ? music : docs));
+    }
+    done = true;
+    QVERIFY(reader->wait(10000));
+    delete reader;
+    QCOMPARE(torn.load(), 0);
+    QVERIFY(reads >= 100);
 }
 
 QTEST_MAIN(TestRemoteTreeModel)

@@ -6,8 +6,12 @@
 #include "remotetree/remoteitemref.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
+#include "rowchanges.h"
+#include "screenshot.h"
 #include "settings.h"
+#include "syncicon.h"
 
+#include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -17,10 +21,9 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <memory>
 #include <time.h>
-
-Q_DECLARE_METATYPE(RemoteFilesTreeItem *)
 
 // The remote pane's context menu and what each of its commands does to the items
 // and asks of the scheduler. Modal dialogs and the menu are answered by ModalAnswers.
@@ -57,6 +60,9 @@ private Q_SLOTS:
     void properties_data();
     void properties();
     void expansionSurvivesSorting();
+    void commandResultShowsWithoutAClick_data();
+    void commandResultShowsWithoutAClick();
+    void newRowsShowAfterFoldersOpenRecursively();
 
 private:
     RemoteFilesTreeItem *item(const QString &name) const;
@@ -87,7 +93,6 @@ static const char fixtureList[] =
 
 void TestRemoteTreeWidget::initTestCase()
 {
-    qRegisterMetaType<RemoteFilesTreeItem *>();
     qputenv("TZ", "UTC");
     tzset();
     Settings::getInstance()->setLogin("tester");
@@ -98,6 +103,7 @@ void TestRemoteTreeWidget::init()
     Settings::getInstance()->setWarningOnNoEmptyDirectoryDelete(true);
     view = std::make_unique<RemoteTreeWidget>();
     model = new RemoteFilesTreeModel(QString::fromLatin1(fixtureList), view.get());
+    new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::QtTest, model);
     view->setModel(model);
     // What the main window does for every model it sets.
     connect(model, &RemoteFilesTreeModel::expandItem, view.get(), &QTreeView::expand);
@@ -181,6 +187,27 @@ static void doubleClick(QTreeView *view, const QModelIndex &index)
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, pos);
     QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, pos);
 }
+
+// Counts the events of one type that reach a widget while it lives.
+class EventCounter final : public QObject
+{
+public:
+    EventCounter(QObject *watched, QEvent::Type type, int &count) : type(type), count(count)
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == type ? 1 : 0;
+        return false;
+    }
+
+private:
+    const QEvent::Type type;
+    int &count;
+};
 
 static ModalAnswers::Answer typeInto(const char *editName, const QString &text,
                                      QDialogButtonBox::StandardButton button = QDialogButtonBox::Ok)
@@ -302,7 +329,7 @@ void TestRemoteTreeWidget::noMenuWithoutSelectionOrForDeletedItems()
     select({});
     QCOMPARE(runMenu(QString()), QStringList());
 
-    item("b.txt")->setItemDeleted(true);
+    model->markDeleted(item("b.txt"));
     select({item("b.txt")});
     QCOMPARE(runMenu(QString()), QStringList());
 
@@ -388,6 +415,7 @@ void TestRemoteTreeWidget::removeOfAMillionNestedFolders()
     for (int id = 1; id <= Depth; ++id)
         list += QStringLiteral("%1\t1\td\t%2\t0\t0\t\t0\t\t\t1\n").arg(id).arg(id - 1);
     auto *deep = new RemoteFilesTreeModel(list, view.get());
+    new QAbstractItemModelTester(deep, QAbstractItemModelTester::FailureReportingMode::QtTest, deep);
     view->setModel(deep);
     const QModelIndex top = deep->index(0, 0, deep->index(0, 0));
     RemoteFilesTreeItem *first = static_cast<RemoteFilesTreeItem *>(top.internalPointer());
@@ -693,7 +721,7 @@ void TestRemoteTreeWidget::properties()
     QFETCH(QString, name);
     QFETCH(QString, text);
     if (!item(name))
-        item("Full")->setItemInnerName(name);
+        model->renameItem(item("Full"), name);
 
     select({item(name)});
     QString shown;
@@ -725,6 +753,81 @@ void TestRemoteTreeWidget::expansionSurvivesSorting()
     view->collapse(docs());
     model->sort(0, Qt::AscendingOrder);
     QVERIFY(!view->isExpanded(docs()));
+}
+
+void TestRemoteTreeWidget::commandResultShowsWithoutAClick_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("searchable") << "Searchable" << "";
+    QTest::newRow("description") << "Description" << "Winter";
+    QTest::newRow("password") << "Password" << "sesame";
+    QTest::newRow("upload from an address") << "Upload from URL" << "http://example.com/pics/big.iso";
+}
+
+// A command's success shows in its row as soon as the scheduler reports it: the user
+// neither clicks nor waits for a new list.
+void TestRemoteTreeWidget::commandResultShowsWithoutAClick()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, typed);
+    const bool fromAddress = entry == QLatin1String("Upload from URL");
+    select({item(fromAddress ? "Docs" : "a.txt")});
+    const char *edit = fromAddress ? "urlEdit" : entry == "Password" ? "PasswordDialogEdit" : "DescriptionDialogEdit";
+    runMenu(entry, typed.isEmpty() ? QList<ModalAnswers::Answer>{} : QList<ModalAnswers::Answer>{typeInto(edit, typed)});
+    QSignalSpy &request = fromAddress ? *addUrl : *setParams;
+    QCOMPARE(request.count(), 1);
+    const RemoteItemRef subject = request.at(0).at(0).value<RemoteItemRef>();
+    const QPersistentModelIndex sync = indexOf(subject.item()).siblingAtColumn(3);
+    QCOMPARE(sync.data().toString(), QStringLiteral("No"));
+    QCOMPARE(syncIconOf(sync), QStringLiteral("notUploadedIcon"));
+    if (entry == QLatin1String("Description"))
+        saveScreenshot(view.get(), QStringLiteral("description-set-waiting.png"));
+
+    // Paints are counted once the dialog's have passed: from here on only the report
+    // can cause one.
+    QTest::qWait(50);
+    int paints = 0;
+    EventCounter counter(view->viewport(), QEvent::Paint, paints);
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+    // The scheduler reports from its own thread.
+    const RemoteItemChange change{fromAddress ? RemoteItemChange::UrlUploaded : RemoteItemChange::ParamsSet,
+                                  subject, fromAddress ? 321u : 0u, fromAddress ? 3u << 20 : 0u,
+                                  fromAddress ? QStringLiteral("segZ") : QString()};
+    std::unique_ptr<QThread> scheduler(
+        QThread::create([change] { Q_EMIT MainNetworkThread::getInstance()->remoteItemChanged(change); }));
+    scheduler->start();
+    QVERIFY(scheduler->wait(5000));
+    QTRY_VERIFY(dataChangedCovers(changed, sync));
+    QCOMPARE(sync.data().toString(), QStringLiteral("Yes"));
+    QCOMPARE(syncIconOf(sync), QStringLiteral("uploadedIcon"));
+    QTRY_VERIFY(paints > 0);
+    if (fromAddress) {
+        QCOMPARE(subject.item()->getItemInnerId(), quint64(321));
+        QCOMPARE(sync.sibling(sync.row(), 1).data().toString(), QStringLiteral("3 MB"));
+        QCOMPARE(subject.item()->getItemExternalDownloadUrl(),
+                 RemoteTree::downloadAddress(u"segZ", QStringLiteral("big.iso")));
+    }
+    if (entry == QLatin1String("Description"))
+        saveScreenshot(view.get(), QStringLiteral("description-set-uploaded.png"));
+}
+
+void TestRemoteTreeWidget::newRowsShowAfterFoldersOpenRecursively()
+{
+    // '*' opens every folder below the current row.
+    view->collapseAll();
+    view->setCurrentIndex(indexOf(view->getRootItem()));
+    QTest::keyClick(view.get(), Qt::Key_Asterisk);
+    QVERIFY(view->isExpanded(indexOf(item("Full"))));
+    select({item("Docs")});
+    view->addNewDir(QStringLiteral("Fresh"));
+    select({item("Full")});
+    view->addNewUrl(QStringLiteral("http://example.com/x.iso"));
+    QStringList shown;
+    for (QModelIndex row = view->indexAt(QPoint(5, 5)); row.isValid(); row = view->indexBelow(row))
+        shown.append(row.data().toString());
+    QCOMPARE(shown, (QStringList{"tester's My Kelvarhold", "Docs", "Full", "inner.txt", "x.iso", "a.txt",
+                                 "b.txt", "Fresh", "Empty"}));
 }
 
 QTEST_MAIN(TestRemoteTreeWidget)

@@ -62,12 +62,11 @@ void TestRemoteViewNewFolder::newFolderIsNoWhileQueuedThenYes()
     QTRY_COMPARE_WITH_TIMEOUT(created.size(), 1, 15000);
     const auto change = created.first().first().value<RemoteItemChange>();
     QCOMPARE(change.kind, RemoteItemChange::FolderCreated);
-    // The model heard of it first (it listens to the scheduler from its start) and has
-    // written the new id into its row.
-    RemoteFilesTreeItem *item = change.target.item();
-    QCOMPARE(item, model.itemFromIndex(model.index(0, 0, root)));
-    QVERIFY(item->getItemInnerId() > 0);
-    QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("Yes"));
+    QCOMPARE(change.target.item(), model.itemFromIndex(model.index(0, 0, root)));
+    QVERIFY(change.id > 0);
+    // The model hears of it on this thread and shows it without being asked.
+    QTRY_COMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("Yes"));
+    QCOMPARE(change.target.item()->getItemInnerId(), change.id);
 }
 
 QTEST_MAIN(TestRemoteViewNewFolder)

@@ -7,12 +7,15 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
+#include "rowchanges.h"
 #include "runningscheduler.h"
 #include "settings.h"
+#include "syncicon.h"
 
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <curl/curl.h>
@@ -72,16 +75,23 @@ void TestUrlActions::uploadFromUrlOnARemoteFolder()
     QCOMPARE(row.data().toString(), QStringLiteral("Holiday photo.jpg"));
     QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("No"));
 
+    QSignalSpy rowChanged(&model, &QAbstractItemModel::dataChanged);
     QTRY_COMPARE_WITH_TIMEOUT(uploaded.size(), 1, 15000);
     const auto change = uploaded.first().first().value<RemoteItemChange>();
     QCOMPARE(change.kind, RemoteItemChange::UrlUploaded);
-    // The model applied it before the test heard of it: the row shows it without a click.
+    QCOMPARE(change.size, quint64(body.size()));
+    QVERIFY(change.id > 0);
     RemoteFilesTreeItem *item = change.target.item();
     QCOMPARE(item, model.itemFromIndex(row));
+    // The row follows as the report reaches the GUI thread: no click, no new list.
+    QTRY_VERIFY(dataChangedCovers(rowChanged, row.siblingAtColumn(3)));
+    QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("Yes"));
+    QCOMPARE(syncIconOf(model.index(0, 3, root)), QStringLiteral("uploadedIcon"));
     QCOMPARE(item->getItemInnerName(), QStringLiteral("Holiday photo.jpg"));
     QCOMPARE(item->getItemInnerSize(), quint64(body.size()));
-    QVERIFY(item->getItemInnerId() > 0);
-    QCOMPARE(model.index(0, 3, root).data().toString(), QStringLiteral("Yes"));
+    QCOMPARE(item->getItemInnerId(), change.id);
+    QCOMPARE(item->getItemExternalDownloadUrl(),
+             RemoteTree::downloadAddress(change.downloadSegment, QStringLiteral("Holiday photo.jpg")));
     QCOMPARE(model.index(0, 1, root).data().toString(), QLocale().toString(body.size() / 1024) + " KB");
     QVERIFY(web.received(0, webPort).startsWith("GET /pics/Holiday%20photo.jpg?size=big HTTP/1.1\r\n"));
 }

@@ -14,6 +14,7 @@
 #include "startup.h"
 #include "themedicon.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -129,6 +130,7 @@ void TestWindowCommands::loadList(MainWindow &window)
                         &RemoteTreeWidget::addUrlClicked})
         disconnect(remote, signal, nullptr, nullptr);
     RemoteFilesTreeModel *model = remote->getModelAsRemoteFileTreeModel();
+    new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::QtTest, model);
     disconnect(model, &RemoteFilesTreeModel::uploadFile, nullptr, nullptr);
     disconnect(model, &RemoteFilesTreeModel::createNewDir, nullptr, nullptr);
     disconnect(window.getLocalTree()->getLocalModel(), &LocalFilesTreeModel::downloadFile, nullptr, nullptr);

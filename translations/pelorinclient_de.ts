@@ -642,6 +642,10 @@ Downloadordner</translation>
         <source>Select one local folder, or set a default download folder.</source>
         <translation>Wählen Sie einen lokalen Ordner aus oder legen Sie einen Standard-Downloadordner fest.</translation>
     </message>
+    <message>
+        <source>Loading the file list…</source>
+        <translation>Die Dateiliste wird geladen…</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowClass</name>

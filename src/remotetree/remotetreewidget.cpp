@@ -46,6 +46,9 @@ RemoteTreeWidget::RemoteTreeWidget(QWidget *parent)
 
     createActions();
     connectToScheduler();
+    nameColumnResize.setSingleShot(true);
+    nameColumnResize.setInterval(0);
+    connect(&nameColumnResize, &QTimer::timeout, this, [this] { resizeColumnToContents(0); });
     connect(this, &QTreeView::doubleClicked, this, &RemoteTreeWidget::renameItemShowDialog);
     connect(this, &QTreeView::expanded, this, &RemoteTreeWidget::expandedItem);
     connect(this, &QTreeView::collapsed, this, &RemoteTreeWidget::collapsedItem);
@@ -548,7 +551,10 @@ void RemoteTreeWidget::showProperties()
 
 void RemoteTreeWidget::expandedItem(const QModelIndex &index)
 {
-    resizeColumnToContents(index.column());
+    // Measured once the view is done: it reports folders opened recursively (the '*'
+    // key) while it still lays out its rows, and measuring then leaves it blind to
+    // rows inserted later.
+    nameColumnResize.start();
     if (RemoteFilesTreeItem *item = itemAt(index))
         getModelAsRemoteFileTreeModel()->addToExpandedItems(item);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <QTreeView>
 
 class LocalTreeWidget;
@@ -128,4 +129,6 @@ private:
     QAction *viewPropertiesAction = nullptr;
     QAction *downloadAction = nullptr;
     RemoteFilesTreeItem *itemForAction = nullptr;
+    // Fits the name column to the rows after folders open.
+    QTimer nameColumnResize;
 };
