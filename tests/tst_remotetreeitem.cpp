@@ -3,8 +3,11 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remoteitemref.h"
 #include "remotetree/remotetree.h"
+#include "remotetree/selfidindex.h"
 
+#include <QHash>
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QThread>
 
@@ -43,6 +46,7 @@ class TestRemoteTreeItem : public QObject
 private Q_SLOTS:
     void firstItemOfTheProcessHasSelfIdOne();
     void eachTreeFindsOnlyItsOwnItems();
+    void selfIdIndexAgreesWithAHash();
     void sizeText_data();
     void sizeText();
     void folderHasNoSize();
@@ -117,6 +121,40 @@ void TestRemoteTreeItem::eachTreeFindsOnlyItsOwnItems()
     // Ids are never reused.
     Item next;
     QVERIFY(next.getItemSelfId() > added->getItemSelfId());
+}
+
+// The index finds exactly what a plain hash would, whatever order and spacing the ids
+// come in: runs with holes, ids far behind or ahead of the run, removals, re-insertions.
+void TestRemoteTreeItem::selfIdIndexAgreesWithAHash()
+{
+    QRandomGenerator random(20261210);
+    for (int round = 0; round < 20; ++round) {
+        SelfIdIndex index;
+        QHash<quint64, Item *> expected;
+        quint64 next = 1 + random.bounded(1000);
+        for (int step = 0; step < 3000; ++step) {
+            const int what = random.bounded(10);
+            quint64 id;
+            if (what < 6)
+                id = next += 1 + (random.bounded(20) == 0 ? random.bounded(100) : 0);
+            else if (what < 8)
+                id = 1 + random.bounded(quint32(next + 500));
+            else
+                id = next + 10000 + random.bounded(100000);
+            auto *item = reinterpret_cast<Item *>(quintptr(id * 16));
+            if (what == 9 && !expected.isEmpty()) {
+                const quint64 gone = expected.keys().at(random.bounded(int(expected.size())));
+                index.remove(gone);
+                expected.remove(gone);
+            } else {
+                index.insert(id, item);
+                expected.insert(id, item);
+            }
+        }
+        QCOMPARE(index.size(), expected.size());
+        for (quint64 id = 0; id < next + 120000; ++id)
+            QCOMPARE(index.value(id), expected.value(id));
+    }
 }
 
 void TestRemoteTreeItem::sizeText_data()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "remotefilestreeitem.h"
+#include "selfidindex.h"
 
 #include <QHash>
 #include <QList>
@@ -99,7 +100,7 @@ private:
 
     RemoteFilesTreeItem *topItem;
     RemoteFilesTreeItem *rootItem = nullptr;
-    QHash<quint64, RemoteFilesTreeItem *> bySelfId;
+    SelfIdIndex bySelfId;
     QHash<quint64, RemoteFilesTreeItem *> listedFolders;
     QList<RemoteFilesTreeItem *> takenOut;
     QHash<const RemoteFilesTreeItem *, quint64> grantedIds;
