@@ -25,8 +25,8 @@
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetree.h"
 #include "remotetree/remotetreewidget.h"
-#include "settings.h"
-#include "settingsfile.h"
+#include "base/settings.h"
+#include "base/settingsfile.h"
 #include "startup.h"
 
 #include <QAction>

@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "base/logging.h"
+#include "base/settingsfile.h"
 #include "commandfeedback.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/addurldialog.h"
@@ -10,7 +12,6 @@
 #include "failurebox.h"
 #include "localtree/localfilestreemodel.h"
 #include "localtree/localtreewidget.h"
-#include "logging.h"
 #include "messagelogdock.h"
 #include "network/basecommand.h"
 #include "network/commandinfo.h"
@@ -20,7 +21,6 @@
 #include "remotetree/remotetree.h"
 #include "remotetree/remotetreewidget.h"
 #include "richtextguard.h"
-#include "settingsfile.h"
 #include "themedicon.h"
 
 #include <QCloseEvent>

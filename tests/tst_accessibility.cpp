@@ -1,3 +1,4 @@
+#include "base/settingsfile.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/addurldialog.h"
 #include "dialogs/descriptiondialog.h"
@@ -17,7 +18,6 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
-#include "settingsfile.h"
 #include "startup.h"
 
 #include <QAccessible>

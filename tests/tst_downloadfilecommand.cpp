@@ -1,3 +1,4 @@
+#include "base/settings.h"
 #include "commandrunner.h"
 #include "fakeserver.h"
 #include "network/downloadfilecommand.h"
@@ -5,7 +6,6 @@
 #include "remotelistfixture.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotetree.h"
-#include "settings.h"
 
 #include <QFile>
 #include <QTemporaryDir>

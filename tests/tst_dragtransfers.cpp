@@ -1,3 +1,4 @@
+#include "base/settingsfile.h"
 #include "devserverprocess.h"
 #include "dialogs/transferinfodialog.h"
 #include "filedigest.h"
@@ -9,7 +10,6 @@
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
 #include "screenshot.h"
-#include "settingsfile.h"
 #include "startup.h"
 #include "windowactions.h"
 

@@ -1,3 +1,4 @@
+#include "base/settings.h"
 #include "commandfeedback.h"
 #include "commandrunner.h"
 #include "devserverprocess.h"
@@ -8,7 +9,6 @@
 #include "network/refreshlistcommand.h"
 #include "remotelistfixture.h"
 #include "remotetree/remotefilestreeitem.h"
-#include "settings.h"
 #include "shownremotetree.h"
 
 #include <QFile>

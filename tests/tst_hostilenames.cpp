@@ -1,3 +1,4 @@
+#include "base/settingsfile.h"
 #include "dialogs/transferinfodialog.h"
 #include "mainwindow.h"
 #include "modalanswers.h"
@@ -17,7 +18,6 @@
 #include "remotetree/remotetree.h"
 #include "richtextguard.h"
 #include "screenshot.h"
-#include "settingsfile.h"
 #include "startup.h"
 
 #include <QImage>

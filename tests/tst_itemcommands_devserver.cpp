@@ -2,6 +2,7 @@
 // the command against the development server, and a fresh list must show exactly the
 // tree the client is left with.
 
+#include "base/settings.h"
 #include "crossthreadspy.h"
 #include "devserverprocess.h"
 #include "itemchangelog.h"
@@ -10,7 +11,6 @@
 #include "network/mainnetworkthread.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "settings.h"
 
 #include <QAbstractItemModelTester>
 #include <QMimeData>

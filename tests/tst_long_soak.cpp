@@ -16,7 +16,7 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "commandrunner.h"
-#include "settings.h"
+#include "base/settings.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>

@@ -1,3 +1,4 @@
+#include "base/settings.h"
 #include "commandrunner.h"
 #include "devserverprocess.h"
 #include "fakeserver.h"
@@ -9,7 +10,6 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remoteitemref.h"
 #include "remotetree/remotetree.h"
-#include "settings.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -6,6 +6,7 @@
 // replaces the shown one. QAbstractItemModelTester watches every model the pane
 // shows. Whenever the scheduler has gone idle, the tree shown must be the server's
 // list, item for item.
+#include "base/settings.h"
 #include "devserverprocess.h"
 #include "failurebox.h"
 #include "mainwindow.h"
@@ -17,7 +18,6 @@
 #include "remotetree/remotetree.h"
 #include "remotetree/remotetreewidget.h"
 #include "screenshot.h"
-#include "settings.h"
 #include "startup.h"
 
 #include <QAbstractItemModelTester>

@@ -18,8 +18,8 @@
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remoteitemref.h"
 #include "remotetree/remotetreewidget.h"
-#include "settings.h"
-#include "settingsfile.h"
+#include "base/settings.h"
+#include "base/settingsfile.h"
 #include "startup.h"
 #include "windowactions.h"
 

@@ -1,10 +1,10 @@
+#include "base/settings.h"
 #include "network/mainnetworkthread.h"
 #include "remotelistfixture.h"
 #include "remotetree/namecollationkey.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "rowchanges.h"
-#include "settings.h"
 #include "syncicon.h"
 
 #include <QAbstractItemModelTester>

@@ -8,7 +8,7 @@
 #include "remotetree/remotetreewidget.h"
 #include "rowchanges.h"
 #include "screenshot.h"
-#include "settings.h"
+#include "base/settings.h"
 #include "syncicon.h"
 
 #include <QAbstractItemModelTester>

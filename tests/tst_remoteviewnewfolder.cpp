@@ -1,3 +1,4 @@
+#include "base/settings.h"
 #include "crossthreadspy.h"
 #include "devserverprocess.h"
 #include "network/mainnetworkthread.h"
@@ -5,7 +6,6 @@
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
 #include "runningscheduler.h"
-#include "settings.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>

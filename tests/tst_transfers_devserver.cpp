@@ -1,3 +1,4 @@
+#include "base/settings.h"
 #include "commandrunner.h"
 #include "crossthreadspy.h"
 #include "devserverprocess.h"
@@ -11,7 +12,6 @@
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetree.h"
-#include "settings.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>

@@ -1,3 +1,4 @@
+#include "base/settingsfile.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/addurldialog.h"
 #include "dialogs/descriptiondialog.h"
@@ -16,7 +17,6 @@
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
 #include "screenshot.h"
-#include "settingsfile.h"
 #include "startup.h"
 #include "testpaths.h"
 

@@ -1,3 +1,4 @@
+#include "base/settings.h"
 #include "commandrunner.h"
 #include "crossthreadspy.h"
 #include "devserverprocess.h"
@@ -9,7 +10,6 @@
 #include "network/uploadurlmessage.h"
 #include "remotelistfixture.h"
 #include "remotetree/remotefilestreeitem.h"
-#include "settings.h"
 #include "shownremotetree.h"
 
 #include <QLocale>

@@ -9,7 +9,7 @@
 #include "remotetree/remotetreewidget.h"
 #include "rowchanges.h"
 #include "runningscheduler.h"
-#include "settings.h"
+#include "base/settings.h"
 #include "syncicon.h"
 
 #include <QLocale>

@@ -1,3 +1,5 @@
+#include "base/settings.h"
+#include "base/settingsfile.h"
 #include "localtree/localfilestreemodel.h"
 #include "localtree/localtreewidget.h"
 #include "mainwindow.h"
@@ -9,8 +11,6 @@
 #include "remotetree/remoteitemref.h"
 #include "remotetree/remotetreewidget.h"
 #include "screenshot.h"
-#include "settings.h"
-#include "settingsfile.h"
 #include "startup.h"
 #include "themedicon.h"
 

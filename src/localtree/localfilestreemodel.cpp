@@ -1,9 +1,9 @@
 #include "localfilestreemodel.h"
 
-#include "logging.h"
+#include "base/logging.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "settings.h"
+#include "base/settings.h"
 #include "network/mainnetworkthread.h"
 
 #include "localfilenode.h"

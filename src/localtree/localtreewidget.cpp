@@ -1,9 +1,9 @@
 #include "localtreewidget.h"
 
+#include "base/settings.h"
 #include "dialogs/addurldialog.h"
 #include "localtree/localfilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
-#include "settings.h"
 
 #include <QAction>
 #include <QContextMenuEvent>

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "base/settings.h"
 #include "basecommand.h"
 #include "commandinfo.h"
 #include "remotetree/remoteitemchange.h"
 #include "remotetree/remoteitemref.h"
-#include "settings.h"
 
 #include <QList>
 #include <QMap>

@@ -1,9 +1,9 @@
 #include "remotefilestreemodel.h"
 
-#include "logging.h"
+#include "base/logging.h"
+#include "base/settings.h"
 #include "network/mainnetworkthread.h"
 #include "remotefilestreeitem.h"
-#include "settings.h"
 #include "themedicon.h"
 
 #include <QDir>

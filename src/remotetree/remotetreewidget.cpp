@@ -9,14 +9,14 @@
 #include "dialogs/renameitemdialog.h"
 #include "dialogs/warningonnoemptydirectorydeletedialog.h"
 #include "localtree/localfilename.h"
-#include "logging.h"
+#include "base/logging.h"
 #include "network/mainnetworkthread.h"
 #include "remotetree/protocoltextcheck.h"
 #include "remotetree/remotefileinfo.h"
 #include "remotetree/remoteitemref.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "settings.h"
+#include "base/settings.h"
 #include "themedicon.h"
 
 #include <QContextMenuEvent>

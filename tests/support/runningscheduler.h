@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings.h"
+#include "base/settings.h"
 
 class DevServerProcess;
 
