@@ -10,9 +10,9 @@
 #include "network/mainnetworkthread.h"
 #include "network/uploaddigest.h"
 #include "network/uploadfilecommand.h"
-#include "remotetree/remotefileinfo.h"
-#include "remotetree/remotefilestreeitem.h"
-#include "remotetree/remotetree.h"
+#include "remote/remotefileinfo.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remotetree.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -20,7 +20,7 @@
 #include "base/settingsfile.h"
 #include "mainwindow.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "startup.h"
 

@@ -3,9 +3,9 @@
 #include "fakeserver.h"
 #include "network/downloadfilecommand.h"
 #include "network/httpreceiver.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remotetree.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
-#include "remotetree/remotetree.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -6,7 +6,7 @@
 #include "localtree/localtreewidget.h"
 #include "mainwindow.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
 #include "screenshot.h"

@@ -7,8 +7,8 @@
 #include "network/downloadurlcommand.h"
 #include "network/makedircommand.h"
 #include "network/refreshlistcommand.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "shownremotetree.h"
 
 #include <QFile>

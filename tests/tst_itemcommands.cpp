@@ -11,8 +11,8 @@
 #include "network/movedircommand.h"
 #include "network/movefilecommand.h"
 #include "network/setparamscommand.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "shownremotetree.h"
 
 #include <QElapsedTimer>

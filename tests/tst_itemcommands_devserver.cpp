@@ -9,7 +9,7 @@
 #include "network/basecommand.h"
 #include "network/commandinfo.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 
 #include <QAbstractItemModelTester>

@@ -13,7 +13,7 @@
 #include "network/refreshlistcommand.h"
 #include "network/uploadfilecommand.h"
 #include "network/uploadurlcommand.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "commandrunner.h"
 #include "base/settings.h"

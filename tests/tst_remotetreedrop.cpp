@@ -1,7 +1,7 @@
 #include "base/settings.h"
 #include "modalanswers.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 
 #include <QAbstractItemModelTester>

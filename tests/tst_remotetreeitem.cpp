@@ -1,8 +1,8 @@
+#include "remote/remotefileinfo.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remoteitemref.h"
+#include "remote/remotetree.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefileinfo.h"
-#include "remotetree/remotefilestreeitem.h"
-#include "remotetree/remoteitemref.h"
-#include "remotetree/remotetree.h"
 
 #include <QLocale>
 #include <QTest>

@@ -2,7 +2,7 @@
 #include "crossthreadspy.h"
 #include "devserverprocess.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
 #include "runningscheduler.h"

@@ -8,10 +8,10 @@
 #include "network/mainnetworkthread.h"
 #include "network/refreshlistcommand.h"
 #include "network/uploadfilecommand.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remotetree.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "remotetree/remotetree.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>

@@ -2,8 +2,8 @@
 #include "commandrunner.h"
 #include "fakeserver.h"
 #include "network/uploadfilecommand.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "shownremotetree.h"
 

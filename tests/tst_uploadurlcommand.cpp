@@ -8,8 +8,8 @@
 #include "network/refreshlistcommand.h"
 #include "network/uploadurlcommand.h"
 #include "network/uploadurlmessage.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "shownremotetree.h"
 
 #include <QLocale>

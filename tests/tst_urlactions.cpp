@@ -4,7 +4,7 @@
 #include "localtree/localtreewidget.h"
 #include "fakeserver.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
 #include "rowchanges.h"

@@ -1,7 +1,7 @@
 #include "localfilestreemodel.h"
 
 #include "base/logging.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "base/settings.h"
 #include "network/mainnetworkthread.h"

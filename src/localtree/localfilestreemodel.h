@@ -1,7 +1,7 @@
 #pragma once
 
 #include "localfolderscanner.h"
-#include "remotetree/remoteitemref.h"
+#include "remote/remoteitemref.h"
 
 #include <QAbstractItemModel>
 #include <QCollator>

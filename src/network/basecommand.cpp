@@ -3,8 +3,8 @@
 #include "base/logging.h"
 #include "base/settings.h"
 #include "failurereason.h"
+#include "remote/remotetree.h"
 #include "remotetree/protocoltextcheck.h"
-#include "remotetree/remotetree.h"
 
 #include <QDeadlineTimer>
 #include <QMetaType>

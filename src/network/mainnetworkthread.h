@@ -3,8 +3,8 @@
 #include "base/settings.h"
 #include "basecommand.h"
 #include "commandinfo.h"
-#include "remotetree/remoteitemchange.h"
-#include "remotetree/remoteitemref.h"
+#include "remote/remoteitemchange.h"
+#include "remote/remoteitemref.h"
 
 #include <QList>
 #include <QMap>

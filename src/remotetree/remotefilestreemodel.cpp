@@ -3,7 +3,7 @@
 #include "base/logging.h"
 #include "base/settings.h"
 #include "network/mainnetworkthread.h"
-#include "remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "themedicon.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "remoteitemchange.h"
-#include "remoteitemref.h"
-#include "remotetree.h"
+#include "remote/remoteitemchange.h"
+#include "remote/remoteitemref.h"
+#include "remote/remotetree.h"
 
 #include <QAbstractItemModel>
 #include <QFileIconProvider>

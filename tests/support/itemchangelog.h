@@ -1,6 +1,6 @@
 #pragma once
 
-#include "remotetree/remoteitemchange.h"
+#include "remote/remoteitemchange.h"
 
 #include <QList>
 #include <QObject>

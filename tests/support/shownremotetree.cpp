@@ -2,7 +2,7 @@
 
 #include "network/basecommand.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 
 #include <QAbstractItemModelTester>
 #include <QFileInfo>
