@@ -3,13 +3,15 @@
 
 #include "base/logging.h"
 #include "base/settingsfile.h"
-#include "commandfeedback.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/addurldialog.h"
 #include "dialogs/preferencesdialog.h"
 #include "dialogs/signindialog.h"
 #include "dialogs/transferinfodialog.h"
 #include "failurebox.h"
+#include "gui/commandfeedback.h"
+#include "gui/richtextguard.h"
+#include "gui/themedicon.h"
 #include "localtree/localfilestreemodel.h"
 #include "localtree/localtreewidget.h"
 #include "messagelogdock.h"
@@ -20,8 +22,6 @@
 #include "remote/remotetree.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
-#include "richtextguard.h"
-#include "themedicon.h"
 
 #include <QCloseEvent>
 #include <QDir>

@@ -1,5 +1,6 @@
 #include "base/settingsfile.h"
 #include "dialogs/transferinfodialog.h"
+#include "gui/richtextguard.h"
 #include "mainwindow.h"
 #include "modalanswers.h"
 #include "network/commandinfo.h"
@@ -16,7 +17,6 @@
 #include "remote/remotefilestreeitem.h"
 #include "remote/remotetree.h"
 #include "remotelistfixture.h"
-#include "richtextguard.h"
 #include "screenshot.h"
 #include "startup.h"
 

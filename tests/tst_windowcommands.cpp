@@ -1,5 +1,6 @@
 #include "base/settings.h"
 #include "base/settingsfile.h"
+#include "gui/themedicon.h"
 #include "localtree/localfilestreemodel.h"
 #include "localtree/localtreewidget.h"
 #include "mainwindow.h"
@@ -12,7 +13,6 @@
 #include "remotetree/remotetreewidget.h"
 #include "screenshot.h"
 #include "startup.h"
-#include "themedicon.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>

@@ -2,7 +2,7 @@
 #include "ui_signindialog.h"
 
 #include "base/settings.h"
-#include "commandfeedback.h"
+#include "gui/commandfeedback.h"
 #include "network/commandinfo.h"
 #include "network/refreshlistcommand.h"
 #include "remotetree/protocoltextcheck.h"

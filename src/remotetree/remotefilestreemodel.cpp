@@ -2,9 +2,9 @@
 
 #include "base/logging.h"
 #include "base/settings.h"
+#include "gui/themedicon.h"
 #include "network/mainnetworkthread.h"
 #include "remote/remotefilestreeitem.h"
-#include "themedicon.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -17,7 +17,7 @@
 #include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "base/settings.h"
-#include "themedicon.h"
+#include "gui/themedicon.h"
 
 #include <QContextMenuEvent>
 #include <QDateTime>
