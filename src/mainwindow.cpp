@@ -115,6 +115,9 @@ MainWindow::MainWindow(QWidget *parent)
     connectScheduler();
     BaseCommand::setMainThread(thread());
 
+    // The panes and their models reach the program's scheduler only through the window.
+    remoteTree->setScheduler(scheduler);
+    localTree->setScheduler(scheduler);
     localTree->setRemoteTree(remoteTree);
     remoteTree->setLocalTree(localTree);
     placeInFrame(remoteTree, ui->remoteTreeFrame);

@@ -106,8 +106,17 @@ LocalFilesTreeModel::LocalFilesTreeModel(QObject *parent)
     });
     downloadTimer.setInterval(DownloadRefreshMs);
     connect(&downloadTimer, &QTimer::timeout, this, &LocalFilesTreeModel::refreshDownloads);
+}
 
-    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
+void LocalFilesTreeModel::setScheduler(MainNetworkThread *newScheduler)
+{
+    if (newScheduler == scheduler)
+        return;
+    if (scheduler)
+        disconnect(this, nullptr, scheduler, nullptr);
+    scheduler = newScheduler;
+    if (!scheduler)
+        return;
     connect(this, &LocalFilesTreeModel::downloadFile, scheduler, &MainNetworkThread::downloadFile);
     connect(this, &LocalFilesTreeModel::downloadUrl, scheduler, &MainNetworkThread::downloadUrl);
 }

@@ -74,6 +74,11 @@ void LocalTreeWidget::setRemoteModel(RemoteFilesTreeModel *model)
     localModel->setRemoteModel(model);
 }
 
+void LocalTreeWidget::setScheduler(MainNetworkThread *scheduler)
+{
+    localModel->setScheduler(scheduler);
+}
+
 void LocalTreeWidget::refreshLocalModel(const QString &path)
 {
     localModel->refreshPath(path);

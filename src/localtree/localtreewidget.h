@@ -6,6 +6,7 @@
 #include <QTreeView>
 
 class LocalFilesTreeModel;
+class MainNetworkThread;
 class QAction;
 class QMenu;
 class RemoteFilesTreeModel;
@@ -31,6 +32,8 @@ public:
     // the local pane does not depend on the remote pane's widget.
     void setRemoteTree(QAbstractItemView *tree);
     void setRemoteModel(RemoteFilesTreeModel *model);
+    // The scheduler that downloads into this pane (see LocalFilesTreeModel::setScheduler).
+    void setScheduler(MainNetworkThread *scheduler);
     LocalFilesTreeModel *getLocalModel() const { return localModel; }
 
     // Re-reads the entry of `path` (after its download, or after a change of the
