@@ -11,9 +11,9 @@
 //   local.qfsm_load_200k_over_ls
 //
 //   bench_local [--files N] [--shot PNG] [--no-reference]
+#include "base/settings.h"
 #include "localtree/localfilestreemodel.h"
 #include "localtree/localtreewidget.h"
-#include "settings.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -20,13 +20,13 @@
 #include "network/makedircommand.h"
 #include "network/mainnetworkthread.h"
 #include "network/uploadfilecommand.h"
-#include "remotetree/remotefileinfo.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefileinfo.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "remotetree/remotetree.h"
+#include "remote/remotetree.h"
 #include "remotetree/remotetreewidget.h"
-#include "settings.h"
-#include "settingsfile.h"
+#include "base/settings.h"
+#include "base/settingsfile.h"
 #include "startup.h"
 
 #include <QAction>

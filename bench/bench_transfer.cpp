@@ -4,15 +4,15 @@
 // GUI thread's event loop goes unserved while five transfers run at once.
 //
 //   bench_transfer --server 127.0.0.1:PORT --user LOGIN:PASSWORD --work DIR [--size BYTES]
+#include "base/settings.h"
 #include "network/basecommand.h"
 #include "network/downloadfilecommand.h"
 #include "network/mainnetworkthread.h"
 #include "network/uploaddigest.h"
 #include "network/uploadfilecommand.h"
-#include "remotetree/remotefileinfo.h"
-#include "remotetree/remotefilestreeitem.h"
-#include "remotetree/remotetree.h"
-#include "settings.h"
+#include "remote/remotefileinfo.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remotetree.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

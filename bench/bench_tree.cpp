@@ -16,12 +16,12 @@
 //                              a list was received, built and shown (all five refreshes)
 //   tree.rss_refresh5_over_refresh1   resident memory after the fifth refresh over
 //                              resident memory after the first
+#include "base/settings.h"
+#include "base/settingsfile.h"
 #include "mainwindow.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "settings.h"
-#include "settingsfile.h"
 #include "startup.h"
 
 #include <QApplication>

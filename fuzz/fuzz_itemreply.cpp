@@ -14,7 +14,7 @@
 #include "network/movedircommand.h"
 #include "network/movefilecommand.h"
 #include "network/setparamscommand.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 
 #include <QByteArray>

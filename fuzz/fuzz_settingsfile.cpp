@@ -1,7 +1,7 @@
 // The per-user settings file, as it might be after a crash or a careless edit: every
 // value read from it must end up usable.
-#include "settings.h"
-#include "settingsfile.h"
+#include "base/settings.h"
+#include "base/settingsfile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 // Checks shared by the fuzz targets that build or change a remote tree: the tree is
 // finite and loop-free, and every link agrees with its parent's child list.
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 
 #include <QList>

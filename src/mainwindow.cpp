@@ -1,27 +1,27 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "commandfeedback.h"
+#include "base/logging.h"
+#include "base/settingsfile.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/addurldialog.h"
 #include "dialogs/preferencesdialog.h"
 #include "dialogs/signindialog.h"
 #include "dialogs/transferinfodialog.h"
 #include "failurebox.h"
+#include "gui/commandfeedback.h"
+#include "gui/richtextguard.h"
+#include "gui/themedicon.h"
 #include "localtree/localfilestreemodel.h"
 #include "localtree/localtreewidget.h"
-#include "logging.h"
 #include "messagelogdock.h"
 #include "network/basecommand.h"
 #include "network/commandinfo.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remotetree.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "remotetree/remotetree.h"
 #include "remotetree/remotetreewidget.h"
-#include "richtextguard.h"
-#include "settingsfile.h"
-#include "themedicon.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -115,6 +115,9 @@ MainWindow::MainWindow(QWidget *parent)
     connectScheduler();
     BaseCommand::setMainThread(thread());
 
+    // The panes and their models reach the program's scheduler only through the window.
+    remoteTree->setScheduler(scheduler);
+    localTree->setScheduler(scheduler);
     localTree->setRemoteTree(remoteTree);
     remoteTree->setLocalTree(localTree);
     placeInFrame(remoteTree, ui->remoteTreeFrame);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/settings.h"
 #include "remotetree/remotetreewidget.h"
-#include "settings.h"
 
 #include <QList>
 #include <QMainWindow>

@@ -1,8 +1,8 @@
 #include "startup.h"
 
+#include "base/settings.h"
 #include "mainwindow.h"
 #include "remotetree/protocoltextcheck.h"
-#include "settings.h"
 
 #include <QLibraryInfo>
 #include <QMessageBox>

@@ -1,3 +1,4 @@
+#include "base/settingsfile.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/addurldialog.h"
 #include "dialogs/descriptiondialog.h"
@@ -12,12 +13,11 @@
 #include "localtree/localtreewidget.h"
 #include "mainwindow.h"
 #include "messagelogdock.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
 #include "remotelistshown.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
-#include "settingsfile.h"
 #include "startup.h"
 
 #include <QAccessible>

@@ -1,4 +1,4 @@
-#include "commandfeedback.h"
+#include "gui/commandfeedback.h"
 
 #include <QtTest>
 

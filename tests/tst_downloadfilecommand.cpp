@@ -1,11 +1,11 @@
+#include "base/settings.h"
 #include "commandrunner.h"
 #include "fakeserver.h"
 #include "network/downloadfilecommand.h"
 #include "network/httpreceiver.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remotetree.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
-#include "remotetree/remotetree.h"
-#include "settings.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,3 +1,4 @@
+#include "base/settings.h"
 #include "commandrunner.h"
 #include "crossthreadspy.h"
 #include "fakeserver.h"
@@ -5,7 +6,6 @@
 #include "localtree/localfilename.h"
 #include "network/downloadurlcommand.h"
 #include "network/mainnetworkthread.h"
-#include "settings.h"
 
 #include <QDir>
 #include <QFile>

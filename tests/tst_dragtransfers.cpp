@@ -1,3 +1,4 @@
+#include "base/settingsfile.h"
 #include "devserverprocess.h"
 #include "dialogs/transferinfodialog.h"
 #include "filedigest.h"
@@ -5,11 +6,10 @@
 #include "localtree/localtreewidget.h"
 #include "mainwindow.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
 #include "screenshot.h"
-#include "settingsfile.h"
 #include "startup.h"
 #include "windowactions.h"
 

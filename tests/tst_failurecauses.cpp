@@ -1,14 +1,14 @@
-#include "commandfeedback.h"
+#include "base/settings.h"
 #include "commandrunner.h"
 #include "devserverprocess.h"
 #include "fakeserver.h"
+#include "gui/commandfeedback.h"
 #include "network/downloadfilecommand.h"
 #include "network/downloadurlcommand.h"
 #include "network/makedircommand.h"
 #include "network/refreshlistcommand.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
-#include "settings.h"
 #include "shownremotetree.h"
 
 #include <QFile>

@@ -1,4 +1,6 @@
+#include "base/settingsfile.h"
 #include "dialogs/transferinfodialog.h"
+#include "gui/richtextguard.h"
 #include "mainwindow.h"
 #include "modalanswers.h"
 #include "network/commandinfo.h"
@@ -12,12 +14,10 @@
 #include "network/setparamscommand.h"
 #include "network/uploadfilecommand.h"
 #include "network/uploadurlcommand.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remotetree.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
-#include "remotetree/remotetree.h"
-#include "richtextguard.h"
 #include "screenshot.h"
-#include "settingsfile.h"
 #include "startup.h"
 
 #include <QImage>

@@ -2,6 +2,7 @@
 // request carries, how each reply is judged, and what the item looks like once the
 // model has applied the command's result.
 
+#include "base/settings.h"
 #include "commandrunner.h"
 #include "fakeserver.h"
 #include "network/deletedircommand.h"
@@ -10,9 +11,8 @@
 #include "network/movedircommand.h"
 #include "network/movefilecommand.h"
 #include "network/setparamscommand.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
-#include "settings.h"
 #include "shownremotetree.h"
 
 #include <QElapsedTimer>

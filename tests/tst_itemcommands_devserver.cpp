@@ -2,15 +2,15 @@
 // the command against the development server, and a fresh list must show exactly the
 // tree the client is left with.
 
+#include "base/settings.h"
 #include "crossthreadspy.h"
 #include "devserverprocess.h"
 #include "itemchangelog.h"
 #include "network/basecommand.h"
 #include "network/commandinfo.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "settings.h"
 
 #include <QAbstractItemModelTester>
 #include <QMimeData>
@@ -129,7 +129,7 @@ void TestItemCommandsDevServer::initTestCase()
     settings->setStreamsCount(3);
     settings->setSyncType(Settings::ManualSync);
 
-    // The program's scheduler: the remote model connects its signals to it.
+    // The program's scheduler, as the window starts it; every model is given it.
     net = MainNetworkThread::getInstance();
     net->moveToThread(net);
     net->start();
@@ -162,6 +162,7 @@ RemoteFilesTreeModel *TestItemCommandsDevServer::refresh()
         return nullptr;
     lastList = lists.first().first().toString();
     auto *fresh = new RemoteFilesTreeModel(lastList, this);
+    fresh->setScheduler(net);
     new QAbstractItemModelTester(fresh, QAbstractItemModelTester::FailureReportingMode::QtTest, fresh);
     return fresh;
 }

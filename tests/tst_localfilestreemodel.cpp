@@ -1,9 +1,9 @@
+#include "base/settings.h"
 #include "localtree/localfilestreemodel.h"
 #include "modalanswers.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "settings.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>

@@ -1,7 +1,7 @@
+#include "base/settings.h"
 #include "localtree/localfilestreemodel.h"
 #include "localtree/localtreewidget.h"
 #include "modalanswers.h"
-#include "settings.h"
 
 #include <QAbstractButton>
 #include <QApplication>

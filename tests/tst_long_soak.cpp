@@ -13,10 +13,10 @@
 #include "network/refreshlistcommand.h"
 #include "network/uploadfilecommand.h"
 #include "network/uploadurlcommand.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "commandrunner.h"
-#include "settings.h"
+#include "base/settings.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>

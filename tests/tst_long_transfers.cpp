@@ -1,15 +1,15 @@
+#include "base/settings.h"
 #include "commandrunner.h"
 #include "devserverprocess.h"
 #include "fakeserver.h"
 #include "filedigest.h"
 #include "network/downloadfilecommand.h"
 #include "network/uploadfilecommand.h"
+#include "remote/remotefileinfo.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remoteitemref.h"
+#include "remote/remotetree.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefileinfo.h"
-#include "remotetree/remotefilestreeitem.h"
-#include "remotetree/remoteitemref.h"
-#include "remotetree/remotetree.h"
-#include "settings.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -6,18 +6,18 @@
 // replaces the shown one. QAbstractItemModelTester watches every model the pane
 // shows. Whenever the scheduler has gone idle, the tree shown must be the server's
 // list, item for item.
+#include "base/settings.h"
 #include "devserverprocess.h"
 #include "failurebox.h"
 #include "mainwindow.h"
 #include "messagelogdock.h"
 #include "network/basecommand.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remotetree.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "remotetree/remotetree.h"
 #include "remotetree/remotetreewidget.h"
 #include "screenshot.h"
-#include "settings.h"
 #include "startup.h"
 
 #include <QAbstractItemModelTester>

@@ -1,3 +1,4 @@
+#include "base/settings.h"
 #include "fakecommand.h"
 #include "fakeserver.h"
 #include "network/commandinfo.h"
@@ -6,7 +7,6 @@
 #include "network/refreshlistcommand.h"
 #include "network/uploadfilecommand.h"
 #include "remotelistfixture.h"
-#include "settings.h"
 #include "shownremotetree.h"
 
 #include <QElapsedTimer>

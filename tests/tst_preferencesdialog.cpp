@@ -1,7 +1,7 @@
 #include "dialogs/preferencesdialog.h"
 #include "screenshot.h"
 #include "modalanswers.h"
-#include "settings.h"
+#include "base/settings.h"
 
 #include <QFileDialog>
 #include <QLabel>

@@ -1,7 +1,7 @@
+#include "base/settings.h"
 #include "commandrunner.h"
 #include "fakeserver.h"
 #include "network/refreshlistcommand.h"
-#include "settings.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
+#include "base/settings.h"
 #include "modalanswers.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "settings.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>

@@ -1,9 +1,9 @@
+#include "remote/remotefileinfo.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remoteitemref.h"
+#include "remote/remotetree.h"
+#include "remote/selfidindex.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefileinfo.h"
-#include "remotetree/remotefilestreeitem.h"
-#include "remotetree/remoteitemref.h"
-#include "remotetree/remotetree.h"
-#include "remotetree/selfidindex.h"
 
 #include <QHash>
 #include <QLocale>

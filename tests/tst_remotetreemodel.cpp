@@ -1,10 +1,10 @@
+#include "base/settings.h"
 #include "network/mainnetworkthread.h"
+#include "remote/namecollationkey.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
-#include "remotetree/namecollationkey.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "rowchanges.h"
-#include "settings.h"
 #include "syncicon.h"
 
 #include <QAbstractItemModelTester>
@@ -882,6 +882,9 @@ void TestRemoteTreeModel::changesOfAnotherTreeAreIgnored()
     QSignalSpy newerChanged(newer.get(), &QAbstractItemModel::dataChanged);
     QSignalSpy newerRemoved(newer.get(), &QAbstractItemModel::rowsRemoved);
     QSignalSpy olderRemoved(older.get(), &QAbstractItemModel::rowsRemoved);
+    MainNetworkThread scheduler;
+    older->setScheduler(&scheduler);
+    newer->setScheduler(&scheduler);
 
     newer->applyChange({RemoteItemChange::UrlUploaded, older->refFor(oldFile), 900, 1, "seg"});
     newer->applyChange({RemoteItemChange::Deleted, older->refFor(oldDocs), 0, 0, {}});
@@ -890,7 +893,7 @@ void TestRemoteTreeModel::changesOfAnotherTreeAreIgnored()
     QCOMPARE(oldFile->getItemInnerId(), quint64(11));
     QCOMPARE(Fx::render(newer->getRootItem()), shown);
 
-    Q_EMIT MainNetworkThread::getInstance()->remoteItemChanged(
+    Q_EMIT scheduler.remoteItemChanged(
         {RemoteItemChange::Deleted, older->refFor(oldDocs), 0, 0, {}});
     QTRY_COMPARE(olderRemoved.size(), 1);
     QCOMPARE(newerRemoved.size(), 0);

@@ -2,13 +2,13 @@
 #include "dialogs/passworddialog.h"
 #include "modalanswers.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
-#include "remotetree/remoteitemref.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remoteitemref.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
 #include "rowchanges.h"
 #include "screenshot.h"
-#include "settings.h"
+#include "base/settings.h"
 #include "syncicon.h"
 
 #include <QAbstractItemModelTester>
@@ -245,9 +245,11 @@ void TestRemoteTreeWidget::construction()
 
 void TestRemoteTreeWidget::requestsReachTheScheduler()
 {
-    // Every request goes to the scheduler's slot of the same purpose.
+    // Every request goes to the slot of the same purpose of the scheduler the pane is
+    // given, and to no scheduler before that.
     RemoteTreeWidget fresh;
-    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
+    MainNetworkThread own;
+    MainNetworkThread *scheduler = &own;
     using Request = void (RemoteTreeWidget::*)(RemoteItemRef);
     using Slot = void (MainNetworkThread::*)(RemoteItemRef);
     const QList<QPair<Request, Slot>> requests{
@@ -259,11 +261,30 @@ void TestRemoteTreeWidget::requestsReachTheScheduler()
         {&RemoteTreeWidget::setParamsClicked, &MainNetworkThread::setParams},
         {&RemoteTreeWidget::addUrlClicked, &MainNetworkThread::uploadUrl},
     };
-    for (qsizetype i = 0; i < requests.size(); ++i) {
-        // Disconnecting succeeds only where a connection was made.
-        QVERIFY2(QObject::disconnect(&fresh, requests[i].first, scheduler, requests[i].second),
-                 qPrintable(QString::number(i)));
-    }
+    // Disconnecting succeeds only where a connection was made.
+    const auto connected = [&](qsizetype i) {
+        return QObject::disconnect(&fresh, requests[i].first, scheduler, requests[i].second);
+    };
+    for (qsizetype i = 0; i < requests.size(); ++i)
+        QVERIFY2(!connected(i), qPrintable(QString::number(i)));
+    QVERIFY(!fresh.getModelAsRemoteFileTreeModel()->getScheduler());
+
+    fresh.setScheduler(scheduler);
+    QCOMPARE(fresh.getModelAsRemoteFileTreeModel()->getScheduler(), scheduler);
+    // A model set later is handed the same scheduler.
+    auto *listed = new RemoteFilesTreeModel(QString::fromLatin1(fixtureList), &fresh);
+    fresh.setModel(listed);
+    QCOMPARE(listed->getScheduler(), scheduler);
+
+    // Taken away, nothing reaches it.
+    fresh.setScheduler(nullptr);
+    QVERIFY(!listed->getScheduler());
+    for (qsizetype i = 0; i < requests.size(); ++i)
+        QVERIFY2(!connected(i), qPrintable(QString::number(i)));
+
+    fresh.setScheduler(scheduler);
+    for (qsizetype i = 0; i < requests.size(); ++i)
+        QVERIFY2(connected(i), qPrintable(QString::number(i)));
 }
 
 void TestRemoteTreeWidget::menuOnSeveralRowsOffersWhatActsOnEach()
@@ -791,11 +812,13 @@ void TestRemoteTreeWidget::commandResultShowsWithoutAClick()
     EventCounter counter(view->viewport(), QEvent::Paint, paints);
     QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
     // The scheduler reports from its own thread.
+    MainNetworkThread reporter;
+    model->setScheduler(&reporter);
     const RemoteItemChange change{fromAddress ? RemoteItemChange::UrlUploaded : RemoteItemChange::ParamsSet,
                                   subject, fromAddress ? 321u : 0u, fromAddress ? 3u << 20 : 0u,
                                   fromAddress ? QStringLiteral("segZ") : QString()};
     std::unique_ptr<QThread> scheduler(
-        QThread::create([change] { Q_EMIT MainNetworkThread::getInstance()->remoteItemChanged(change); }));
+        QThread::create([change, &reporter] { Q_EMIT reporter.remoteItemChanged(change); }));
     scheduler->start();
     QVERIFY(scheduler->wait(5000));
     QTRY_VERIFY(dataChangedCovers(changed, sync));

@@ -1,11 +1,11 @@
+#include "base/settings.h"
 #include "crossthreadspy.h"
 #include "devserverprocess.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
 #include "runningscheduler.h"
-#include "settings.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>
@@ -23,6 +23,7 @@ private Q_SLOTS:
 
 private:
     DevServerProcess devServer;
+    MainNetworkThread *scheduler = nullptr;
 };
 
 void TestRemoteViewNewFolder::initTestCase()
@@ -30,7 +31,7 @@ void TestRemoteViewNewFolder::initTestCase()
     QVERIFY2(devServer.start({QStringLiteral("--user"), QStringLiteral("alice:x")}),
              qPrintable(devServer.errorText()));
     // Manual synchronisation keeps the command in the queue until the user syncs.
-    startSchedulerFor(devServer, QStringLiteral("alice"), QStringLiteral("x"), Settings::ManualSync, 1);
+    scheduler = startSchedulerFor(devServer, QStringLiteral("alice"), QStringLiteral("x"), Settings::ManualSync, 1);
 }
 
 void TestRemoteViewNewFolder::newFolderIsNoWhileQueuedThenYes()
@@ -38,6 +39,7 @@ void TestRemoteViewNewFolder::newFolderIsNoWhileQueuedThenYes()
     RemoteFilesTreeModel model{QString()};
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     RemoteTreeWidget view;
+    view.setScheduler(scheduler);
     view.setModel(&model);
     view.resize(600, 300);
     view.show();
@@ -46,7 +48,6 @@ void TestRemoteViewNewFolder::newFolderIsNoWhileQueuedThenYes()
     QVERIFY(root.isValid());
     view.selectionModel()->select(root, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 
-    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
     CrossThreadSpy created(scheduler, &MainNetworkThread::remoteItemChanged);
     view.addNewDir(QStringLiteral("Holiday plans"));
     QCOMPARE(model.rowCount(root), 1);

@@ -1,5 +1,5 @@
-#include "settings.h"
-#include "settingsfile.h"
+#include "base/settings.h"
+#include "base/settingsfile.h"
 
 #include <QFile>
 #include <QRegularExpression>

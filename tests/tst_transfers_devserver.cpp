@@ -1,3 +1,4 @@
+#include "base/settings.h"
 #include "commandrunner.h"
 #include "crossthreadspy.h"
 #include "devserverprocess.h"
@@ -7,11 +8,10 @@
 #include "network/mainnetworkthread.h"
 #include "network/refreshlistcommand.h"
 #include "network/uploadfilecommand.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remotetree.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "remotetree/remotetree.h"
-#include "settings.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -72,8 +72,7 @@ void TestTransfersDevServer::init()
     model = std::make_unique<RemoteFilesTreeModel>(QString());
     new QAbstractItemModelTester(model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest,
                                  model.get());
-    // Uploads go where each test sends them, not to the program's scheduler.
-    disconnect(model.get(), &RemoteFilesTreeModel::uploadFile, nullptr, nullptr);
+    // No scheduler is set: uploads go where each test sends them.
     server = std::make_unique<DevServerProcess>();
     QVERIFY2(startServer(), qPrintable(server->errorText()));
 }

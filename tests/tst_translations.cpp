@@ -1,3 +1,4 @@
+#include "base/settingsfile.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/addurldialog.h"
 #include "dialogs/descriptiondialog.h"
@@ -11,12 +12,11 @@
 #include "localtree/localtreewidget.h"
 #include "mainwindow.h"
 #include "modalanswers.h"
+#include "remote/remotefileinfo.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefileinfo.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
 #include "screenshot.h"
-#include "settingsfile.h"
 #include "startup.h"
 #include "testpaths.h"
 

@@ -1,10 +1,10 @@
+#include "base/settings.h"
 #include "commandrunner.h"
 #include "fakeserver.h"
 #include "network/uploadfilecommand.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "settings.h"
 #include "shownremotetree.h"
 
 #include <QFile>

@@ -1,3 +1,4 @@
+#include "base/settings.h"
 #include "commandrunner.h"
 #include "crossthreadspy.h"
 #include "devserverprocess.h"
@@ -7,9 +8,8 @@
 #include "network/refreshlistcommand.h"
 #include "network/uploadurlcommand.h"
 #include "network/uploadurlmessage.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
-#include "remotetree/remotefilestreeitem.h"
-#include "settings.h"
 #include "shownremotetree.h"
 
 #include <QLocale>

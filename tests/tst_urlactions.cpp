@@ -4,12 +4,12 @@
 #include "localtree/localtreewidget.h"
 #include "fakeserver.h"
 #include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
 #include "rowchanges.h"
 #include "runningscheduler.h"
-#include "settings.h"
+#include "base/settings.h"
 #include "syncicon.h"
 
 #include <QLocale>
@@ -36,6 +36,7 @@ private Q_SLOTS:
 
 private:
     DevServerProcess devServer;
+    MainNetworkThread *scheduler = nullptr;
 };
 
 void TestUrlActions::initTestCase()
@@ -45,7 +46,7 @@ void TestUrlActions::initTestCase()
                               QStringLiteral("--progress-interval-ms"), QStringLiteral("20"),
                               QStringLiteral("--message-gap-ms"), QStringLiteral("20")}),
              qPrintable(devServer.errorText()));
-    startSchedulerFor(devServer, QStringLiteral("alice"), QStringLiteral("x"), Settings::BackgroundSync, 3);
+    scheduler = startSchedulerFor(devServer, QStringLiteral("alice"), QStringLiteral("x"), Settings::BackgroundSync, 3);
 }
 
 void TestUrlActions::uploadFromUrlOnARemoteFolder()
@@ -60,6 +61,7 @@ void TestUrlActions::uploadFromUrlOnARemoteFolder()
     RemoteFilesTreeModel model{QString()};
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     RemoteTreeWidget view;
+    view.setScheduler(scheduler);
     view.setModel(&model);
     view.resize(600, 300);
     view.show();
@@ -68,7 +70,7 @@ void TestUrlActions::uploadFromUrlOnARemoteFolder()
     QVERIFY(root.isValid());
     view.selectionModel()->select(root, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 
-    CrossThreadSpy uploaded(MainNetworkThread::getInstance(), &MainNetworkThread::remoteItemChanged);
+    CrossThreadSpy uploaded(scheduler, &MainNetworkThread::remoteItemChanged);
     view.addNewUrl(QStringLiteral("http://127.0.0.1:%1/pics/Holiday%20photo.jpg?size=big").arg(webPort));
     QCOMPARE(model.rowCount(root), 1);
     const QModelIndex row = model.index(0, 0, root);
@@ -129,10 +131,11 @@ void TestUrlActions::downloadFromUrlOnALocalFolder()
     const QString target = folder.filePath(QStringLiteral("Report 2026.txt"));
 
     LocalTreeWidget view;
+    view.setScheduler(scheduler);
     view.resize(600, 300);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    CrossThreadSpy downloaded(MainNetworkThread::getInstance(), &MainNetworkThread::urlDownloaded);
+    CrossThreadSpy downloaded(scheduler, &MainNetworkThread::urlDownloaded);
     view.addNewUrl(url, folder.path());
     QVERIFY(QFile::exists(target));
     QTRY_COMPARE_WITH_TIMEOUT(downloaded.size(), 1, 15000);

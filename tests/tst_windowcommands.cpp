@@ -1,18 +1,18 @@
+#include "base/settings.h"
+#include "base/settingsfile.h"
+#include "gui/themedicon.h"
 #include "localtree/localfilestreemodel.h"
 #include "localtree/localtreewidget.h"
 #include "mainwindow.h"
 #include "modalanswers.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remoteitemref.h"
 #include "remotelistfixture.h"
 #include "remotelistshown.h"
-#include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "remotetree/remoteitemref.h"
 #include "remotetree/remotetreewidget.h"
 #include "screenshot.h"
-#include "settings.h"
-#include "settingsfile.h"
 #include "startup.h"
-#include "themedicon.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>

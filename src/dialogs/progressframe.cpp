@@ -1,7 +1,7 @@
 #include "progressframe.h"
 #include "ui_progressframe.h"
 
-#include "richtextguard.h"
+#include "gui/richtextguard.h"
 
 #include <QEvent>
 

@@ -1,11 +1,11 @@
 #include "signindialog.h"
 #include "ui_signindialog.h"
 
-#include "commandfeedback.h"
+#include "base/settings.h"
+#include "gui/commandfeedback.h"
 #include "network/commandinfo.h"
 #include "network/refreshlistcommand.h"
 #include "remotetree/protocoltextcheck.h"
-#include "settings.h"
 
 #include <QPushButton>
 

@@ -1,8 +1,8 @@
 #include "transferinfodialog.h"
 #include "ui_transferinfodialog.h"
 
+#include "base/logging.h"
 #include "dialogs/progressframe.h"
-#include "logging.h"
 
 #include <QEvent>
 

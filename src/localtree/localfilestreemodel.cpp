@@ -1,9 +1,9 @@
 #include "localfilestreemodel.h"
 
-#include "logging.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "base/logging.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "settings.h"
+#include "base/settings.h"
 #include "network/mainnetworkthread.h"
 
 #include "localfilenode.h"
@@ -106,8 +106,17 @@ LocalFilesTreeModel::LocalFilesTreeModel(QObject *parent)
     });
     downloadTimer.setInterval(DownloadRefreshMs);
     connect(&downloadTimer, &QTimer::timeout, this, &LocalFilesTreeModel::refreshDownloads);
+}
 
-    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
+void LocalFilesTreeModel::setScheduler(MainNetworkThread *newScheduler)
+{
+    if (newScheduler == scheduler)
+        return;
+    if (scheduler)
+        disconnect(this, nullptr, scheduler, nullptr);
+    scheduler = newScheduler;
+    if (!scheduler)
+        return;
     connect(this, &LocalFilesTreeModel::downloadFile, scheduler, &MainNetworkThread::downloadFile);
     connect(this, &LocalFilesTreeModel::downloadUrl, scheduler, &MainNetworkThread::downloadUrl);
 }

@@ -1,18 +1,20 @@
 #pragma once
 
 #include "localfolderscanner.h"
-#include "remotetree/remoteitemref.h"
+#include "remote/remoteitemref.h"
 
 #include <QAbstractItemModel>
 #include <QCollator>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QPointer>
 #include <QSet>
 #include <QStringList>
 #include <QThread>
 #include <QTimer>
 
 class LocalFileNode;
+class MainNetworkThread;
 class QSettings;
 class RemoteFilesTreeItem;
 class RemoteFilesTreeModel;
@@ -80,6 +82,10 @@ public:
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     void setRemoteModel(RemoteFilesTreeModel *model);
+    // The scheduler that downloads what is dropped here. None until set: the local
+    // pane passes on the program's scheduler (MainNetworkThread::getInstance()); a
+    // model built alone stays apart from it unless given one.
+    void setScheduler(MainNetworkThread *scheduler);
 
     QString filePath(const QModelIndex &index) const;
     QFileInfo fileInfo(const QModelIndex &index) const { return QFileInfo(filePath(index)); }
@@ -183,6 +189,7 @@ private:
     QTimer targetTimer;
 
     RemoteFilesTreeModel *remoteModel = nullptr;
+    QPointer<MainNetworkThread> scheduler;
     int operationDepth = 0;
     QStringList refusedItems;
 };

@@ -1,9 +1,10 @@
 #include "localtreewidget.h"
 
+#include "base/settings.h"
 #include "dialogs/addurldialog.h"
+#include "localtree/localfilename.h"
 #include "localtree/localfilestreemodel.h"
-#include "remotetree/remotetreewidget.h"
-#include "settings.h"
+#include "remotetree/remotefilestreemodel.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -62,15 +63,20 @@ LocalTreeWidget::LocalTreeWidget(QWidget *parent)
 
 LocalTreeWidget::~LocalTreeWidget() = default;
 
-void LocalTreeWidget::setRemoteTree(RemoteTreeWidget *tree)
+void LocalTreeWidget::setRemoteTree(QAbstractItemView *tree)
 {
     remoteTree = tree;
-    setRemoteModel(tree ? tree->getModelAsRemoteFileTreeModel() : nullptr);
+    setRemoteModel(tree ? qobject_cast<RemoteFilesTreeModel *>(tree->model()) : nullptr);
 }
 
 void LocalTreeWidget::setRemoteModel(RemoteFilesTreeModel *model)
 {
     localModel->setRemoteModel(model);
+}
+
+void LocalTreeWidget::setScheduler(MainNetworkThread *scheduler)
+{
+    localModel->setScheduler(scheduler);
 }
 
 void LocalTreeWidget::refreshLocalModel(const QString &path)
@@ -148,7 +154,8 @@ void LocalTreeWidget::addUrlDialogShow(const QFileInfo &folder)
 
 void LocalTreeWidget::addNewUrl(const QString &url, const QString &folder)
 {
-    const QString name = RemoteTreeWidget::fileNameFromUrl(url);
+    // The same name the remote pane gives an address (RemoteTreeWidget::fileNameFromUrl).
+    const QString name = LocalFileName::fromUrl(url);
     if (!LocalFilesTreeModel::isSafeLocalName(name)) {
         QMessageBox box(QMessageBox::Warning, tr("Download from URL"),
                         tr("The address \"%1\" does not end in a file name that can be saved "

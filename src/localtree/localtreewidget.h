@@ -6,10 +6,10 @@
 #include <QTreeView>
 
 class LocalFilesTreeModel;
+class MainNetworkThread;
 class QAction;
 class QMenu;
 class RemoteFilesTreeModel;
-class RemoteTreeWidget;
 
 // The left pane: the local file system. Remote items dragged from the remote pane and
 // dropped on a folder are downloaded into it; local files dragged to the remote pane
@@ -28,9 +28,12 @@ public:
     explicit LocalTreeWidget(QWidget *parent = nullptr);
     ~LocalTreeWidget() override;
 
-    // The remote pane: the only accepted source of drops.
-    void setRemoteTree(RemoteTreeWidget *tree);
+    // The remote pane: the only accepted source of drops. Known as a view only, so
+    // the local pane does not depend on the remote pane's widget.
+    void setRemoteTree(QAbstractItemView *tree);
     void setRemoteModel(RemoteFilesTreeModel *model);
+    // The scheduler that downloads into this pane (see LocalFilesTreeModel::setScheduler).
+    void setScheduler(MainNetworkThread *scheduler);
     LocalFilesTreeModel *getLocalModel() const { return localModel; }
 
     // Re-reads the entry of `path` (after its download, or after a change of the
@@ -57,7 +60,7 @@ private:
     void applyReveal();
 
     LocalFilesTreeModel *localModel;
-    RemoteTreeWidget *remoteTree = nullptr;
+    QAbstractItemView *remoteTree = nullptr;
     QAction *addUrlAction;
     QAction *setDefaultDownloadDirectoryAction;
     QMenu *contextMenu;

@@ -1,10 +1,10 @@
 #include "basecommand.h"
 
+#include "base/logging.h"
+#include "base/settings.h"
 #include "failurereason.h"
-#include "logging.h"
+#include "remote/remotetree.h"
 #include "remotetree/protocoltextcheck.h"
-#include "remotetree/remotetree.h"
-#include "settings.h"
 
 #include <QDeadlineTimer>
 #include <QMetaType>

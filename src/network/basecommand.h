@@ -9,8 +9,8 @@
 // One fresh TCP connection carries one request. Text becomes bytes one character per
 // byte in Latin-1; a character outside Latin-1 is sent as "?".
 
-#include "remotetree/remoteitemchange.h"
-#include "remotetree/remoteitemref.h"
+#include "remote/remoteitemchange.h"
+#include "remote/remoteitemref.h"
 
 #include <QElapsedTimer>
 #include <QMutex>

@@ -1,10 +1,10 @@
 #include "network/downloadfilecommand.h"
 
+#include "base/logging.h"
+#include "base/settings.h"
 #include "network/failurereason.h"
-#include "logging.h"
 #include "network/httpreceiver.h"
 #include "network/transferreply.h"
-#include "settings.h"
 
 #include <QFile>
 #include <QTcpSocket>

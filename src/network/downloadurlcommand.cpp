@@ -4,7 +4,7 @@
 #include "httpreceiver.h"
 #include "localtree/localfilename.h"
 #include "failurereason.h"
-#include "logging.h"
+#include "base/logging.h"
 
 #include <QFile>
 #include <QUrl>

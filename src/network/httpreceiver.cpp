@@ -1,6 +1,6 @@
 #include "httpreceiver.h"
 
-#include "logging.h"
+#include "base/logging.h"
 
 #include <QFile>
 #include <QThread>

@@ -12,7 +12,7 @@
 
 #include "basecommand.h"
 
-#include "remotetree/remoteitemref.h"
+#include "remote/remoteitemref.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,16 +1,16 @@
 #include "mainnetworkthread.h"
 
+#include "base/logging.h"
+#include "base/settings.h"
 #include "deletedircommand.h"
 #include "deletefilecommand.h"
 #include "downloadfilecommand.h"
 #include "downloadurlcommand.h"
-#include "logging.h"
 #include "makedircommand.h"
 #include "movedircommand.h"
 #include "movefilecommand.h"
 #include "refreshlistcommand.h"
 #include "setparamscommand.h"
-#include "settings.h"
 #include "uploadfilecommand.h"
 #include "uploadurlcommand.h"
 

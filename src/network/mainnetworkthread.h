@@ -1,10 +1,10 @@
 #pragma once
 
+#include "base/settings.h"
 #include "basecommand.h"
 #include "commandinfo.h"
-#include "remotetree/remoteitemchange.h"
-#include "remotetree/remoteitemref.h"
-#include "settings.h"
+#include "remote/remoteitemchange.h"
+#include "remote/remoteitemref.h"
 
 #include <QList>
 #include <QMap>

@@ -1,7 +1,7 @@
 #include "refreshlistcommand.h"
 
+#include "base/logging.h"
 #include "failurereason.h"
-#include "logging.h"
 
 #include <QElapsedTimer>
 #include <QTcpSocket>

@@ -1,10 +1,10 @@
 #include "network/uploadfilecommand.h"
 
+#include "base/logging.h"
+#include "base/settings.h"
 #include "failurereason.h"
-#include "logging.h"
 #include "network/transferreply.h"
 #include "network/uploaddigest.h"
-#include "settings.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

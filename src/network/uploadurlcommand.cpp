@@ -1,7 +1,7 @@
 #include "uploadurlcommand.h"
 
+#include "base/logging.h"
 #include "failurereason.h"
-#include "logging.h"
 #include "remotetree/protocoltextcheck.h"
 #include "uploadurlmessage.h"
 

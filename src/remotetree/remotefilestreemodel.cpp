@@ -1,10 +1,10 @@
 #include "remotefilestreemodel.h"
 
-#include "logging.h"
+#include "base/logging.h"
+#include "base/settings.h"
+#include "gui/themedicon.h"
 #include "network/mainnetworkthread.h"
-#include "remotefilestreeitem.h"
-#include "settings.h"
-#include "themedicon.h"
+#include "remote/remotefilestreeitem.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -87,26 +87,37 @@ RemoteFilesTreeModel::RemoteFilesTreeModel(std::shared_ptr<RemoteTree> builtTree
     freeTimer.setInterval(FreeRetryMs);
     freeTimer.setSingleShot(true);
     connect(&freeTimer, &QTimer::timeout, this, &RemoteFilesTreeModel::freeTakenOutWhenUnused);
-    if (realRootItem) {
-        // Moves and folder creations from drops go to the scheduler's thread, queued.
-        const MainNetworkThread *net = MainNetworkThread::getInstance();
-        connect(this, &RemoteFilesTreeModel::moveDirClicked, net, &MainNetworkThread::moveDir);
-        connect(this, &RemoteFilesTreeModel::moveFileClicked, net, &MainNetworkThread::moveFile);
-        connect(this, &RemoteFilesTreeModel::createNewDir, net, &MainNetworkThread::createDir);
-    }
-    connectToScheduler();
 }
 
-void RemoteFilesTreeModel::connectToScheduler()
+void RemoteFilesTreeModel::setScheduler(MainNetworkThread *newScheduler)
 {
+    if (newScheduler == scheduler)
+        return;
+    if (scheduler) {
+        disconnect(this, nullptr, scheduler, nullptr);
+        disconnect(scheduler, nullptr, this, nullptr);
+    }
+    scheduler = newScheduler;
+    if (!scheduler)
+        return;
+    if (realRootItem) {
+        // Moves and folder creations from drops go to the scheduler's thread, queued.
+        connect(this, &RemoteFilesTreeModel::moveDirClicked, scheduler, &MainNetworkThread::moveDir);
+        connect(this, &RemoteFilesTreeModel::moveFileClicked, scheduler, &MainNetworkThread::moveFile);
+        connect(this, &RemoteFilesTreeModel::createNewDir, scheduler, &MainNetworkThread::createDir);
+    }
     // Queued: the scheduler lives on its own thread. Unique, so a second connection
     // made elsewhere cannot queue every upload twice.
-    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
     connect(this, &RemoteFilesTreeModel::uploadFile, scheduler, &MainNetworkThread::uploadFile,
             Qt::UniqueConnection);
     // What the scheduler's commands did comes back here, to the GUI thread.
     connect(scheduler, &MainNetworkThread::remoteItemChanged, this,
             &RemoteFilesTreeModel::applyChange, Qt::UniqueConnection);
+}
+
+MainNetworkThread *RemoteFilesTreeModel::getScheduler() const
+{
+    return scheduler;
 }
 
 RemoteFilesTreeModel::~RemoteFilesTreeModel()

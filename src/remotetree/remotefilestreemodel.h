@@ -1,13 +1,14 @@
 #pragma once
 
-#include "remoteitemchange.h"
-#include "remoteitemref.h"
-#include "remotetree.h"
+#include "remote/remoteitemchange.h"
+#include "remote/remoteitemref.h"
+#include "remote/remotetree.h"
 
 #include <QAbstractItemModel>
 #include <QFileIconProvider>
 #include <QHash>
 #include <QList>
+#include <QPointer>
 #include <QSet>
 #include <QStringView>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <utility>
 
+class MainNetworkThread;
 class QFileInfo;
 class RemoteFilesTreeItem;
 
@@ -52,6 +54,13 @@ public:
     // RemoteTree::sortAllFolders() shows in that order without sorting again.
     explicit RemoteFilesTreeModel(std::shared_ptr<RemoteTree> tree, QObject *parent = nullptr);
     ~RemoteFilesTreeModel() override;
+
+    // The scheduler that carries this model's moves, new folders and uploads to the
+    // server and hands back what they changed. None until set: the remote pane passes
+    // on the program's scheduler (MainNetworkThread::getInstance()); a model built
+    // alone (tests, benchmarks, fuzz targets) stays apart from it unless given one.
+    void setScheduler(MainNetworkThread *scheduler);
+    MainNetworkThread *getScheduler() const;
 
     // The name of the user's root folder for a login.
     static QString rootFolderName(const QString &login);
@@ -152,7 +161,6 @@ Q_SIGNALS:
 private:
     // Type, size and sync state of a row, as a screen reader announces it.
     QString accessibleDescription(RemoteFilesTreeItem *item) const;
-    void connectToScheduler();
     // Links item (with what hangs below it) into folder, telling the views; an item the
     // folder refuses (a name taken) is kept aside for the commands that use it.
     bool insertItem(RemoteFilesTreeItem *folder, RemoteFilesTreeItem *item);
@@ -197,6 +205,7 @@ private:
     // Every folder is in rowOrder already (the tree was sorted where it was built).
     bool allOrdered = false;
     QTimer freeTimer;
+    QPointer<MainNetworkThread> scheduler;
     // "path: reason" of every local entry refused since the last showUploadRefusals().
     QStringList refusedUploads;
     // Self ids of the items whose last command failed, with the cause.

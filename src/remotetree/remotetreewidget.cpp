@@ -9,15 +9,15 @@
 #include "dialogs/renameitemdialog.h"
 #include "dialogs/warningonnoemptydirectorydeletedialog.h"
 #include "localtree/localfilename.h"
-#include "logging.h"
+#include "base/logging.h"
 #include "network/mainnetworkthread.h"
 #include "remotetree/protocoltextcheck.h"
-#include "remotetree/remotefileinfo.h"
-#include "remotetree/remoteitemref.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefileinfo.h"
+#include "remote/remoteitemref.h"
+#include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
-#include "settings.h"
-#include "themedicon.h"
+#include "base/settings.h"
+#include "gui/themedicon.h"
 
 #include <QContextMenuEvent>
 #include <QDateTime>
@@ -45,7 +45,6 @@ RemoteTreeWidget::RemoteTreeWidget(QWidget *parent)
     setModel(initialModel);
 
     createActions();
-    connectToScheduler();
     nameColumnResize.setSingleShot(true);
     nameColumnResize.setInterval(0);
     connect(&nameColumnResize, &QTimer::timeout, this, [this] { resizeColumnToContents(0); });
@@ -93,9 +92,17 @@ void RemoteTreeWidget::createActions()
     contextMenu->addAction(viewPropertiesAction);
 }
 
-void RemoteTreeWidget::connectToScheduler()
+void RemoteTreeWidget::setScheduler(MainNetworkThread *newScheduler)
 {
-    MainNetworkThread *scheduler = MainNetworkThread::getInstance();
+    if (newScheduler == scheduler)
+        return;
+    if (scheduler)
+        disconnect(this, nullptr, scheduler, nullptr);
+    scheduler = newScheduler;
+    if (RemoteFilesTreeModel *remoteModel = getModelAsRemoteFileTreeModel())
+        remoteModel->setScheduler(scheduler);
+    if (!scheduler)
+        return;
     connect(this, &RemoteTreeWidget::deleteDirClicked, scheduler, &MainNetworkThread::deleteDir);
     connect(this, &RemoteTreeWidget::deleteFileClicked, scheduler, &MainNetworkThread::deleteFile);
     connect(this, &RemoteTreeWidget::makeDirClicked, scheduler, &MainNetworkThread::createDir);
@@ -103,6 +110,11 @@ void RemoteTreeWidget::connectToScheduler()
     connect(this, &RemoteTreeWidget::moveFileClicked, scheduler, &MainNetworkThread::moveFile);
     connect(this, &RemoteTreeWidget::setParamsClicked, scheduler, &MainNetworkThread::setParams);
     connect(this, &RemoteTreeWidget::addUrlClicked, scheduler, &MainNetworkThread::uploadUrl);
+}
+
+MainNetworkThread *RemoteTreeWidget::getScheduler() const
+{
+    return scheduler;
 }
 
 void RemoteTreeWidget::setLocalTree(LocalTreeWidget *tree)
@@ -118,6 +130,8 @@ RemoteFilesTreeModel *RemoteTreeWidget::getModelAsRemoteFileTreeModel() const
 void RemoteTreeWidget::setModel(QAbstractItemModel *newModel)
 {
     QTreeView::setModel(newModel);
+    if (RemoteFilesTreeModel *remoteModel = qobject_cast<RemoteFilesTreeModel *>(newModel); remoteModel && scheduler)
+        remoteModel->setScheduler(scheduler);
     // Items removed, renamed, added or finished may change what the commands act on.
     if (newModel) {
         for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QPointer>
 #include <QTimer>
 #include <QTreeView>
 
 class LocalTreeWidget;
+class MainNetworkThread;
 class QAction;
 class QMenu;
 class RemoteFilesTreeItem;
@@ -51,7 +53,13 @@ public:
     // Every item of the selected rows, each once, in selection order.
     QList<RemoteFilesTreeItem *> getSelectedItems() const;
 
+    // A remote model set here gets this pane's scheduler, if it has one.
     void setModel(QAbstractItemModel *model) override;
+    // The scheduler that carries this pane's requests (and its model's) to the server.
+    // None until set: the window passes on the program's scheduler
+    // (MainNetworkThread::getInstance()); a pane built alone stays apart from it.
+    void setScheduler(MainNetworkThread *scheduler);
+    MainNetworkThread *getScheduler() const;
     void setLocalTree(LocalTreeWidget *tree);
     RemoteFilesTreeModel *getModelAsRemoteFileTreeModel() const;
     // The user's root folder of the current model; null before the first list.
@@ -92,7 +100,6 @@ private Q_SLOTS:
 
 private:
     void createActions();
-    void connectToScheduler();
     QModelIndex firstSelectedIndex() const;
     // The first selected index, or the user's root folder's when nothing is selected.
     QModelIndex targetIndex() const;
@@ -118,6 +125,7 @@ private:
     RemoteItemRef refFor(RemoteFilesTreeItem *item) const;
 
     LocalTreeWidget *localTree = nullptr;
+    QPointer<MainNetworkThread> scheduler;
     QMenu *contextMenu = nullptr;
     QAction *searchableAction = nullptr;
     QAction *descriptionAction = nullptr;

@@ -1,6 +1,6 @@
 #include "fakeserver.h"
 
-#include "settings.h"
+#include "base/settings.h"
 
 #include <QMutexLocker>
 #include <QTcpServer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "remotetree/remoteitemchange.h"
+#include "remote/remoteitemchange.h"
 
 #include <QList>
 #include <QObject>
@@ -14,8 +14,9 @@ class MainNetworkThread;
 // item afterwards too. The changes hold their items' trees: items taken out of a
 // tree stay readable while the log lives.
 //
-//   RemoteFilesTreeModel model(list);   // connects itself to the program's scheduler
-//   ItemChangeLog changes(MainNetworkThread::getInstance());
+//   RemoteFilesTreeModel model(list);
+//   model.setScheduler(scheduler);
+//   ItemChangeLog changes(scheduler);
 //   ...
 //   QVERIFY(changes.waitFor(RemoteItemChange::FolderCreated, 3));
 class ItemChangeLog final : public QObject

@@ -1,6 +1,6 @@
 #include "remotelistfixture.h"
 
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 
 QString RemoteListFixture::line(quint64 id, bool isDir, const QString &name, quint64 parentId,
                                 quint64 size, quint32 date, const QString &description,

@@ -4,7 +4,7 @@
 #include "network/basecommand.h"
 #include "network/mainnetworkthread.h"
 
-void startSchedulerFor(const DevServerProcess &server, const QString &login, const QString &password,
+MainNetworkThread *startSchedulerFor(const DevServerProcess &server, const QString &login, const QString &password,
                        Settings::SyncType policy, int streams)
 {
     BaseCommand::registerMetaTypes();
@@ -20,4 +20,5 @@ void startSchedulerFor(const DevServerProcess &server, const QString &login, con
     settings->setServerPort(server.port());
     settings->setStreamsCount(streams);
     settings->setSyncType(policy);
+    return scheduler;
 }

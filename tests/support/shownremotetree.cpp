@@ -1,8 +1,7 @@
 #include "shownremotetree.h"
 
 #include "network/basecommand.h"
-#include "network/mainnetworkthread.h"
-#include "remotetree/remotefilestreeitem.h"
+#include "remote/remotefilestreeitem.h"
 
 #include <QAbstractItemModelTester>
 #include <QFileInfo>
@@ -10,9 +9,7 @@
 ShownRemoteTree::ShownRemoteTree(const QString &list)
     : shownBy(std::make_unique<RemoteFilesTreeModel>(list))
 {
-    // The model asks the program's scheduler for uploads and folders; here the test
-    // runs each command itself. Results still come back from the scheduler.
-    QObject::disconnect(shownBy.get(), nullptr, MainNetworkThread::getInstance(), nullptr);
+    // No scheduler is set: the test runs each command itself and applies its result.
     new QAbstractItemModelTester(shownBy.get(), QAbstractItemModelTester::FailureReportingMode::QtTest,
                                  shownBy.get());
 }

@@ -1,6 +1,6 @@
 #include "remotetree.h"
 
-#include "logging.h"
+#include "base/logging.h"
 
 #include <QDateTime>
 

@@ -1,0 +1,45 @@
+# The core library (pelorin_core) must build and link without Qt Widgets: commands,
+# the scheduler and the protocol are used by tests, fuzz targets and tools that have
+# no window. This walks everything pelorin_core links, directly or through other
+# targets, and stops the configuration if Widgets is among it.
+
+function(pelorin_collect_links target out_var)
+    set(seen ${${out_var}})
+    foreach(property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+        get_target_property(links ${target} ${property})
+        if(NOT links)
+            continue()
+        endif()
+        foreach(link ${links})
+            # Names inside generator expressions ($<LINK_ONLY:Qt6::Gui>, ...) count too.
+            string(REGEX MATCHALL "[A-Za-z0-9_.+-]+(::[A-Za-z0-9_.+-]+)?" names "${link}")
+            foreach(name ${names})
+                if(TARGET ${name} AND NOT name IN_LIST seen)
+                    list(APPEND seen ${name})
+                    get_target_property(aliased ${name} ALIASED_TARGET)
+                    if(aliased)
+                        list(APPEND seen ${aliased})
+                        set(name ${aliased})
+                    endif()
+                    set(${out_var} ${seen})
+                    pelorin_collect_links(${name} ${out_var})
+                    set(seen ${${out_var}})
+                endif()
+            endforeach()
+        endforeach()
+    endforeach()
+    set(${out_var} ${seen} PARENT_SCOPE)
+endfunction()
+
+function(pelorin_check_core_links_no_widgets target)
+    set(links)
+    pelorin_collect_links(${target} links)
+    foreach(link ${links})
+        if(link MATCHES "^Qt[0-9]*::Widgets")
+            message(FATAL_ERROR "${target} links ${link}: the core library must not depend on "
+                "Qt Widgets (move the code that needs it into a folder of pelorin_ui)")
+        endif()
+    endforeach()
+    list(LENGTH links count)
+    message(STATUS "${target} links no Qt Widgets (${count} targets checked)")
+endfunction()
