@@ -4,6 +4,7 @@
 #include "remotelistfixture.h"
 #include "remotetree/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
+#include "scopednetworklimits.h"
 #include "settings.h"
 #include "shownremotetree.h"
 
@@ -92,8 +93,10 @@ private:
 
 void TestUploadFileCommand::initTestCase()
 {
-    BaseCommand::setTimeouts({2000, 2000, 2000});
-    BaseCommand::setReplyCompletionMs(CompletionMs);
+    NetworkLimits limits;
+    limits.connectMs = limits.writeMs = limits.replyMs = 2000;
+    limits.replyCompletionMs = CompletionMs;
+    NetworkLimits::set(limits);
 }
 
 void TestUploadFileCommand::init()
@@ -109,7 +112,6 @@ void TestUploadFileCommand::init()
 
 void TestUploadFileCommand::cleanup()
 {
-    UploadFileCommand::setSilenceTimeoutMs(UploadFileCommand::DefaultSilenceTimeoutMs);
     shown.reset();
     dir.reset();
 }
@@ -408,7 +410,9 @@ void TestUploadFileCommand::controlConnectionClosedEarly()
 
 void TestUploadFileCommand::silentServer()
 {
-    UploadFileCommand::setSilenceTimeoutMs(400);
+    NetworkLimits limits = NetworkLimits::current();
+    limits.uploadSilenceMs = 400;
+    const ScopedNetworkLimits shortSilence(limits);
     RemoteFilesTreeItem *item = addFile(QStringLiteral("f.bin"), "hello");
     QVERIFY(item);
     FakeServer server;

@@ -62,8 +62,10 @@ private Q_SLOTS:
 void TestUploadUrlCommand::initTestCase()
 {
     BaseCommand::registerMetaTypes();
-    BaseCommand::setTimeouts({2000, 2000, 2000});
-    UploadUrlCommand::setMessageWaitMs(MessageWaitMs);
+    NetworkLimits limits;
+    limits.connectMs = limits.writeMs = limits.replyMs = 2000;
+    limits.urlUploadMessageWaitMs = MessageWaitMs;
+    NetworkLimits::set(limits);
 }
 
 void TestUploadUrlCommand::init()

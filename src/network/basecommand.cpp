@@ -24,10 +24,6 @@
 std::atomic<QThread *> BaseCommand::mainThread{nullptr};
 
 namespace {
-QMutex timeoutsMutex;
-BaseCommand::Timeouts currentTimeouts;
-std::atomic<int> replyCompletionMs{BaseCommand::DefaultReplyCompletionMs};
-
 // Base-10 integer as the server writes its error code: leading white space and a
 // sign are allowed, nothing may follow the digits, the value must fit 32 bits.
 bool parseErrorCode(const QByteArray &text, int &value)
@@ -61,22 +57,10 @@ bool parseErrorCode(const QByteArray &text, int &value)
 }
 } // namespace
 
-BaseCommand::Timeouts BaseCommand::getTimeouts()
-{
-    QMutexLocker lock(&timeoutsMutex);
-    return currentTimeouts;
-}
-
-void BaseCommand::setTimeouts(const Timeouts &timeouts)
-{
-    QMutexLocker lock(&timeoutsMutex);
-    currentTimeouts = timeouts;
-}
-
 BaseCommand::BaseCommand(qulonglong commandId, CommandType type,
                          CommandExclusivity exclusivity, QObject *parent)
     : QThread(parent), commandType(type), commandExclusivity(exclusivity),
-      commandId(commandId)
+      commandId(commandId), limits(NetworkLimits::current())
 {
     // Direct: the signal is emitted on the command's own thread, and the flag must be
     // set even when the loop is not running yet.
@@ -103,6 +87,13 @@ void BaseCommand::setFailureReason(const QString &reason)
     failureReason = reason;
 }
 
+void BaseCommand::noteFailureReason(const QString &reason)
+{
+    QMutexLocker lock(&failureReasonMutex);
+    if (failureReason.isEmpty())
+        failureReason = reason;
+}
+
 void BaseCommand::setSubject(const RemoteItemRef &item)
 {
     subject = item;
@@ -123,10 +114,14 @@ void BaseCommand::reportChange(RemoteItemChange::Kind kind, quint64 id, quint64 
     }
 }
 
-void BaseCommand::finishWith(CommandResult result, const QString &reason)
+void BaseCommand::report(CommandResult result, const QString &reason)
 {
-    if (result != NoError && !reason.isEmpty() && getFailureReason().isEmpty())
-        setFailureReason(reason);
+    if (reported.exchange(true)) {
+        qCDebug(lcNetwork) << "command" << commandId << "reported again, ignored:" << result;
+        return;
+    }
+    if (result != NoError && !reason.isEmpty())
+        noteFailureReason(reason);
     Q_EMIT finished(commandId, result);
 }
 
@@ -172,7 +167,16 @@ void BaseCommand::run()
     setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), CommandThreadNice);
 #endif
     timer.start();
+    limits = NetworkLimits::current();
+    // One report per run (a test may run a command twice).
+    reported = false;
     execute();
+    // A command that ends without a word would hold its stream and leave the user
+    // uninformed.
+    if (!reported) {
+        qCDebug(lcNetwork) << "command" << commandId << "ended without reporting its result";
+        report(UnknownError);
+    }
 }
 
 void BaseCommand::prepareByteArrayForRequest(QByteArray &request) const
@@ -183,8 +187,9 @@ void BaseCommand::prepareByteArrayForRequest(QByteArray &request) const
     request.append(toProtocolBytes(getCommandName())).append('\n');
 }
 
-QTcpSocket *BaseCommand::getControlSocket()
+BaseCommand::CommandResult BaseCommand::connectControlSocket(std::unique_ptr<QTcpSocket> &socket)
 {
+    socket.reset();
     const Settings *settings = Settings::getInstance();
     // Login and password may come from a hand-edited settings file: a line feed in
     // them would put a second command in front of ours, and characters outside
@@ -194,42 +199,42 @@ QTcpSocket *BaseCommand::getControlSocket()
     switch (ProtocolTextCheck::accountProblemField(login, password)) {
     case ProtocolTextCheck::LoginProblem:
         qCDebug(lcNetwork) << "not connecting: the login cannot be sent";
-        finishWith(IncorrectLoginError, ProtocolTextCheck::accountProblem(login, password));
-        return nullptr;
+        noteFailureReason(ProtocolTextCheck::accountProblem(login, password));
+        return IncorrectLoginError;
     case ProtocolTextCheck::PasswordProblem:
         qCDebug(lcNetwork) << "not connecting: the password cannot be sent";
-        finishWith(IncorrectPasswordError, ProtocolTextCheck::accountProblem(login, password));
-        return nullptr;
+        noteFailureReason(ProtocolTextCheck::accountProblem(login, password));
+        return IncorrectPasswordError;
     case ProtocolTextCheck::NoAccountProblem:
         break;
     }
-    auto *socket = new QTcpSocket;
+    auto connection = std::make_unique<QTcpSocket>();
     const QString host = settings->getServerHost();
     const int port = settings->getServerPort();
-    socket->connectToHost(host, quint16(port), QIODevice::ReadWrite);
-    if (socket->waitForConnected(getTimeouts().connectMs))
-        return socket;
-    qCDebug(lcNetwork) << "cannot connect to" << host << port << socket->errorString();
-    finishWith(InitialConnectionError,
-               isInterruptionRequested() ? QString()
-                                         : FailureReason::connectFailed(socket->error(), host, port));
-    delete socket;
-    return nullptr;
+    connection->connectToHost(host, quint16(port), QIODevice::ReadWrite);
+    if (connection->waitForConnected(limits.connectMs)) {
+        socket = std::move(connection);
+        return NoError;
+    }
+    qCDebug(lcNetwork) << "cannot connect to" << host << port << connection->errorString();
+    if (!isInterruptionRequested())
+        noteFailureReason(FailureReason::connectFailed(connection->error(), host, port));
+    return InitialConnectionError;
 }
 
-bool BaseCommand::writeRequestAndWaitForReply(QTcpSocket *socket, const QByteArray &request)
+BaseCommand::CommandResult BaseCommand::writeRequestAndWaitForReply(QTcpSocket *socket,
+                                                                   const QByteArray &request)
 {
-    const Timeouts limits = getTimeouts();
     socket->write(request);
     if (!waitForBytesWritten(socket, limits.writeMs) && socket->bytesToWrite() > 0) {
-        finishWith(ConnectionError, FailureReason::requestNotSent(socket));
-        return false;
+        noteFailureReason(FailureReason::requestNotSent(socket));
+        return ConnectionError;
     }
     if (socket->bytesAvailable() == 0 && !waitForReadyRead(socket, limits.replyMs)) {
-        finishWith(ConnectionError, FailureReason::noReply(socket));
-        return false;
+        noteFailureReason(FailureReason::noReply(socket));
+        return ConnectionError;
     }
-    return true;
+    return NoError;
 }
 
 namespace {
@@ -273,9 +278,6 @@ bool BaseCommand::waitForBytesWritten(QTcpSocket *socket, int ms) const
                         [socket](int slice) { return socket->waitForBytesWritten(slice); });
 }
 
-int BaseCommand::getReplyCompletionMs() { return replyCompletionMs; }
-void BaseCommand::setReplyCompletionMs(int ms) { replyCompletionMs = ms; }
-
 qsizetype BaseCommand::completeReplyLength(const QByteArray &buffer, bool valueExpected)
 {
     static const QByteArray done = QByteArrayLiteral("done\n");
@@ -314,14 +316,14 @@ qsizetype BaseCommand::completeReplyLength(const QByteArray &buffer, bool valueE
 // command. The bytes kept are bounded by MaxReplyBytes.
 bool BaseCommand::readReply(QTcpSocket *socket, bool valueExpected, QByteArray &reply) const
 {
-    const QDeadlineTimer firstLineDeadline(getTimeouts().replyMs);
+    const QDeadlineTimer firstLineDeadline(limits.replyMs);
     QDeadlineTimer completionDeadline;
     bool firstLineEnded = false;
     reply = socket->read(MaxReplyBytes + 1);
     for (;;) {
         if (!firstLineEnded && reply.contains('\n')) {
             firstLineEnded = true;
-            completionDeadline.setRemainingTime(getReplyCompletionMs());
+            completionDeadline.setRemainingTime(limits.replyCompletionMs);
         }
         if (isReplyComplete(reply, valueExpected))
             return true;

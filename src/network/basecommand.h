@@ -9,6 +9,7 @@
 // One fresh TCP connection carries one request. Text becomes bytes one character per
 // byte in Latin-1; a character outside Latin-1 is sent as "?".
 
+#include "network/networklimits.h"
 #include "remotetree/remoteitemchange.h"
 #include "remotetree/remoteitemref.h"
 
@@ -17,6 +18,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 
 class QTcpSocket;
 
@@ -66,26 +68,10 @@ public:
     };
     Q_ENUM(CommandExclusivity)
 
-    // Time limits of the control connection, in milliseconds. Tests shorten them with
-    // setTimeouts(); every command reads them when it waits.
-    struct Timeouts {
-        int connectMs = 10000;  // connection established
-        int writeMs = 10000;    // request written
-        int replyMs = 30000;    // first reply bytes arrived
-    };
-    static Timeouts getTimeouts();
-    static void setTimeouts(const Timeouts &timeouts);
     // How often a waiting command looks whether it has been asked to stop.
     static constexpr int StopCheckMs = 50;
     // The nice value of a command's thread (where the system allows one per thread).
     static constexpr int CommandThreadNice = 5;
-
-    // Once a reply's first line has arrived, how long to wait for the rest of a
-    // value or error code that the server neither ended with a line feed nor
-    // followed by closing the connection. Tests shorten it.
-    static constexpr int DefaultReplyCompletionMs = 1000;
-    static int getReplyCompletionMs();
-    static void setReplyCompletionMs(int ms);
 
     // The length of the first reply in `buffer` that can be judged, 0 while none
     // can: a strict prefix of "done\n", "error\n" or "ready\n" cannot, nor can an
@@ -156,10 +142,16 @@ protected:
     // The command word sent to the server, e.g. "refresh".
     virtual QString getCommandName() const = 0;
 
-    // Reports the result, with the reason for a failure when one is given; a reason
-    // already set (by a step that knew more) is kept.
-    void finishWith(CommandResult result, const QString &reason = QString());
+    // The one way a command ends: emits `finished` with the result, and the reason for
+    // a failure when one is given (a reason already set by a step that knew more is
+    // kept). Only the first report of a run counts; a second one is a fault of the
+    // command and is ignored. A command whose execute() returns without a report is
+    // reported as UnknownError by run().
+    void report(CommandResult result, const QString &reason = QString());
+    bool hasReported() const { return reported; }
     void setFailureReason(const QString &reason);
+    // Sets the reason unless one is already set.
+    void noteFailureReason(const QString &reason);
     // Names the remote item the command works on, for the request and the reports.
     void setSubject(const RemoteItemRef &item);
     // The subject's name as it is now (a snapshot under the tree's lock).
@@ -171,10 +163,10 @@ protected:
                       const QString &downloadSegment = QString());
 
     void prepareByteArrayForRequest(QByteArray &request) const;
-    // A connected socket owned by the caller, or null after having reported
-    // InitialConnectionError (or IncorrectLoginError / IncorrectPasswordError without
-    // connecting, when the stored login or password cannot be sent).
-    QTcpSocket *getControlSocket();
+    // Connects `socket` to the server: NoError, or InitialConnectionError (or
+    // IncorrectLoginError / IncorrectPasswordError without connecting, when the stored
+    // login or password cannot be sent) with the reason noted and `socket` null.
+    CommandResult connectControlSocket(std::unique_ptr<QTcpSocket> &socket);
     // Decodes a reply that is not the expected success reply.
     static CommandResult getErrorType(const QByteArray &reply);
     // The same reply in the user's words: the server's code, or that it was unreadable.
@@ -189,9 +181,9 @@ protected:
     // Milliseconds since the thread began (or since restartInternalTimer()).
     int getElapsedMs() const;
 
-    // Writes the whole request and waits for the first reply bytes; on failure reports
-    // ConnectionError and returns false. The socket stays the caller's.
-    bool writeRequestAndWaitForReply(QTcpSocket *socket, const QByteArray &request);
+    // Writes the whole request and waits for the first reply bytes: NoError, or
+    // ConnectionError with the reason noted. The socket stays the caller's.
+    CommandResult writeRequestAndWaitForReply(QTcpSocket *socket, const QByteArray &request);
     // What has arrived and what follows of the reply, until it can be judged, the
     // peer closes, or the limits expire (see completeReplyLength()). False when the
     // server sent more than MaxReplyBytes without completing a reply.
@@ -207,11 +199,14 @@ protected:
     const CommandExclusivity commandExclusivity;
     const qulonglong commandId;
     QElapsedTimer timer;
+    // The limits in force when the command started.
+    NetworkLimits limits;
 
 private:
     void onQuitLocalEventLoop();
 
     std::atomic<bool> localLoopQuitRequested{false};
+    std::atomic<bool> reported{false};
     RemoteItemRef subject;
     RemoteItemChange itemChange;
     mutable QMutex failureReasonMutex;

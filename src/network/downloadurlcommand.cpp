@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QUrl>
 
-std::atomic<long> DownloadUrlCommand::stallTimeoutSeconds{DefaultStallTimeoutSeconds};
 
 namespace {
 
@@ -28,7 +27,6 @@ bool holdsLineBreakOrNul(const QByteArray &text)
 
 } // namespace
 
-void DownloadUrlCommand::setStallTimeoutSeconds(long seconds) { stallTimeoutSeconds = seconds; }
 
 DownloadUrlCommand::DownloadUrlCommand(qulonglong commandId, const QString &remotePath,
                                        const QString &downloadPath, QObject *parent)
@@ -111,7 +109,8 @@ BaseCommand::CommandResult DownloadUrlCommand::downloadHttp(const QUrl &url, QFi
     qCDebug(lcNetwork) << "GET" << requestTarget << "Content-Range:" << offset << "-*";
 
     HttpReceiver receiver;
-    receiver.setStallTimeoutSeconds(stallTimeoutSeconds);
+    receiver.setConnectTimeoutMs(limits.connectMs);
+    receiver.setStallTimeoutSeconds(limits.transferStallSeconds);
     receiver.setProgressHandler(
         [this](qint64 received, qint64 total) { receiverReadProgress(received, total); });
     const QByteArray base = "http://" + host + ':' + QByteArray::number(url.port(80)) + '/';
@@ -155,7 +154,8 @@ BaseCommand::CommandResult DownloadUrlCommand::downloadFtp(const QUrl &url, QFil
     qCDebug(lcNetwork) << "download url: ftp trying to get file" << fileName;
 
     FtpReceiver receiver;
-    receiver.setStallTimeoutSeconds(stallTimeoutSeconds);
+    receiver.setConnectTimeoutMs(limits.connectMs);
+    receiver.setStallTimeoutSeconds(limits.transferStallSeconds);
     receiver.setProgressHandler(
         [this](qint64 received, qint64 total) { receiverReadProgress(received, total); });
     const FtpReceiver::Outcome outcome =
@@ -180,5 +180,5 @@ void DownloadUrlCommand::receiverReadProgress(qint64 curr, qint64 total)
 void DownloadUrlCommand::receiverRequestFinished(CommandResult result)
 {
     qCDebug(lcNetwork) << "download url finished:" << result;
-    finishWith(result);
+    report(result);
 }

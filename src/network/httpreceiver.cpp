@@ -1,9 +1,9 @@
 #include "httpreceiver.h"
 
+#include "curltransfer.h"
 #include "logging.h"
 
 #include <QFile>
-#include <QThread>
 
 #include <curl/curl.h>
 
@@ -14,9 +14,6 @@ namespace {
 
 struct SlistDeleter {
     void operator()(curl_slist *list) const { curl_slist_free_all(list); }
-};
-struct EasyDeleter {
-    void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
 };
 
 // Drops an optional unit word ("bytes " or "bytes=") in front of a range.
@@ -45,10 +42,9 @@ qint64 decimal(const QByteArray &text)
 
 } // namespace
 
-// libcurl's C callbacks, with the types it calls them with.
+// libcurl's C callback, with the types it calls it with.
 struct HttpReceiverCallbacks {
     static size_t write(char *data, size_t size, size_t count, void *self);
-    static int progress(void *self, curl_off_t downloadTotal, curl_off_t downloaded, curl_off_t, curl_off_t);
 };
 
 qint64 HttpReceiver::rangeStart(const QByteArray &contentRange)
@@ -88,12 +84,12 @@ QByteArray HttpReceiver::responseHeader(const char *name) const
 HttpReceiver::Outcome HttpReceiver::fetch(const QByteArray &url, const QByteArray &requestTarget,
                                           const QList<QByteArray> &headers, QFile &target, qint64 offset)
 {
-    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
-    if (!handle) {
+    CurlTransfer transfer;
+    if (!transfer.isValid()) {
         error = tr("cannot create an HTTP client");
         return Outcome::ConnectionFailed;
     }
-    curl = handle.get();
+    curl = transfer.curl();
     file = &target;
     resumeOffset = offset;
     writeOffset = offset;
@@ -103,7 +99,6 @@ HttpReceiver::Outcome HttpReceiver::fetch(const QByteArray &url, const QByteArra
     discardBody = false;
     refusal = Outcome::Complete;
     statusCode = 0;
-    lastReceived = lastTotal = -1;
     error.clear();
 
     std::unique_ptr<curl_slist, SlistDeleter> headerList;
@@ -117,33 +112,25 @@ HttpReceiver::Outcome HttpReceiver::fetch(const QByteArray &url, const QByteArra
         headerList.reset(grown);
     }
 
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    // The server is reached directly, whatever proxy the environment names.
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    transfer.setCommonOptions(url, "http,https", connectTimeoutMs, stallTimeoutSeconds);
     if (!requestTarget.isEmpty())
         curl_easy_setopt(curl, CURLOPT_REQUEST_TARGET, requestTarget.constData());
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headerList.get());
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, ConnectTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, ReceiveBufferSize);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &HttpReceiverCallbacks::write);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &HttpReceiverCallbacks::progress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    transfer.setWriteFunction(&HttpReceiverCallbacks::write, this);
+    // A body that is thrown away (the copy was already whole) is no progress.
+    transfer.setProgressHandler([this](qint64 received, qint64 total) {
+        if (progress && !discardBody)
+            progress(received, total);
+    });
 
-    const CURLcode code = curl_easy_perform(curl);
+    const CURLcode code = transfer.perform();
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &statusCode);
     Outcome outcome = Outcome::Complete;
     if (refusal != Outcome::Complete) {
         outcome = refusal;
     } else if (code != CURLE_OK) {
-        error = QString::fromUtf8(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code));
+        error = transfer.errorText(code);
         outcome = Outcome::ConnectionFailed;
     } else if (!bodyStarted && !startBody()) {
         // A response without a body is judged like one with.
@@ -259,22 +246,4 @@ size_t HttpReceiverCallbacks::write(char *data, size_t size, size_t count, void 
         return 0;
     }
     return length;
-}
-
-int HttpReceiverCallbacks::progress(void *self, curl_off_t downloadTotal, curl_off_t downloaded, curl_off_t,
-                                    curl_off_t)
-{
-    auto *receiver = static_cast<HttpReceiver *>(self);
-    // libcurl calls this at least once a second, also while nothing arrives: the
-    // moment to give up when the command's thread was asked to stop.
-    if (QThread::currentThread()->isInterruptionRequested())
-        return 1;
-    // libcurl calls this repeatedly with the same counts; pass on changes only.
-    if (downloaded == receiver->lastReceived && downloadTotal == receiver->lastTotal)
-        return 0;
-    receiver->lastReceived = downloaded;
-    receiver->lastTotal = downloadTotal;
-    if (receiver->progress && !receiver->discardBody)
-        receiver->progress(qint64(downloaded), qint64(downloadTotal));
-    return 0;
 }

@@ -68,15 +68,19 @@ void ItemCommand::execute()
     prepareByteArrayForRequest(request);
     if (!appendRequestFields(request, getSubject().snapshot())) {
         qCDebug(lcNetwork) << getCommandName() << "not sent: the item's data cannot travel safely";
-        finishWith(InitialDataFormatError, itemNotSendableReason());
+        report(InitialDataFormatError, itemNotSendableReason());
         return;
     }
-
-    std::unique_ptr<QTcpSocket> socket(getControlSocket());
-    if (!socket)
+    std::unique_ptr<QTcpSocket> socket;
+    if (const CommandResult failure = connectControlSocket(socket); failure != NoError) {
+        report(failure);
         return;
-    if (!writeRequestAndWaitForReply(socket.get(), request))
+    }
+    if (const CommandResult failure = writeRequestAndWaitForReply(socket.get(), request);
+        failure != NoError) {
+        report(failure);
         return;
+    }
     QByteArray reply;
     const bool withinLimit = readReply(socket.get(), isValueExpected(), reply);
     socket->disconnectFromHost();
@@ -86,7 +90,7 @@ void ItemCommand::execute()
         qCDebug(lcNetwork) << getCommandName() << "reply longer than" << MaxReplyBytes << "bytes";
     if (!withinLimit)
         setFailureReason(FailureReason::unreadableReply());
-    finishWith(withinLimit ? judgeReply(reply) : ReceivedDataFormatError);
+    report(withinLimit ? judgeReply(reply) : ReceivedDataFormatError);
 }
 
 BaseCommand::CommandResult ItemCommand::judgeReply(const QByteArray &reply)

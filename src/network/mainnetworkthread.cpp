@@ -355,17 +355,9 @@ void MainNetworkThread::startCommand(BaseCommand *command)
     connect(command, &BaseCommand::processing, this, &MainNetworkThread::commandProcessing);
     connect(command, &BaseCommand::finished, this, &MainNetworkThread::taskFinished);
     connect(command, &QThread::finished, this, &MainNetworkThread::deleteEndedCommands);
-    // By id, not by pointer: the command may be deleted before this is delivered.
-    const qulonglong id = command->getCommandId();
-    connect(command, &QThread::finished, this, [this, id] { commandThreadEnded(id); });
     command->start(QThread::InheritPriority);
 }
 
-bool MainNetworkThread::isCommandRunning(qulonglong commandId) const
-{
-    QMutexLocker lock(&queueMutex);
-    return runnedCommands.contains(commandId);
-}
 
 bool MainNetworkThread::runningTypeString(qulonglong commandId, QString &typeString) const
 {
@@ -489,16 +481,6 @@ void MainNetworkThread::taskFinished(qulonglong commandId, BaseCommand::CommandR
         Q_EMIT queueEmpty();
 }
 
-void MainNetworkThread::commandThreadEnded(qulonglong commandId)
-{
-    // Its report, if any, was queued before the thread ended and has been handled. A
-    // command that ended without one would hold its stream forever and leave the user
-    // uninformed: it counts as failed.
-    if (!isCommandRunning(commandId))
-        return;
-    qCDebug(lcNetwork) << "command" << commandId << "ended without reporting its result";
-    taskFinished(commandId, BaseCommand::UnknownError);
-}
 
 void MainNetworkThread::deleteEndedCommands()
 {

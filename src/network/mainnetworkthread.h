@@ -126,7 +126,6 @@ private Q_SLOTS:
     void commandProcessing(qulonglong commandId, qulonglong currentState,
                            qulonglong fullState, int time);
     void deleteEndedCommands();
-    void commandThreadEnded(qulonglong commandId);
 
 private:
     BaseCommand::CommandExclusivity getCurrentExclusivity() const;
@@ -138,7 +137,6 @@ private:
     void startCommand(BaseCommand *command);
     void announceSuccess(BaseCommand *command);
     void applySyncPolicy();
-    bool isCommandRunning(qulonglong commandId) const;
     static CommandInfo::Subject subjectOf(const BaseCommand *command);
     // The display text of a running command; false if it is not running (any more).
     bool runningTypeString(qulonglong commandId, QString &typeString) const;

@@ -9,8 +9,8 @@
 #include <QTcpSocket>
 
 #include <initializer_list>
+#include <memory>
 
-std::atomic<int> UploadUrlCommand::messageWaitMs{DefaultMessageWaitMs};
 
 namespace {
 
@@ -30,7 +30,6 @@ qsizetype nextMessageStart(const QByteArray &read)
 
 } // namespace
 
-void UploadUrlCommand::setMessageWaitMs(int ms) { messageWaitMs = ms; }
 
 UploadUrlCommand::UploadUrlCommand(qulonglong commandId, const RemoteItemRef &fileItem,
                                    QObject *parent)
@@ -63,7 +62,7 @@ void UploadUrlCommand::execute()
         QString reason = !problem.isEmpty() ? problem : addressProblem;
         if (reason.isEmpty())
             reason = tr("nothing was sent: the folder it goes to is not on the server");
-        finishWith(InitialDataFormatError, reason);
+        report(InitialDataFormatError, reason);
         return;
     }
 
@@ -72,18 +71,19 @@ void UploadUrlCommand::execute()
     request += QByteArray::number(item.parentId) + '\t' + toProtocolBytes(name)
         + '\t' + toProtocolBytes(address);
 
-    QTcpSocket *socket = getControlSocket();
-    if (!socket)
+    std::unique_ptr<QTcpSocket> socket;
+    if (const CommandResult failure = connectControlSocket(socket); failure != NoError) {
+        report(failure);
         return;
+    }
     socket->write(request);
     CommandResult result = ConnectionError;
-    if (waitForBytesWritten(socket, getTimeouts().writeMs) || socket->bytesToWrite() == 0)
-        result = readMessages(socket);
+    if (waitForBytesWritten(socket.get(), limits.writeMs) || socket->bytesToWrite() == 0)
+        result = readMessages(socket.get());
     else
-        setFailureReason(FailureReason::requestNotSent(socket));
+        setFailureReason(FailureReason::requestNotSent(socket.get()));
     socket->disconnectFromHost();
-    finishWith(result);
-    delete socket;
+    report(result);
 }
 
 BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
@@ -99,7 +99,8 @@ BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
     quint64 lastTotal = 0;
     for (;;) {
         if (read.isEmpty()) {
-            if (socket->bytesAvailable() == 0 && !waitForReadyRead(socket, messageWaitMs)) {
+            if (socket->bytesAvailable() == 0
+                && !waitForReadyRead(socket, limits.urlUploadMessageWaitMs)) {
                 // Silence for too long, or the server hung up before a final message.
                 qCDebug(lcNetwork) << "upload url: no message:" << socket->errorString();
                 setFailureReason(FailureReason::noReply(socket));
@@ -129,10 +130,11 @@ BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
             lastTotal = total;
             Q_EMIT processing(commandId, curr, total, getElapsedMs());
         }
-        if (sinceAdvance.elapsed() > messageWaitMs) {
-            qCDebug(lcNetwork) << "upload url: no progress for" << messageWaitMs << "ms";
+        if (sinceAdvance.elapsed() > limits.urlUploadMessageWaitMs) {
+            qCDebug(lcNetwork) << "upload url: no progress for" << limits.urlUploadMessageWaitMs
+                               << "ms";
             setFailureReason(tr("the server made no progress fetching the address for %1 s")
-                                 .arg(messageWaitMs / 1000));
+                                 .arg(limits.urlUploadMessageWaitMs / 1000));
             return ConnectionError;
         }
     }
