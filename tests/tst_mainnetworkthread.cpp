@@ -1,5 +1,6 @@
 #include "fakecommand.h"
 #include "fakeserver.h"
+#include "network/commandadmission.h"
 #include "network/commandinfo.h"
 #include "network/downloadurlcommand.h"
 #include "network/mainnetworkthread.h"
@@ -200,6 +201,8 @@ private Q_SLOTS:
 
     void admissionTable_data();
     void admissionTable();
+    void queueAdmission_data();
+    void queueAdmission();
     void blockedFirstCommandBlocksTheQueue();
     void streamsLimitKeepsQueueOrder();
     void freedStreamAdmitsTheNextCommandAtOnce_data();
@@ -332,38 +335,89 @@ void TestMainNetworkThread::admissionTable()
     QFETCH(int, next);
     QFETCH(bool, starts);
 
-    SchedulerFixture f(Settings::ManualSync, 5);
-    const qulonglong first = f.queue(BaseCommand::CommandExclusivity(running));
-    f.sync();
-    QVERIFY(f.isRunning(first));
-
-    const qulonglong second = f.queue(BaseCommand::CommandExclusivity(next));
-    f.sync();
-    QCOMPARE(f.isRunning(second), starts);
-    QCOMPARE(f.scheduler.getQueuedCommandIds().isEmpty(), starts);
-
-    // Once the first has finished, the waiting one is let out.
-    f.release(first);
-    QTRY_VERIFY(f.isRunning(second));
+    CommandAdmission admission;
+    const QList<BaseCommand::CommandExclusivity> queue{BaseCommand::CommandExclusivity(next)};
+    // Whatever waits starts when nothing runs, and when what ran has finished.
+    QCOMPARE(admission.admissibleCount(queue, 5), 1);
+    admission.add(BaseCommand::CommandExclusivity(running));
+    QCOMPARE(admission.admissibleCount(queue, 5), starts ? 1 : 0);
+    admission.remove(BaseCommand::CommandExclusivity(running));
+    QCOMPARE(admission.admissibleCount(queue, 5), 1);
 }
 
+namespace {
+// "NS" NonServer, "NE" NonExclusive, "E" Exclusive, "DE" DestroyingExclusive.
+QList<BaseCommand::CommandExclusivity> classes(const QString &text)
+{
+    QList<BaseCommand::CommandExclusivity> result;
+    for (const QString &name : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        result.append(name == QLatin1String("NS")   ? BaseCommand::NonServer
+                      : name == QLatin1String("NE") ? BaseCommand::NonExclusive
+                      : name == QLatin1String("E")  ? BaseCommand::Exclusive
+                                                    : BaseCommand::DestroyingExclusive);
+    }
+    return result;
+}
+} // namespace
+
+void TestMainNetworkThread::queueAdmission_data()
+{
+    QTest::addColumn<QString>("running");
+    QTest::addColumn<QString>("queue");
+    QTest::addColumn<int>("streams");
+    QTest::addColumn<int>("starting");
+
+    QTest::newRow("nothing queued") << "NE" << "" << 5 << 0;
+    QTest::newRow("uploads fill the free streams") << "" << "NE NE NE" << 2 << 2;
+    QTest::newRow("no free stream") << "E" << "NE" << 1 << 0;
+    QTest::newRow("a URL download takes a stream too") << "NS" << "NE NE" << 2 << 1;
+    QTest::newRow("no streams at all") << "" << "NS" << 0 << 0;
+    QTest::newRow("a blocked first command blocks those behind it")
+        << "NE" << "DE E NS" << 3 << 0;
+    QTest::newRow("a deletion starts alone") << "" << "DE E NS" << 3 << 1;
+    QTest::newRow("a deletion keeps the folder creation and what follows waiting")
+        << "DE" << "E NS" << 3 << 0;
+    QTest::newRow("an exclusive command joins uploads, then holds the next upload")
+        << "NE" << "E NE" << 5 << 1;
+    QTest::newRow("URL downloads join a deletion") << "DE" << "NS NS" << 5 << 2;
+    QTest::newRow("a deletion beside a URL download, then nothing")
+        << "NS" << "DE NE" << 5 << 1;
+    QTest::newRow("counted as they start: the second exclusive waits")
+        << "" << "E E" << 5 << 1;
+}
+
+void TestMainNetworkThread::queueAdmission()
+{
+    QFETCH(QString, running);
+    QFETCH(QString, queue);
+    QFETCH(int, streams);
+
+    CommandAdmission admission;
+    for (const BaseCommand::CommandExclusivity exclusivity : classes(running))
+        admission.add(exclusivity);
+    QTEST(admission.admissibleCount(classes(queue), streams), "starting");
+}
+
+// The real scheduler obeys the admission rule (see queueAdmission for its cases). Under
+// the manual policy a start happens only within sync() or a finish, so what waits
+// after either has returned or been seen waits for good.
 void TestMainNetworkThread::blockedFirstCommandBlocksTheQueue()
 {
-    SchedulerFixture f(Settings::BackgroundSync, 3);
+    SchedulerFixture f(Settings::ManualSync, 3);
     const qulonglong upload = f.queue(BaseCommand::NonExclusive);
-    QTRY_VERIFY(f.isRunning(upload));
+    f.sync();
+    QVERIFY(f.isRunning(upload));
 
     // A deletion waits for the upload, and the folder creation and the URL download
     // behind it wait too, though either could run beside the upload.
     const qulonglong deletion = f.queue(BaseCommand::DestroyingExclusive);
     const qulonglong makeDir = f.queue(BaseCommand::Exclusive);
     const qulonglong urlDownload = f.queue(BaseCommand::NonServer);
-    QTest::qWait(SeveralTicksMs);
+    f.sync();
     QCOMPARE(f.scheduler.getQueuedCommandIds(), (QList<qulonglong>{deletion, makeDir, urlDownload}));
 
     f.release(upload);
     QTRY_VERIFY(f.isRunning(deletion));
-    QTest::qWait(SeveralTicksMs);
     QCOMPARE(f.scheduler.getQueuedCommandIds(), (QList<qulonglong>{makeDir, urlDownload}));
 
     // While the deletion runs, nothing but a NonServer command may join it; the
@@ -376,11 +430,11 @@ void TestMainNetworkThread::blockedFirstCommandBlocksTheQueue()
 
 void TestMainNetworkThread::streamsLimitKeepsQueueOrder()
 {
-    SchedulerFixture f(Settings::BackgroundSync, 1);
+    SchedulerFixture f(Settings::ManualSync, 1);
     const qulonglong refresh = f.queue(BaseCommand::Exclusive);
     const qulonglong upload = f.queue(BaseCommand::NonExclusive);
-    QTRY_VERIFY(f.isRunning(refresh));
-    QTest::qWait(SeveralTicksMs);
+    f.sync();
+    QVERIFY(f.isRunning(refresh));
     QVERIFY(!f.isRunning(upload));
     f.release(refresh);
     QTRY_VERIFY(f.isRunning(upload));
