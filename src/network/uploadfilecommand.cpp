@@ -5,6 +5,7 @@
 #include "network/transferreply.h"
 #include "network/uploaddigest.h"
 #include "settings.h"
+#include "wire/replyframer.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -236,9 +237,9 @@ void UploadFileCommand::controlSocketReadyRead()
 void UploadFileCommand::handleControlReplies(bool whole)
 {
     while (!resultReported && !controlReply.isEmpty()) {
-        qsizetype length = completeReplyLength(controlReply, true);
-        if (length == 0 && controlReply.size() > MaxReplyBytes) {
-            qCDebug(lcNetwork) << "reply longer than" << MaxReplyBytes << "bytes";
+        qsizetype length = ReplyFramer::judgeableLength(controlReply, ReplyFramer::Kind::ReplyWithValue);
+        if (length == 0 && controlReply.size() > ReplyFramer::MaxReplyBytes) {
+            qCDebug(lcNetwork) << "reply longer than" << ReplyFramer::MaxReplyBytes << "bytes";
             report(ReceivedDataFormatError, FailureReason::unreadableReply());
             return;
         }
