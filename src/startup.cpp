@@ -1,7 +1,7 @@
 #include "startup.h"
 
 #include "mainwindow.h"
-#include "remotetree/protocoltextcheck.h"
+#include "wire/protocoltextcheck.h"
 #include "settings.h"
 
 #include <QLibraryInfo>

@@ -2,7 +2,7 @@
 #include "crossthreadspy.h"
 #include "fakeserver.h"
 #include "ftpserverprocess.h"
-#include "localtree/localfilename.h"
+#include "wire/localfilename.h"
 #include "network/downloadurlcommand.h"
 #include "network/mainnetworkthread.h"
 #include "settings.h"

@@ -1,4 +1,4 @@
-#include "remotetree/protocoltextcheck.h"
+#include "wire/protocoltextcheck.h"
 
 #include <QTest>
 

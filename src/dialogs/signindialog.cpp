@@ -4,7 +4,7 @@
 #include "commandfeedback.h"
 #include "network/commandinfo.h"
 #include "network/refreshlistcommand.h"
-#include "remotetree/protocoltextcheck.h"
+#include "wire/protocoltextcheck.h"
 #include "settings.h"
 
 #include <QPushButton>

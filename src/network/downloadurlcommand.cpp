@@ -2,7 +2,7 @@
 
 #include "ftpreceiver.h"
 #include "httpreceiver.h"
-#include "localtree/localfilename.h"
+#include "wire/localfilename.h"
 #include "failurereason.h"
 #include "logging.h"
 

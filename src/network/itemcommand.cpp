@@ -2,7 +2,7 @@
 
 #include "failurereason.h"
 #include "logging.h"
-#include "remotetree/protocoltextcheck.h"
+#include "wire/protocoltextcheck.h"
 
 #include <QTcpSocket>
 

@@ -1,6 +1,6 @@
 #include "setparamscommand.h"
 
-#include "remotetree/protocoltextcheck.h"
+#include "wire/protocoltextcheck.h"
 
 SetParamsCommand::SetParamsCommand(qulonglong commandId, const RemoteItemRef &item, QObject *parent)
     : ItemCommand(commandId, BaseCommand::SetParamsCommand, BaseCommand::Exclusive, parent)

@@ -5,6 +5,7 @@
 #include "network/transferreply.h"
 #include "network/uploaddigest.h"
 #include "settings.h"
+#include "wire/replyframer.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -247,9 +248,9 @@ void UploadFileCommand::controlSocketReadyRead()
 void UploadFileCommand::handleControlReplies(bool whole)
 {
     while (phase != Phase::Reported && !controlReply.isEmpty()) {
-        qsizetype length = completeReplyLength(controlReply, true);
-        if (length == 0 && controlReply.size() > MaxReplyBytes) {
-            qCDebug(lcNetwork) << "reply longer than" << MaxReplyBytes << "bytes";
+        qsizetype length = ReplyFramer::judgeableLength(controlReply, ReplyFramer::Kind::ReplyWithValue);
+        if (length == 0 && controlReply.size() > ReplyFramer::MaxReplyBytes) {
+            qCDebug(lcNetwork) << "reply longer than" << ReplyFramer::MaxReplyBytes << "bytes";
             enter(Phase::Reported, ReceivedDataFormatError, FailureReason::unreadableReply());
             return;
         }
