@@ -148,7 +148,6 @@ protected:
     // command and is ignored. A command whose execute() returns without a report is
     // reported as UnknownError by run().
     void report(CommandResult result, const QString &reason = QString());
-    bool hasReported() const { return reported; }
     void setFailureReason(const QString &reason);
     // Sets the reason unless one is already set.
     void noteFailureReason(const QString &reason);
