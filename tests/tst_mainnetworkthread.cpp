@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +26,7 @@ namespace {
 struct Record {
     qulonglong id;
     CommandInfo::CommandState state;
+    BaseCommand::CommandType kind;
     QString type;
     BaseCommand::CommandResult result;
     int percent;
@@ -48,7 +50,8 @@ public:
         QObject::connect(&scheduler, &MainNetworkThread::refreshProgress, &gui,
                          [this](CommandInfo *info) {
                              records.append({info->getCommandId(), info->getCommandState(),
-                                             info->getCommandType(), info->getCommandResult(),
+                                             info->getCommandKind(), info->getCommandType(),
+                                             info->getCommandResult(),
                                              info->getProgressState(),
                                              info->getProgressRemainTime(),
                                              info->getProgressSpeed()});
@@ -203,6 +206,8 @@ private Q_SLOTS:
     void admissionTable();
     void queueAdmission_data();
     void queueAdmission();
+    void itemRequestMakesACommandOfItsKind_data();
+    void itemRequestMakesACommandOfItsKind();
     void blockedFirstCommandBlocksTheQueue();
     void streamsLimitKeepsQueueOrder();
     void freedStreamAdmitsTheNextCommandAtOnce_data();
@@ -401,6 +406,44 @@ void TestMainNetworkThread::queueAdmission()
 // The real scheduler obeys the admission rule (see queueAdmission for its cases). Under
 // the manual policy a start happens only within sync() or a finish, so what waits
 // after either has returned or been seen waits for good.
+void TestMainNetworkThread::itemRequestMakesACommandOfItsKind_data()
+{
+    QTest::addColumn<BaseCommand::CommandType>("kind");
+    QTest::newRow("upload") << BaseCommand::UploadFileCommand;
+    QTest::newRow("create folder") << BaseCommand::CreateDirectoryCommand;
+    QTest::newRow("move folder") << BaseCommand::MoveDirectoryCommand;
+    QTest::newRow("move file") << BaseCommand::MoveFileCommand;
+    QTest::newRow("set parameters") << BaseCommand::SetParamsCommand;
+    QTest::newRow("delete folder") << BaseCommand::DeleteDirectoryCommand;
+    QTest::newRow("delete file") << BaseCommand::DeleteFileCommand;
+    QTest::newRow("upload from an address") << BaseCommand::UploadUrlCommand;
+}
+
+// Each kind's entry in the scheduler's table creates a command of that kind (it fails
+// here: the server is unreachable, or the item cannot be sent).
+void TestMainNetworkThread::itemRequestMakesACommandOfItsKind()
+{
+    QFETCH(BaseCommand::CommandType, kind);
+    ShownRemoteTree shown(RemoteListFixture::line(9, true, QStringLiteral("docs"), 0));
+    const RemoteItemRef folder = shown.ref(shown.find(QStringLiteral("docs")));
+    SchedulerFixture f(Settings::ManualSync, 1);
+    QMetaObject::invokeMethod(&f.scheduler, "requestItemCommand", Qt::BlockingQueuedConnection,
+                              Q_ARG(BaseCommand::CommandType, kind), Q_ARG(RemoteItemRef, folder));
+    QCOMPARE(f.scheduler.getQueuedCommandIds(), QList<qulonglong>{0});
+    f.sync();
+    QTRY_VERIFY(f.hasFinished(0));
+    const QList<Record> records = f.recordsOf(0);
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(records.first().kind, kind);
+
+    // A kind that needs more than an item is not made from one.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("no command on an item")));
+    QMetaObject::invokeMethod(&f.scheduler, "requestItemCommand", Qt::BlockingQueuedConnection,
+                              Q_ARG(BaseCommand::CommandType, BaseCommand::DownloadFileCommand),
+                              Q_ARG(RemoteItemRef, folder));
+    QVERIFY(f.scheduler.getQueuedCommandIds().isEmpty());
+}
+
 void TestMainNetworkThread::blockedFirstCommandBlocksTheQueue()
 {
     SchedulerFixture f(Settings::ManualSync, 3);
