@@ -3,7 +3,7 @@
 #include "network/failurereason.h"
 #include "logging.h"
 #include "network/httpreceiver.h"
-#include "network/transferreply.h"
+#include "wire/wire.h"
 #include "settings.h"
 
 #include <QFile>
@@ -38,7 +38,7 @@ void DownloadFileCommand::setStallTimeoutSeconds(long seconds)
 
 QString DownloadFileCommand::getCommandName() const
 {
-    return QStringLiteral("downloadfile");
+    return QString::fromLatin1(Wire::DownloadFileWord);
 }
 
 QString DownloadFileCommand::getCommandTypeString() const
@@ -73,13 +73,13 @@ void DownloadFileCommand::execute()
         finishWith(ReceivedDataFormatError, FailureReason::unreadableReply());
         return;
     }
-    if (!TransferReply::isReady(reply)) {
+    if (!Wire::isReady(reply)) {
         controlSocket->disconnectFromHost();
         finishWith(judgeErrorReply(reply));
         return;
     }
     quint16 httpPort = 0;
-    if (!TransferReply::parseReadyPort(reply, httpPort)) {
+    if (!Wire::parseReadyPort(reply, httpPort)) {
         controlSocket->disconnectFromHost();
         finishWith(ReceivedDataFormatError, FailureReason::unreadableReply());
         return;

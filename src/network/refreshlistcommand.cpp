@@ -2,6 +2,7 @@
 
 #include "failurereason.h"
 #include "logging.h"
+#include "wire/wire.h"
 
 #include <QElapsedTimer>
 #include <QTcpSocket>
@@ -11,7 +12,6 @@
 
 namespace {
 std::atomic<int> silenceMs{RefreshListCommand::DefaultSilenceMs};
-const QByteArray listWord = QByteArrayLiteral("filelist\n");
 std::atomic<qsizetype> maxListBytes{RefreshListCommand::DefaultMaxListBytes};
 std::atomic<int> maxListMs{RefreshListCommand::DefaultMaxListMs};
 } // namespace
@@ -32,14 +32,7 @@ void RefreshListCommand::setListLimits(const ListLimits &limits)
 
 BaseCommand::CommandResult RefreshListCommand::parseReply(const QByteArray &reply, QString &list)
 {
-    if (!reply.startsWith(listWord))
-        return getErrorType(reply);
-    QByteArray text = reply.mid(listWord.size());
-    const auto zero = text.indexOf('\0');
-    if (zero >= 0)
-        text.truncate(zero);
-    list = QString::fromLatin1(text);
-    return NoError;
+    return Wire::parseList(reply, list) ? NoError : getErrorType(reply);
 }
 
 RefreshListCommand::RefreshListCommand(qulonglong commandId, QObject *parent)
@@ -51,7 +44,7 @@ QString RefreshListCommand::getReceivedData() const { return receivedData; }
 
 QString RefreshListCommand::getCommandTypeString() const { return tr("Refresh list"); }
 
-QString RefreshListCommand::getCommandName() const { return QStringLiteral("refresh"); }
+QString RefreshListCommand::getCommandName() const { return QString::fromLatin1(Wire::RefreshWord); }
 
 void RefreshListCommand::execute()
 {
@@ -66,7 +59,7 @@ void RefreshListCommand::execute()
         return;
 
     const ListLimits limits = getListLimits();
-    const qsizetype maxReply = listWord.size() + limits.maxBytes;
+    const qsizetype maxReply = Wire::ListReply.size() + limits.maxBytes;
     QElapsedTimer listTimer;
     listTimer.start();
     QByteArray reply = socket->readAll();
