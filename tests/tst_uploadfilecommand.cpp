@@ -7,6 +7,7 @@
 #include "scopednetworklimits.h"
 #include "settings.h"
 #include "shownremotetree.h"
+#include "wire/wire.h"
 
 #include <QFile>
 #include <QImage>
@@ -221,7 +222,7 @@ void TestUploadFileCommand::servesTheRangeAsked()
     QCOMPARE(item->getItemInnerId(), 17u);
     QVERIFY(item->isUploaded());
     QVERIFY(item->isFileAvailable());
-    QCOMPARE(item->getItemExternalDownloadUrl(), RemoteFilesTreeModel::downloadAddress(u"f1s2", "a b.txt"));
+    QCOMPARE(item->getItemExternalDownloadUrl(), Wire::downloadAddress(u"f1s2", "a b.txt"));
     QVERIFY(item->getItemExternalDownloadUrl().endsWith(QStringLiteral("/dl/f1s2/a%20b.txt")));
 }
 
@@ -349,7 +350,7 @@ void TestUploadFileCommand::repliesInPieces()
     QCOMPARE(server.received(0, dataPort), httpHead(5, "0-*/5") + "hello");
     apply(runner);
     QCOMPARE(item->getItemInnerId(), 1234u);
-    QCOMPARE(item->getItemExternalDownloadUrl(), RemoteFilesTreeModel::downloadAddress(u"fsname", "f.bin"));
+    QCOMPARE(item->getItemExternalDownloadUrl(), Wire::downloadAddress(u"fsname", "f.bin"));
 }
 
 void TestUploadFileCommand::finalReplies_data()

@@ -4,6 +4,7 @@
 #include "localtree/localfilestreemodel.h"
 #include "remotetree/remotetreewidget.h"
 #include "settings.h"
+#include "wire/localfilename.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -149,7 +150,7 @@ void LocalTreeWidget::addUrlDialogShow(const QFileInfo &folder)
 void LocalTreeWidget::addNewUrl(const QString &url, const QString &folder)
 {
     const QString name = RemoteTreeWidget::fileNameFromUrl(url);
-    if (!LocalFilesTreeModel::isSafeLocalName(name)) {
+    if (!LocalFileName::isSafe(name)) {
         QMessageBox box(QMessageBox::Warning, tr("Download from URL"),
                         tr("The address \"%1\" does not end in a file name that can be saved "
                            "in a folder; nothing was downloaded.")

@@ -5,6 +5,8 @@
 #include "wire/protocoltextcheck.h"
 #include "remotetree/remotetree.h"
 #include "settings.h"
+#include "wire/replyframer.h"
+#include "wire/wire.h"
 
 #include <QDeadlineTimer>
 #include <QMetaType>
@@ -22,40 +24,6 @@
 #endif
 
 std::atomic<QThread *> BaseCommand::mainThread{nullptr};
-
-namespace {
-// Base-10 integer as the server writes its error code: leading white space and a
-// sign are allowed, nothing may follow the digits, the value must fit 32 bits.
-bool parseErrorCode(const QByteArray &text, int &value)
-{
-    int i = 0;
-    const int n = text.size();
-    while (i < n && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\v'
-                     || text[i] == '\f'))
-        ++i;
-    bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i == n)
-        return false;
-    qint64 magnitude = 0;
-    for (; i < n; ++i) {
-        const char c = text[i];
-        if (c < '0' || c > '9')
-            return false;
-        magnitude = magnitude * 10 + (c - '0');
-        if (magnitude > qint64(std::numeric_limits<int>::max()) + 1)
-            return false;
-    }
-    const qint64 signedValue = negative ? -magnitude : magnitude;
-    if (signedValue > std::numeric_limits<int>::max())
-        return false;
-    value = int(signedValue);
-    return true;
-}
-} // namespace
 
 BaseCommand::BaseCommand(qulonglong commandId, CommandType type,
                          CommandExclusivity exclusivity, QObject *parent)
@@ -140,24 +108,6 @@ void BaseCommand::registerMetaTypes()
     qRegisterMetaType<RemoteItemChange>("RemoteItemChange");
 }
 
-QByteArray BaseCommand::toProtocolBytes(const QString &text)
-{
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.unicode() <= 0xFF) {
-            bytes.append(char(c.unicode()));
-            continue;
-        }
-        // One "?" per character, also for a character beyond the BMP (two UTF-16 units).
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        bytes.append('?');
-    }
-    return bytes;
-}
-
 void BaseCommand::run()
 {
 #ifdef Q_OS_LINUX
@@ -182,9 +132,7 @@ void BaseCommand::run()
 void BaseCommand::prepareByteArrayForRequest(QByteArray &request) const
 {
     const Settings *settings = Settings::getInstance();
-    request.append(toProtocolBytes(settings->getLogin())).append('\n');
-    request.append(toProtocolBytes(settings->getPass())).append('\n');
-    request.append(toProtocolBytes(getCommandName())).append('\n');
+    Wire::appendRequestPrefix(request, settings->getLogin(), settings->getPass(), getCommandName());
 }
 
 BaseCommand::CommandResult BaseCommand::connectControlSocket(std::unique_ptr<QTcpSocket> &socket)
@@ -278,92 +226,41 @@ bool BaseCommand::waitForBytesWritten(QTcpSocket *socket, int ms) const
                         [socket](int slice) { return socket->waitForBytesWritten(slice); });
 }
 
-qsizetype BaseCommand::completeReplyLength(const QByteArray &buffer, bool valueExpected)
-{
-    static const QByteArray done = QByteArrayLiteral("done\n");
-    static const QByteArray error = QByteArrayLiteral("error\n");
-    static const QByteArray ready = QByteArrayLiteral("ready\n");
-    for (const QByteArray *word : {&done, &error, &ready}) {
-        if (buffer.size() < word->size() && word->startsWith(buffer))
-            return 0;
-    }
-    if (buffer.startsWith(ready)) {
-        // A port is digits with blanks around them; anything else ends it (the
-        // next reply may follow it directly).
-        for (qsizetype i = ready.size(); i < buffer.size(); ++i) {
-            const char c = buffer.at(i);
-            if (c == '\n')
-                return i + 1;
-            if (!(c >= '0' && c <= '9') && c != ' ' && c != '\t' && c != '\r')
-                return i;
-        }
-        return 0;
-    }
-    const QByteArray *word = buffer.startsWith(error) ? &error
-                           : buffer.startsWith(done) && valueExpected ? &done
-                           : nullptr;
-    if (!word)
-        return buffer.size();
-    const qsizetype end = buffer.indexOf('\n', word->size());
-    return end < 0 ? 0 : end + 1;
-}
-
-// A reply may arrive in pieces. Judging the first piece alone would report a change
-// the server has already made as failed, or dial a port cut short. So bytes are
-// collected until the reply can be judged or the peer closes: within the reply time
-// limit while the first line is incomplete, then within the shorter completion limit,
-// counted from that line's end, so a server that trickles bytes cannot hold the
-// command. The bytes kept are bounded by MaxReplyBytes.
+// A reply may arrive in pieces: bytes are collected until it can be judged, the peer
+// closes, or the framer's limits expire (the reply's limit for the first line, then
+// the shorter completion limit).
 bool BaseCommand::readReply(QTcpSocket *socket, bool valueExpected, QByteArray &reply) const
 {
-    const QDeadlineTimer firstLineDeadline(limits.replyMs);
-    QDeadlineTimer completionDeadline;
-    bool firstLineEnded = false;
-    reply = socket->read(MaxReplyBytes + 1);
+    ReplyFramer framer(valueExpected ? ReplyFramer::Kind::ReplyWithValue : ReplyFramer::Kind::Reply,
+                       {limits.replyMs, limits.replyCompletionMs});
+    framer.feed(socket->read(framer.room()));
     for (;;) {
-        if (!firstLineEnded && reply.contains('\n')) {
-            firstLineEnded = true;
-            completionDeadline.setRemainingTime(limits.replyCompletionMs);
+        const ReplyFramer::State state = framer.state();
+        if (state != ReplyFramer::State::NeedMore || !waitForReadyRead(socket, framer.msLeft())) {
+            reply = framer.bytes();
+            return state != ReplyFramer::State::TooLong;
         }
-        if (isReplyComplete(reply, valueExpected))
-            return true;
-        if (reply.size() > MaxReplyBytes)
-            return false;
-        const QDeadlineTimer &deadline = firstLineEnded ? completionDeadline : firstLineDeadline;
-        if (!waitForReadyRead(socket, int(qMax<qint64>(0, deadline.remainingTime()))))
-            return true;
-        reply += socket->read(MaxReplyBytes + 1 - reply.size());
+        framer.feed(socket->read(framer.room()));
     }
 }
-
-namespace {
-// The code of an "error\n<code>" reply; false when the reply is not one.
-bool readErrorCode(const QByteArray &reply, int &code)
-{
-    if (!reply.startsWith("error\n"))
-        return false;
-    const QList<QByteArray> pieces = reply.split('\n');
-    return pieces.size() >= 2 && parseErrorCode(pieces.at(1), code);
-}
-} // namespace
 
 BaseCommand::CommandResult BaseCommand::getErrorType(const QByteArray &reply)
 {
-    int code = 0;
-    if (!readErrorCode(reply, code))
-        return ReceivedDataFormatError;
-    switch (code) {
-    case 1: return IncorrectLoginError;
-    case 2: return IncorrectPasswordError;
-    case 3: return IncorrectCommandError;
-    default: return UnknownError;
+    switch (Wire::decodeError(reply)) {
+    case Wire::ServerError::Unreadable: return ReceivedDataFormatError;
+    case Wire::ServerError::Login: return IncorrectLoginError;
+    case Wire::ServerError::Password: return IncorrectPasswordError;
+    case Wire::ServerError::Command: return IncorrectCommandError;
+    case Wire::ServerError::Other: break;
     }
+    return UnknownError;
 }
 
 QString BaseCommand::getErrorReason(const QByteArray &reply)
 {
     int code = 0;
-    return readErrorCode(reply, code) ? FailureReason::serverCode(code) : FailureReason::unreadableReply();
+    return Wire::decodeError(reply, &code) != Wire::ServerError::Unreadable
+        ? FailureReason::serverCode(code) : FailureReason::unreadableReply();
 }
 
 BaseCommand::CommandResult BaseCommand::judgeErrorReply(const QByteArray &reply)

@@ -73,21 +73,6 @@ public:
     // The nice value of a command's thread (where the system allows one per thread).
     static constexpr int CommandThreadNice = 5;
 
-    // The length of the first reply in `buffer` that can be judged, 0 while none
-    // can: a strict prefix of "done\n", "error\n" or "ready\n" cannot, nor can an
-    // error code or (if `valueExpected`) a "done" value before the line feed that
-    // ends it, nor a "ready" port before a line feed or a character that cannot
-    // belong to it. A reply of any other form is judged whole.
-    static qsizetype completeReplyLength(const QByteArray &buffer, bool valueExpected);
-    static bool isReplyComplete(const QByteArray &reply, bool valueExpected)
-    {
-        return completeReplyLength(reply, valueExpected) > 0;
-    }
-
-    // A reply is a word and one short line; a server that sends more than this
-    // without completing it is not answering, and the bytes are not kept.
-    static constexpr qsizetype MaxReplyBytes = 64 * 1024;
-
     BaseCommand(qulonglong commandId, CommandType type, CommandExclusivity exclusivity,
                 QObject *parent = nullptr);
     ~BaseCommand() override;
@@ -122,9 +107,6 @@ public:
 
     // Registers the enumerations that travel through queued signals.
     static void registerMetaTypes();
-
-    // Latin-1 bytes of protocol text; a character outside Latin-1 becomes "?".
-    static QByteArray toProtocolBytes(const QString &text);
 
 public Q_SLOTS:
     virtual void execute() = 0;
@@ -184,8 +166,8 @@ protected:
     // ConnectionError with the reason noted. The socket stays the caller's.
     CommandResult writeRequestAndWaitForReply(QTcpSocket *socket, const QByteArray &request);
     // What has arrived and what follows of the reply, until it can be judged, the
-    // peer closes, or the limits expire (see completeReplyLength()). False when the
-    // server sent more than MaxReplyBytes without completing a reply.
+    // peer closes, or the limits expire (see ReplyFramer). False when the server sent
+    // more than ReplyFramer::MaxReplyBytes without completing a reply.
     bool readReply(QTcpSocket *socket, bool valueExpected, QByteArray &reply) const;
 
     // QTcpSocket's waits, given up early when the scheduler asks this command to stop

@@ -3,7 +3,7 @@
 #include "network/failurereason.h"
 #include "logging.h"
 #include "network/httpreceiver.h"
-#include "network/transferreply.h"
+#include "wire/wire.h"
 #include "settings.h"
 
 #include <QFile>
@@ -21,7 +21,7 @@ DownloadFileCommand::DownloadFileCommand(qulonglong commandId, const RemoteItemR
 
 QString DownloadFileCommand::getCommandName() const
 {
-    return QStringLiteral("downloadfile");
+    return QString::fromLatin1(Wire::DownloadFileWord);
 }
 
 QString DownloadFileCommand::getCommandTypeString() const
@@ -61,13 +61,13 @@ void DownloadFileCommand::execute()
         report(ReceivedDataFormatError, FailureReason::unreadableReply());
         return;
     }
-    if (!TransferReply::isReady(reply)) {
+    if (!Wire::isReady(reply)) {
         controlSocket->disconnectFromHost();
         report(judgeErrorReply(reply));
         return;
     }
     quint16 httpPort = 0;
-    if (!TransferReply::parseReadyPort(reply, httpPort)) {
+    if (!Wire::parseReadyPort(reply, httpPort)) {
         controlSocket->disconnectFromHost();
         report(ReceivedDataFormatError, FailureReason::unreadableReply());
         return;

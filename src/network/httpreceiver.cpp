@@ -2,6 +2,7 @@
 
 #include "curltransfer.h"
 #include "logging.h"
+#include "wire/wire.h"
 
 #include <QFile>
 
@@ -27,19 +28,6 @@ QByteArray rangeSpec(const QByteArray &contentRange)
     return spec;
 }
 
-qint64 decimal(const QByteArray &text)
-{
-    if (text.isEmpty())
-        return -1;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return -1;
-    }
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok);
-    return ok ? value : -1;
-}
-
 } // namespace
 
 // libcurl's C callback, with the types it calls it with.
@@ -51,13 +39,13 @@ qint64 HttpReceiver::rangeStart(const QByteArray &contentRange)
 {
     const QByteArray spec = rangeSpec(contentRange);
     const qsizetype dash = spec.indexOf('-');
-    return dash < 0 ? -1 : decimal(spec.left(dash));
+    return dash < 0 ? -1 : Wire::readRangeNumber(spec.left(dash));
 }
 
 qint64 HttpReceiver::unsatisfiedRangeSize(const QByteArray &contentRange)
 {
     const QByteArray spec = rangeSpec(contentRange);
-    return spec.startsWith("*/") ? decimal(spec.mid(2)) : -1;
+    return spec.startsWith("*/") ? Wire::readRangeNumber(spec.mid(2)) : -1;
 }
 
 qint64 HttpReceiver::rangeEnd(const QByteArray &contentRange)
@@ -67,10 +55,10 @@ qint64 HttpReceiver::rangeEnd(const QByteArray &contentRange)
     if (dash < 0)
         return -1;
     const qsizetype slash = spec.indexOf('/', dash);
-    const qint64 last = decimal(spec.mid(dash + 1, slash < 0 ? -1 : slash - dash - 1));
+    const qint64 last = Wire::readRangeNumber(spec.mid(dash + 1, slash < 0 ? -1 : slash - dash - 1));
     if (last >= 0 && last < std::numeric_limits<qint64>::max())
         return last + 1;
-    return slash < 0 ? -1 : decimal(spec.mid(slash + 1));
+    return slash < 0 ? -1 : Wire::readRangeNumber(spec.mid(slash + 1));
 }
 
 QByteArray HttpReceiver::responseHeader(const char *name) const
@@ -183,7 +171,7 @@ bool HttpReceiver::startBody()
         }
         bodyEnd = rangeEnd(range);
         const qsizetype slash = range.indexOf('/');
-        completeSize = slash < 0 ? -1 : decimal(range.mid(slash + 1).trimmed());
+        completeSize = slash < 0 ? -1 : Wire::readRangeNumber(range.mid(slash + 1).trimmed());
         if (bodyEnd < 0)
             bodyEnd = contentLength(resumeOffset);
         if (bodyEnd >= 0 && bodyEnd < resumeOffset) {

@@ -2,56 +2,17 @@
 
 #include "failurereason.h"
 #include "logging.h"
-#include "wire/protocoltextcheck.h"
+#include "wire/replyframer.h"
+#include "wire/wire.h"
 
 #include <QTcpSocket>
 
 #include <memory>
 
-namespace {
-const QByteArray doneWord = QByteArrayLiteral("done\n");
-} // namespace
-
 ItemCommand::ItemCommand(qulonglong commandId, BaseCommand::CommandType type,
                          BaseCommand::CommandExclusivity exclusivity, QObject *parent)
     : BaseCommand(commandId, type, exclusivity, parent)
 {
-}
-
-bool ItemCommand::appendTextField(QByteArray &request, const QString &text)
-{
-    if (!ProtocolTextCheck::problem(text, QString()).isEmpty())
-        return false;
-    request += toProtocolBytes(text);
-    return true;
-}
-
-bool ItemCommand::appendItemId(QByteArray &request, const RemoteItemRef::Snapshot &item)
-{
-    const qulonglong id = item.id;
-    if (id == 0)
-        return false;
-    request += QByteArray::number(id);
-    return true;
-}
-
-bool ItemCommand::appendParentId(QByteArray &request, const RemoteItemRef::Snapshot &item)
-{
-    if (!item.parentOnServer)
-        return false;
-    request += QByteArray::number(item.parentId);
-    return true;
-}
-
-bool ItemCommand::appendPlaceFields(QByteArray &request, const RemoteItemRef::Snapshot &item)
-{
-    if (!appendItemId(request, item))
-        return false;
-    request += '\t';
-    if (!appendParentId(request, item))
-        return false;
-    request += '\t';
-    return appendTextField(request, item.record.getName());
 }
 
 QString ItemCommand::itemNotSendableReason()
@@ -87,7 +48,7 @@ void ItemCommand::execute()
     socket.reset();
 
     if (!withinLimit)
-        qCDebug(lcNetwork) << getCommandName() << "reply longer than" << MaxReplyBytes << "bytes";
+        qCDebug(lcNetwork) << getCommandName() << "reply longer than" << ReplyFramer::MaxReplyBytes << "bytes";
     if (!withinLimit)
         setFailureReason(FailureReason::unreadableReply());
     report(withinLimit ? judgeReply(reply) : ReceivedDataFormatError);
@@ -95,10 +56,9 @@ void ItemCommand::execute()
 
 BaseCommand::CommandResult ItemCommand::judgeReply(const QByteArray &reply)
 {
-    if (!reply.startsWith(doneWord))
+    if (!Wire::isDone(reply))
         return judgeErrorReply(reply);
     // Bytes behind the value's line are not part of the reply: whether they came in
     // the same read must not change the verdict.
-    const qsizetype lineEnd = reply.indexOf('\n', doneWord.size());
-    return applySuccess(reply.mid(doneWord.size(), lineEnd < 0 ? -1 : lineEnd - doneWord.size()));
+    return applySuccess(Wire::doneValue(reply));
 }

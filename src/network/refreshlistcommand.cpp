@@ -2,27 +2,17 @@
 
 #include "failurereason.h"
 #include "logging.h"
+#include "wire/wire.h"
 
 #include <QElapsedTimer>
 #include <QTcpSocket>
 
-#include <atomic>
 #include <memory>
 
-namespace {
-const QByteArray listWord = QByteArrayLiteral("filelist\n");
-} // namespace
 
 BaseCommand::CommandResult RefreshListCommand::parseReply(const QByteArray &reply, QString &list)
 {
-    if (!reply.startsWith(listWord))
-        return getErrorType(reply);
-    QByteArray text = reply.mid(listWord.size());
-    const auto zero = text.indexOf('\0');
-    if (zero >= 0)
-        text.truncate(zero);
-    list = QString::fromLatin1(text);
-    return NoError;
+    return Wire::parseList(reply, list) ? NoError : getErrorType(reply);
 }
 
 RefreshListCommand::RefreshListCommand(qulonglong commandId, QObject *parent)
@@ -34,7 +24,7 @@ QString RefreshListCommand::getReceivedData() const { return receivedData; }
 
 QString RefreshListCommand::getCommandTypeString() const { return tr("Refresh list"); }
 
-QString RefreshListCommand::getCommandName() const { return QStringLiteral("refresh"); }
+QString RefreshListCommand::getCommandName() const { return QString::fromLatin1(Wire::RefreshWord); }
 
 void RefreshListCommand::execute()
 {
@@ -53,7 +43,7 @@ void RefreshListCommand::execute()
         return;
     }
 
-    const qsizetype maxReply = listWord.size() + limits.maxListBytes;
+    const qsizetype maxReply = Wire::ListReply.size() + limits.maxListBytes;
     QElapsedTimer listTimer;
     listTimer.start();
     QByteArray reply = socket->readAll();

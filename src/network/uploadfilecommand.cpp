@@ -2,10 +2,10 @@
 
 #include "failurereason.h"
 #include "logging.h"
-#include "network/transferreply.h"
 #include "network/uploaddigest.h"
 #include "settings.h"
 #include "wire/replyframer.h"
+#include "wire/wire.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -19,12 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-
-QByteArray field(const QByteArray &value)
-{
-    return value + '\t';
-}
 
 bool holdsFieldSeparator(const QString &text)
 {
@@ -67,7 +61,7 @@ UploadFileCommand::~UploadFileCommand() = default;
 
 QString UploadFileCommand::getCommandName() const
 {
-    return QStringLiteral("uploadfile");
+    return QString::fromLatin1(Wire::UploadFileWord);
 }
 
 QString UploadFileCommand::getCommandTypeString() const
@@ -122,14 +116,8 @@ bool UploadFileCommand::buildRequest(QByteArray &request)
         format = "unknown";
 
     prepareByteArrayForRequest(request);
-    request += field(digest.toHex());
-    request += field(toProtocolBytes(name));
-    request += field(format);
-    request += field(toProtocolBytes(item.record.getDescription()).toBase64());
-    request += field(item.record.isSearchable() ? "1" : "0");
-    request += field(toProtocolBytes(password));
-    request += field(QByteArray::number(size));
-    request += field(QByteArray::number(item.parentId));
+    Wire::appendUploadFields(request, {digest, name, format, item.record.getDescription(),
+                                       item.record.isSearchable(), password, size, item.parentId});
     return true;
 }
 
@@ -278,10 +266,10 @@ void UploadFileCommand::replyCompletionTimedOut()
 void UploadFileCommand::handleControlReply(const QByteArray &reply)
 {
     // The result is settled before the connection is closed: closing announces itself.
-    if (TransferReply::isDone(reply)) {
+    if (Wire::isDone(reply)) {
         handleDone(reply);
         controlSocket->disconnectFromHost();
-    } else if (!TransferReply::isReady(reply)) {
+    } else if (!Wire::isReady(reply)) {
         enter(Phase::Reported, judgeErrorReply(reply));
         controlSocket->disconnectFromHost();
     } else if (phase == Phase::AwaitingReady || phase == Phase::AwaitingFinalReply) {
@@ -295,7 +283,7 @@ void UploadFileCommand::handleDone(const QByteArray &reply)
 {
     quint64 id = 0;
     QByteArray filesystemName;
-    if (!TransferReply::parseDone(reply, id, filesystemName)) {
+    if (!Wire::parseUploadDone(reply, id, filesystemName)) {
         enter(Phase::Reported, ReceivedDataFormatError, FailureReason::unreadableReply());
         return;
     }
@@ -306,7 +294,7 @@ void UploadFileCommand::handleDone(const QByteArray &reply)
 void UploadFileCommand::openDataConnection(const QByteArray &reply)
 {
     quint16 port = 0;
-    if (!TransferReply::parseReadyPort(reply, port)) {
+    if (!Wire::parseReadyPort(reply, port)) {
         enter(Phase::Reported, ReceivedDataFormatError, FailureReason::unreadableReply());
         return;
     }

@@ -3,33 +3,13 @@
 #include "failurereason.h"
 #include "logging.h"
 #include "wire/protocoltextcheck.h"
-#include "uploadurlmessage.h"
+#include "wire/replyframer.h"
+#include "wire/wire.h"
 
 #include <QElapsedTimer>
 #include <QTcpSocket>
 
-#include <initializer_list>
 #include <memory>
-
-
-namespace {
-
-// Where the next message starts inside a read that began with a progress message: two
-// messages sent close together can arrive in one read, and the final one must not be
-// lost behind a progress report. -1 when the read holds one message only.
-qsizetype nextMessageStart(const QByteArray &read)
-{
-    qsizetype next = -1;
-    for (const char *word : {"progress\n", "done\n", "error\n"}) {
-        const qsizetype at = read.indexOf(word, 9);
-        if (at >= 0 && (next < 0 || at < next))
-            next = at;
-    }
-    return next;
-}
-
-} // namespace
-
 
 UploadUrlCommand::UploadUrlCommand(qulonglong commandId, const RemoteItemRef &fileItem,
                                    QObject *parent)
@@ -43,7 +23,7 @@ QString UploadUrlCommand::getCommandTypeString() const
     return typeStringFor(tr("upload file"), subjectName());
 }
 
-QString UploadUrlCommand::getCommandName() const { return QStringLiteral("uploadurl"); }
+QString UploadUrlCommand::getCommandName() const { return QString::fromLatin1(Wire::UploadUrlWord); }
 
 void UploadUrlCommand::execute()
 {
@@ -68,8 +48,7 @@ void UploadUrlCommand::execute()
 
     QByteArray request;
     prepareByteArrayForRequest(request);
-    request += QByteArray::number(item.parentId) + '\t' + toProtocolBytes(name)
-        + '\t' + toProtocolBytes(address);
+    Wire::appendUploadUrlFields(request, item.parentId, name, address);
 
     std::unique_ptr<QTcpSocket> socket;
     if (const CommandResult failure = connectControlSocket(socket); failure != NoError) {
@@ -88,7 +67,10 @@ void UploadUrlCommand::execute()
 
 BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
 {
-    QByteArray read;
+    // Each read is one message, but two messages sent close together can arrive in one
+    // read: the framer splits them, so the final one is not lost behind a progress
+    // report. The waits are counted here (urlUploadMessageWaitMs), not by the framer.
+    ReplyFramer messages(ReplyFramer::Kind::UrlUploadMessage, {0, 0});
     // A server that keeps talking without its count moving on is as stuck as a silent
     // one; and a repeated count is not reported again, so such a server cannot flood
     // the transfer window either.
@@ -98,7 +80,7 @@ BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
     quint64 lastCurr = 0;
     quint64 lastTotal = 0;
     for (;;) {
-        if (read.isEmpty()) {
+        if (messages.isEmpty()) {
             if (socket->bytesAvailable() == 0
                 && !waitForReadyRead(socket, limits.urlUploadMessageWaitMs)) {
                 // Silence for too long, or the server hung up before a final message.
@@ -106,21 +88,19 @@ BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
                 setFailureReason(FailureReason::noReply(socket));
                 return ConnectionError;
             }
-            read = socket->readAll();
+            messages.feed(socket->readAll());
         }
-        if (UploadUrlMessage::isDone(read))
-            return applyDone(read);
-        if (!UploadUrlMessage::isProgress(read)) {
-            qCDebug(lcNetwork) << "upload url: server refused:" << read.left(64);
-            return judgeErrorReply(read);
+        const QByteArray message = messages.takeReply();
+        if (Wire::isDone(message))
+            return applyDone(message);
+        if (!Wire::isProgress(message)) {
+            qCDebug(lcNetwork) << "upload url: server refused:" << message.left(64);
+            return judgeErrorReply(message);
         }
-        const qsizetype next = nextMessageStart(read);
-        const QByteArray message = next < 0 ? read : read.left(next);
-        read = next < 0 ? QByteArray() : read.mid(next);
         quint64 curr = 0;
         quint64 total = 0;
         // A message that does not parse is ignored; the server goes on.
-        if (!UploadUrlMessage::parseProgress(message, curr, total)) {
+        if (!Wire::parseProgress(message, curr, total)) {
             qCDebug(lcNetwork) << "upload url: progress ignored:" << message;
         } else if (!reported || curr != lastCurr || total != lastTotal) {
             if (!reported || curr > lastCurr)
@@ -145,7 +125,7 @@ BaseCommand::CommandResult UploadUrlCommand::applyDone(const QByteArray &message
     quint64 id = 0;
     quint64 size = 0;
     QByteArray filesystemName;
-    if (!UploadUrlMessage::parseDone(message, id, size, filesystemName)) {
+    if (!Wire::parseUrlUploadDone(message, id, size, filesystemName)) {
         qCDebug(lcNetwork) << "upload url: unreadable done:" << message.left(64);
         setFailureReason(FailureReason::unreadableReply());
         return ReceivedDataFormatError;
