@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QUrl>
 
-
 // libcurl's C callback, with the types it calls it with.
 struct FtpReceiverCallbacks {
     static size_t write(char *data, size_t size, size_t count, void *self);
