@@ -34,7 +34,6 @@ public:
     QString getCommandTypeString() const override;
     QString getDownloadPath() const { return downloadPath; }
 
-
 public Q_SLOTS:
     void execute() override;
 

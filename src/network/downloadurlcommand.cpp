@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QUrl>
 
-
 namespace {
 
 // The host as it goes into an address or a Host header: ACE form, IPv6 in brackets.
@@ -26,7 +25,6 @@ bool holdsLineBreakOrNul(const QByteArray &text)
 }
 
 } // namespace
-
 
 DownloadUrlCommand::DownloadUrlCommand(qulonglong commandId, const QString &remotePath,
                                        const QString &downloadPath, QObject *parent)

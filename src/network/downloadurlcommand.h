@@ -26,7 +26,6 @@
 
 #include <QString>
 
-
 class QFile;
 class QUrl;
 

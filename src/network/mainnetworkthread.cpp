@@ -386,7 +386,6 @@ void MainNetworkThread::startCommand(BaseCommand *command)
     command->start(QThread::InheritPriority);
 }
 
-
 bool MainNetworkThread::runningTypeString(qulonglong commandId, QString &typeString) const
 {
     // Under the lock: stopAllCommands() may delete the command as soon as it is released.
@@ -506,7 +505,6 @@ void MainNetworkThread::taskFinished(qulonglong commandId, BaseCommand::CommandR
     if (queueIsEmpty)
         Q_EMIT queueEmpty();
 }
-
 
 void MainNetworkThread::deleteEndedCommands()
 {

@@ -9,7 +9,6 @@
 
 #include <memory>
 
-
 BaseCommand::CommandResult RefreshListCommand::parseReply(const QByteArray &reply, QString &list)
 {
     return Wire::parseList(reply, list) ? NoError : getErrorType(reply);
