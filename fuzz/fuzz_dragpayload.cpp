@@ -7,6 +7,7 @@
 // files are left out: dropping them reads the disk, which is not what is fuzzed here.
 #include "remotetree/remotefilestreemodel.h"
 #include "treecheck.h"
+#include "wire/wire.h"
 
 #include <QCoreApplication>
 #include <QMimeData>
@@ -63,6 +64,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int row = int(data[0] % 4) - 1;
     const Qt::DropAction action = data[0] & 0x80 ? Qt::CopyAction : Qt::MoveAction;
     model.dropMimeData(&mime, action, row, 0, top);
-    checkTree(model, false);
+    struct ModelLookup {
+        const RemoteFilesTreeModel &model;
+        RemoteFilesTreeItem *itemBySelfId(quint64 selfId) const { return model.getItemBySelfId(selfId); }
+    };
+    checkTree(model.getRootItem(), ModelLookup{model}, false);
+
+    // What a drag payload names survives being written again.
+    for (const QUrl &url : std::as_const(urls)) {
+        const Wire::DragEntry entry = Wire::decodeDragEntry(url.toString());
+        if (entry.kind != Wire::DragEntry::File && entry.kind != Wire::DragEntry::Folder)
+            continue;
+        const Wire::DragEntry again = Wire::decodeDragEntry(
+            Wire::encodeDragEntry(entry.kind == Wire::DragEntry::Folder, entry.id, entry.selfId));
+        check(again.kind == entry.kind && again.id == entry.id && again.selfId == entry.selfId);
+    }
     return 0;
 }

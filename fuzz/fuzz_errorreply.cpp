@@ -1,34 +1,31 @@
 // The decoding of a control reply that is not the expected success reply.
-#include "network/basecommand.h"
+#include "wire/wire.h"
 
 #include <QByteArray>
 
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-struct ErrorDecoder : BaseCommand {
-    using BaseCommand::getErrorType;
-};
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray reply(reinterpret_cast<const char *>(data), qsizetype(size));
-    const BaseCommand::CommandResult result = ErrorDecoder::getErrorType(reply);
-    switch (result) {
-    case BaseCommand::IncorrectLoginError:
-    case BaseCommand::IncorrectPasswordError:
-    case BaseCommand::IncorrectCommandError:
-    case BaseCommand::UnknownError:
+    int code = 0;
+    switch (Wire::decodeError(reply, &code)) {
+    case Wire::ServerError::Login:
+    case Wire::ServerError::Password:
+    case Wire::ServerError::Command:
+        if (code < 1 || code > 3)
+            std::abort();
+        [[fallthrough]];
+    case Wire::ServerError::Other:
         // Only a reply that starts with the error word decodes to a code.
         if (!reply.startsWith("error\n"))
             std::abort();
         break;
-    case BaseCommand::ReceivedDataFormatError:
+    case Wire::ServerError::Unreadable:
+        if (code != 0)
+            std::abort();
         break;
-    default:
-        std::abort();
     }
     return 0;
 }

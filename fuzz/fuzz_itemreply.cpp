@@ -16,6 +16,7 @@
 #include "network/setparamscommand.h"
 #include "remote/remotefilestreeitem.h"
 #include "remotetree/remotefilestreemodel.h"
+#include "wire/replyframer.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -152,13 +153,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const Kind kind : kinds) {
         // An incomplete reply is judged too when the server closes or falls silent.
         const Verdict whole = judge(kind, reply);
-        const bool valueExpected = kind == MakeDir;
-        if (!ItemCommand::isReplyComplete(reply, valueExpected))
+        const ReplyFramer::Kind framing =
+            kind == MakeDir ? ReplyFramer::Kind::ReplyWithValue : ReplyFramer::Kind::Reply;
+        if (ReplyFramer::judgeableLength(reply, framing) == 0)
             continue;
         // The reader stops at the first prefix that can be judged when the bytes
         // arrive one at a time.
         qsizetype shortest = 1;
-        while (!ItemCommand::isReplyComplete(reply.left(shortest), valueExpected))
+        while (ReplyFramer::judgeableLength(reply.left(shortest), framing) == 0)
             ++shortest;
         check(judge(kind, reply.left(shortest)) == whole);
     }

@@ -1,7 +1,7 @@
 // Names from the server's list and from addresses become paths in the user's folders:
 // a name judged safe stays one entry of the chosen folder, and a target path judged
 // safe never climbs out of the folder it names.
-#include "localtree/localfilename.h"
+#include "wire/localfilename.h"
 
 #include <QDir>
 #include <QString>

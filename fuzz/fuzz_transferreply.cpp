@@ -1,6 +1,6 @@
 // Replies on the transfers' control connection: "ready\n" with a port, "done\n" with
 // an id and a file-system name.
-#include "network/transferreply.h"
+#include "wire/wire.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -9,11 +9,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray reply(reinterpret_cast<const char *>(data), qsizetype(size));
     quint16 port = 0;
-    if (TransferReply::parseReadyPort(reply, port) && !TransferReply::isReady(reply))
+    if (Wire::parseReadyPort(reply, port) && !Wire::isReady(reply))
         __builtin_trap();
     quint64 id = 0;
     QByteArray name;
-    if (TransferReply::parseDone(reply, id, name) && (!TransferReply::isDone(reply) || name.contains('\t')))
+    if (Wire::parseUploadDone(reply, id, name) && (!Wire::isDone(reply) || name.contains('\t')))
         __builtin_trap();
     return 0;
 }

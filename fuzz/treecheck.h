@@ -14,10 +14,12 @@ inline void check(bool condition)
         __builtin_trap();
 }
 
-// `availability`: also check that a folder marked complete holds nothing unavailable.
-inline void checkTree(const RemoteFilesTreeModel &model, bool availability = true)
+// `tree` is what holds the items (a RemoteTree or a model): it must find each by its
+// self id. `availability`: also check that a folder marked complete holds nothing
+// unavailable.
+template<class Tree>
+void checkTree(RemoteFilesTreeItem *root, const Tree &tree, bool availability = true)
 {
-    RemoteFilesTreeItem *root = model.getRootItem();
     check(root && root->parent() && !root->parent()->parent());
     QSet<const RemoteFilesTreeItem *> seen;
     QList<RemoteFilesTreeItem *> pending{root};
@@ -25,7 +27,7 @@ inline void checkTree(const RemoteFilesTreeModel &model, bool availability = tru
         RemoteFilesTreeItem *item = pending.takeLast();
         check(!seen.contains(item));
         seen.insert(item);
-        check(model.getItemBySelfId(item->getItemSelfId()) == item);
+        check(tree.itemBySelfId(item->getItemSelfId()) == item);
         const QList<RemoteFilesTreeItem *> children = item->getChildItems();
         check(item->isDir() || children.isEmpty());
         for (int row = 0; row < children.size(); ++row) {
@@ -37,4 +39,3 @@ inline void checkTree(const RemoteFilesTreeModel &model, bool availability = tru
         }
     }
 }
-

@@ -33,23 +33,11 @@ LAYERS = [
 ]
 LAYER_OF = {folder: rank for rank, folders in enumerate(LAYERS) for folder in folders}
 
-# Files that belong to a lower layer than the folder they still sit in, by the folder
-# they belong to (a path relative to src/ that no longer exists is ignored).
-BELONGS_ELSEWHERE = {
-    "remotetree/protocoltextcheck.h": "wire",
-    "remotetree/protocoltextcheck.cpp": "wire",
-    "localtree/localfilename.h": "wire",
-    "localtree/localfilename.cpp": "wire",
-}
-
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc")
 
 
 def folder_of(path, src):
-    belongs = BELONGS_ELSEWHERE.get(os.path.relpath(path, src).replace(os.sep, "/"))
-    if belongs:
-        return belongs
     rel = os.path.relpath(os.path.dirname(path), src)
     return "src" if rel == "." else rel.replace(os.sep, "/")
 

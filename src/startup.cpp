@@ -2,7 +2,7 @@
 
 #include "base/settings.h"
 #include "mainwindow.h"
-#include "remotetree/protocoltextcheck.h"
+#include "wire/protocoltextcheck.h"
 
 #include <QLibraryInfo>
 #include <QMessageBox>

@@ -6,6 +6,7 @@
 #include "remote/remotefilestreeitem.h"
 #include "remote/remotetree.h"
 #include "remotelistfixture.h"
+#include "scopednetworklimits.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -115,8 +116,10 @@ private:
 void TestDownloadFileCommand::initTestCase()
 {
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    BaseCommand::setTimeouts({2000, 2000, 2000});
-    BaseCommand::setReplyCompletionMs(CompletionMs);
+    NetworkLimits limits;
+    limits.connectMs = limits.writeMs = limits.replyMs = 2000;
+    limits.replyCompletionMs = CompletionMs;
+    NetworkLimits::set(limits);
 }
 
 void TestDownloadFileCommand::init()
@@ -133,7 +136,6 @@ void TestDownloadFileCommand::init()
 
 void TestDownloadFileCommand::cleanup()
 {
-    DownloadFileCommand::setStallTimeoutSeconds(HttpReceiver::DefaultStallTimeoutSeconds);
     item = RemoteItemRef();
     dir.reset();
 }
@@ -405,7 +407,9 @@ void TestDownloadFileCommand::dataPortClosed()
 
 void TestDownloadFileCommand::silentDataPort()
 {
-    DownloadFileCommand::setStallTimeoutSeconds(1);
+    NetworkLimits limits = NetworkLimits::current();
+    limits.transferStallSeconds = 1;
+    const ScopedNetworkLimits shortStall(limits);
     FakeServer server;
     server.useForSettings();
     // Head and two body bytes, then nothing.

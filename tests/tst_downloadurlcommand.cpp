@@ -3,7 +3,7 @@
 #include "crossthreadspy.h"
 #include "fakeserver.h"
 #include "ftpserverprocess.h"
-#include "localtree/localfilename.h"
+#include "wire/localfilename.h"
 #include "network/downloadurlcommand.h"
 #include "network/mainnetworkthread.h"
 
@@ -121,7 +121,9 @@ void TestDownloadUrlCommand::initTestCase()
 {
     curl_global_init(CURL_GLOBAL_ALL);
     BaseCommand::registerMetaTypes();
-    DownloadUrlCommand::setStallTimeoutSeconds(3);
+    NetworkLimits limits;
+    limits.transferStallSeconds = 3;
+    NetworkLimits::set(limits);
     QVERIFY(tempDir.isValid());
     QVERIFY(ftpRoot.isValid());
     QDir root(ftpRoot.path());

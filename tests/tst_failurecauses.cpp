@@ -63,8 +63,11 @@ private:
 void TestFailureCauses::initTestCase()
 {
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    BaseCommand::setTimeouts({2000, 2000, 1500});
-    BaseCommand::setReplyCompletionMs(200);
+    NetworkLimits limits;
+    limits.connectMs = limits.writeMs = 2000;
+    limits.replyMs = 1500;
+    limits.replyCompletionMs = 200;
+    NetworkLimits::set(limits);
     QVERIFY(dir.isValid());
     // A disk that fills up: a small tmpfs, where mounting one is allowed.
     QDir().mkpath(dir.filePath(QStringLiteral("small")));

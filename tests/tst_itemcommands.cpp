@@ -142,8 +142,11 @@ private Q_SLOTS:
 
 void TestItemCommands::initTestCase()
 {
-    BaseCommand::setTimeouts({2000, 2000, ReplyTimeoutMs});
-    ItemCommand::setReplyCompletionMs(CompletionMs);
+    NetworkLimits limits;
+    limits.connectMs = limits.writeMs = 2000;
+    limits.replyMs = ReplyTimeoutMs;
+    limits.replyCompletionMs = CompletionMs;
+    NetworkLimits::set(limits);
 }
 
 void TestItemCommands::init()

@@ -196,12 +196,13 @@ void TestLongSoak::initTestCase()
 {
     curl_global_init(CURL_GLOBAL_ALL);
     BaseCommand::registerMetaTypes();
-    BaseCommand::setTimeouts({5000, 5000, 5000});
-    RefreshListCommand::setSilenceMs(300);
-    DownloadUrlCommand::setStallTimeoutSeconds(5);
-    DownloadFileCommand::setStallTimeoutSeconds(5);
-    UploadFileCommand::setSilenceTimeoutMs(10000);
-    UploadUrlCommand::setMessageWaitMs(10000);
+    NetworkLimits limits;
+    limits.connectMs = limits.writeMs = limits.replyMs = 5000;
+    limits.listSilenceMs = 300;
+    limits.transferStallSeconds = 5;
+    limits.uploadSilenceMs = 10000;
+    limits.urlUploadMessageWaitMs = 10000;
+    NetworkLimits::set(limits);
     QVERIFY(ftpRoot.isValid());
     QVERIFY(downloads.isValid());
     QVERIFY(uploads.isValid());

@@ -72,7 +72,10 @@ RemoteItemRef fileToUpload(const QString &path, quint64 folderId)
 void TestLongTransfers::initTestCase()
 {
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    BaseCommand::setTimeouts({5000, 5000, 30000});
+    NetworkLimits limits;
+    limits.connectMs = limits.writeMs = 5000;
+    limits.replyMs = 30000;
+    NetworkLimits::set(limits);
     Settings::getInstance()->setLogin(QStringLiteral("alice"));
     Settings::getInstance()->setPass(QStringLiteral("secret"));
     dir = std::make_unique<QTemporaryDir>();

@@ -19,6 +19,7 @@
 #include "remotetree/remotetreewidget.h"
 #include "screenshot.h"
 #include "startup.h"
+#include "wire/wire.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
@@ -99,7 +100,7 @@ QStringList listedTree(const QString &list)
     QList<QStringList> lines;
     for (const QString &line : list.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QStringList fields = line.split(QLatin1Char('\t'));
-        if (fields.size() < RemoteTree::FieldCount)
+        if (fields.size() < Wire::ListFieldCount)
             continue;
         lines.append(fields);
         if (fields.at(1) != QLatin1String("0"))

@@ -1,6 +1,7 @@
 #include "base/settings.h"
 #include "fakecommand.h"
 #include "fakeserver.h"
+#include "network/commandadmission.h"
 #include "network/commandinfo.h"
 #include "network/downloadurlcommand.h"
 #include "network/mainnetworkthread.h"
@@ -12,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +26,7 @@ namespace {
 struct Record {
     qulonglong id;
     CommandInfo::CommandState state;
+    BaseCommand::CommandType kind;
     QString type;
     BaseCommand::CommandResult result;
     int percent;
@@ -47,7 +50,8 @@ public:
         QObject::connect(&scheduler, &MainNetworkThread::refreshProgress, &gui,
                          [this](CommandInfo *info) {
                              records.append({info->getCommandId(), info->getCommandState(),
-                                             info->getCommandType(), info->getCommandResult(),
+                                             info->getCommandKind(), info->getCommandType(),
+                                             info->getCommandResult(),
                                              info->getProgressState(),
                                              info->getProgressRemainTime(),
                                              info->getProgressSpeed()});
@@ -200,6 +204,10 @@ private Q_SLOTS:
 
     void admissionTable_data();
     void admissionTable();
+    void queueAdmission_data();
+    void queueAdmission();
+    void itemRequestMakesACommandOfItsKind_data();
+    void itemRequestMakesACommandOfItsKind();
     void blockedFirstCommandBlocksTheQueue();
     void streamsLimitKeepsQueueOrder();
     void freedStreamAdmitsTheNextCommandAtOnce_data();
@@ -332,38 +340,127 @@ void TestMainNetworkThread::admissionTable()
     QFETCH(int, next);
     QFETCH(bool, starts);
 
-    SchedulerFixture f(Settings::ManualSync, 5);
-    const qulonglong first = f.queue(BaseCommand::CommandExclusivity(running));
-    f.sync();
-    QVERIFY(f.isRunning(first));
+    CommandAdmission admission;
+    const QList<BaseCommand::CommandExclusivity> queue{BaseCommand::CommandExclusivity(next)};
+    // Whatever waits starts when nothing runs, and when what ran has finished.
+    QCOMPARE(admission.admissibleCount(queue, 5), 1);
+    admission.add(BaseCommand::CommandExclusivity(running));
+    QCOMPARE(admission.admissibleCount(queue, 5), starts ? 1 : 0);
+    admission.remove(BaseCommand::CommandExclusivity(running));
+    QCOMPARE(admission.admissibleCount(queue, 5), 1);
+}
 
-    const qulonglong second = f.queue(BaseCommand::CommandExclusivity(next));
-    f.sync();
-    QCOMPARE(f.isRunning(second), starts);
-    QCOMPARE(f.scheduler.getQueuedCommandIds().isEmpty(), starts);
+namespace {
+// "NS" NonServer, "NE" NonExclusive, "E" Exclusive, "DE" DestroyingExclusive.
+QList<BaseCommand::CommandExclusivity> classes(const QString &text)
+{
+    QList<BaseCommand::CommandExclusivity> result;
+    for (const QString &name : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        result.append(name == QLatin1String("NS")   ? BaseCommand::NonServer
+                      : name == QLatin1String("NE") ? BaseCommand::NonExclusive
+                      : name == QLatin1String("E")  ? BaseCommand::Exclusive
+                                                    : BaseCommand::DestroyingExclusive);
+    }
+    return result;
+}
+} // namespace
 
-    // Once the first has finished, the waiting one is let out.
-    f.release(first);
-    QTRY_VERIFY(f.isRunning(second));
+void TestMainNetworkThread::queueAdmission_data()
+{
+    QTest::addColumn<QString>("running");
+    QTest::addColumn<QString>("queue");
+    QTest::addColumn<int>("streams");
+    QTest::addColumn<int>("starting");
+
+    QTest::newRow("nothing queued") << "NE" << "" << 5 << 0;
+    QTest::newRow("uploads fill the free streams") << "" << "NE NE NE" << 2 << 2;
+    QTest::newRow("no free stream") << "E" << "NE" << 1 << 0;
+    QTest::newRow("a URL download takes a stream too") << "NS" << "NE NE" << 2 << 1;
+    QTest::newRow("no streams at all") << "" << "NS" << 0 << 0;
+    QTest::newRow("a blocked first command blocks those behind it")
+        << "NE" << "DE E NS" << 3 << 0;
+    QTest::newRow("a deletion starts alone") << "" << "DE E NS" << 3 << 1;
+    QTest::newRow("a deletion keeps the folder creation and what follows waiting")
+        << "DE" << "E NS" << 3 << 0;
+    QTest::newRow("an exclusive command joins uploads, then holds the next upload")
+        << "NE" << "E NE" << 5 << 1;
+    QTest::newRow("URL downloads join a deletion") << "DE" << "NS NS" << 5 << 2;
+    QTest::newRow("a deletion beside a URL download, then nothing")
+        << "NS" << "DE NE" << 5 << 1;
+    QTest::newRow("counted as they start: the second exclusive waits")
+        << "" << "E E" << 5 << 1;
+}
+
+void TestMainNetworkThread::queueAdmission()
+{
+    QFETCH(QString, running);
+    QFETCH(QString, queue);
+    QFETCH(int, streams);
+
+    CommandAdmission admission;
+    for (const BaseCommand::CommandExclusivity exclusivity : classes(running))
+        admission.add(exclusivity);
+    QTEST(admission.admissibleCount(classes(queue), streams), "starting");
+}
+
+// The real scheduler obeys the admission rule (see queueAdmission for its cases). Under
+// the manual policy a start happens only within sync() or a finish, so what waits
+// after either has returned or been seen waits for good.
+void TestMainNetworkThread::itemRequestMakesACommandOfItsKind_data()
+{
+    QTest::addColumn<BaseCommand::CommandType>("kind");
+    QTest::newRow("upload") << BaseCommand::UploadFileCommand;
+    QTest::newRow("create folder") << BaseCommand::CreateDirectoryCommand;
+    QTest::newRow("move folder") << BaseCommand::MoveDirectoryCommand;
+    QTest::newRow("move file") << BaseCommand::MoveFileCommand;
+    QTest::newRow("set parameters") << BaseCommand::SetParamsCommand;
+    QTest::newRow("delete folder") << BaseCommand::DeleteDirectoryCommand;
+    QTest::newRow("delete file") << BaseCommand::DeleteFileCommand;
+    QTest::newRow("upload from an address") << BaseCommand::UploadUrlCommand;
+}
+
+// Each kind's entry in the scheduler's table creates a command of that kind (it fails
+// here: the server is unreachable, or the item cannot be sent).
+void TestMainNetworkThread::itemRequestMakesACommandOfItsKind()
+{
+    QFETCH(BaseCommand::CommandType, kind);
+    ShownRemoteTree shown(RemoteListFixture::line(9, true, QStringLiteral("docs"), 0));
+    const RemoteItemRef folder = shown.ref(shown.find(QStringLiteral("docs")));
+    SchedulerFixture f(Settings::ManualSync, 1);
+    QMetaObject::invokeMethod(&f.scheduler, "requestItemCommand", Qt::BlockingQueuedConnection,
+                              Q_ARG(BaseCommand::CommandType, kind), Q_ARG(RemoteItemRef, folder));
+    QCOMPARE(f.scheduler.getQueuedCommandIds(), QList<qulonglong>{0});
+    f.sync();
+    QTRY_VERIFY(f.hasFinished(0));
+    const QList<Record> records = f.recordsOf(0);
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(records.first().kind, kind);
+
+    // A kind that needs more than an item is not made from one.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("no command on an item")));
+    QMetaObject::invokeMethod(&f.scheduler, "requestItemCommand", Qt::BlockingQueuedConnection,
+                              Q_ARG(BaseCommand::CommandType, BaseCommand::DownloadFileCommand),
+                              Q_ARG(RemoteItemRef, folder));
+    QVERIFY(f.scheduler.getQueuedCommandIds().isEmpty());
 }
 
 void TestMainNetworkThread::blockedFirstCommandBlocksTheQueue()
 {
-    SchedulerFixture f(Settings::BackgroundSync, 3);
+    SchedulerFixture f(Settings::ManualSync, 3);
     const qulonglong upload = f.queue(BaseCommand::NonExclusive);
-    QTRY_VERIFY(f.isRunning(upload));
+    f.sync();
+    QVERIFY(f.isRunning(upload));
 
     // A deletion waits for the upload, and the folder creation and the URL download
     // behind it wait too, though either could run beside the upload.
     const qulonglong deletion = f.queue(BaseCommand::DestroyingExclusive);
     const qulonglong makeDir = f.queue(BaseCommand::Exclusive);
     const qulonglong urlDownload = f.queue(BaseCommand::NonServer);
-    QTest::qWait(SeveralTicksMs);
+    f.sync();
     QCOMPARE(f.scheduler.getQueuedCommandIds(), (QList<qulonglong>{deletion, makeDir, urlDownload}));
 
     f.release(upload);
     QTRY_VERIFY(f.isRunning(deletion));
-    QTest::qWait(SeveralTicksMs);
     QCOMPARE(f.scheduler.getQueuedCommandIds(), (QList<qulonglong>{makeDir, urlDownload}));
 
     // While the deletion runs, nothing but a NonServer command may join it; the
@@ -376,11 +473,11 @@ void TestMainNetworkThread::blockedFirstCommandBlocksTheQueue()
 
 void TestMainNetworkThread::streamsLimitKeepsQueueOrder()
 {
-    SchedulerFixture f(Settings::BackgroundSync, 1);
+    SchedulerFixture f(Settings::ManualSync, 1);
     const qulonglong refresh = f.queue(BaseCommand::Exclusive);
     const qulonglong upload = f.queue(BaseCommand::NonExclusive);
-    QTRY_VERIFY(f.isRunning(refresh));
-    QTest::qWait(SeveralTicksMs);
+    f.sync();
+    QVERIFY(f.isRunning(refresh));
     QVERIFY(!f.isRunning(upload));
     f.release(refresh);
     QTRY_VERIFY(f.isRunning(upload));

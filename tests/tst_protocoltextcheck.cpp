@@ -1,4 +1,4 @@
-#include "remotetree/protocoltextcheck.h"
+#include "wire/protocoltextcheck.h"
 
 #include <QTest>
 
@@ -51,5 +51,5 @@ void TestProtocolTextCheck::problem()
     QVERIFY(message.contains(QLatin1String("The name ")));
 }
 
-QTEST_MAIN(TestProtocolTextCheck)
+QTEST_APPLESS_MAIN(TestProtocolTextCheck)
 #include "tst_protocoltextcheck.moc"

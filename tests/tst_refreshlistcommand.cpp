@@ -2,6 +2,7 @@
 #include "commandrunner.h"
 #include "fakeserver.h"
 #include "network/refreshlistcommand.h"
+#include "scopednetworklimits.h"
 
 #include <QTest>
 
@@ -40,14 +41,16 @@ private Q_SLOTS:
 
 void TestRefreshListCommand::initTestCase()
 {
-    BaseCommand::setTimeouts({2000, 2000, ReplyTimeoutMs});
-    RefreshListCommand::setSilenceMs(SilenceMs);
+    NetworkLimits limits;
+    limits.connectMs = limits.writeMs = 2000;
+    limits.replyMs = ReplyTimeoutMs;
+    limits.listSilenceMs = SilenceMs;
+    NetworkLimits::set(limits);
 }
 
 void TestRefreshListCommand::init()
 {
     setAccount(QStringLiteral("alice"), QStringLiteral("x"));
-    RefreshListCommand::setListLimits({});
 }
 
 void TestRefreshListCommand::requestPrefix_data()
@@ -226,7 +229,7 @@ void TestRefreshListCommand::connectionRefused()
     QCOMPARE(runner.finishedResults(), QList{BaseCommand::InitialConnectionError});
     QVERIFY(runner.progress().isEmpty());
     // Refused at once, not after the connect limit.
-    QVERIFY(runner.elapsedMs() < BaseCommand::getTimeouts().connectMs);
+    QVERIFY(runner.elapsedMs() < NetworkLimits::current().connectMs);
 }
 
 void TestRefreshListCommand::silentServer()
@@ -280,7 +283,10 @@ void TestRefreshListCommand::runawayServer()
     QFETCH(BaseCommand::CommandResult, result);
     QFETCH(QString, list);
     constexpr int MaxMs = 1500;
-    RefreshListCommand::setListLimits({4096, MaxMs});
+    NetworkLimits limits = NetworkLimits::current();
+    limits.maxListBytes = 4096;
+    limits.maxListMs = MaxMs;
+    const ScopedNetworkLimits smallLists(limits);
 
     FakeServer server;
     server.useForSettings();

@@ -6,6 +6,7 @@
 #include "remotetree/remotefilestreemodel.h"
 #include "rowchanges.h"
 #include "syncicon.h"
+#include "wire/wire.h"
 
 #include <QAbstractItemModelTester>
 #include <QDeadlineTimer>
@@ -98,8 +99,6 @@ private Q_SLOTS:
     void treeShapes();
     void malformedFields_data();
     void malformedFields();
-    void downloadAddress_data();
-    void downloadAddress();
     void availabilityMarksEveryFolderOnThePath();
     void deepChainBuildsAndDies();
     void lookups();
@@ -291,26 +290,6 @@ void TestRemoteTreeModel::malformedFields()
     QVERIFY(!item->isDeleted());
     QVERIFY(!item->isItemPasswordModify());
     QVERIFY(item->getItemPassword().isEmpty());
-}
-
-void TestRemoteTreeModel::downloadAddress_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("encoded");
-    QTest::newRow("space and ampersand") << "a b&c.txt" << "a%20b%26c.txt";
-    QTest::newRow("unreserved kept") << "A-z_0.9~" << "A-z_0.9~";
-    QTest::newRow("latin-1 byte") << "\u00e9" << "%E9";
-    QTest::newRow("beyond latin-1 becomes ?") << "\u20ac" << "%3F";
-    QTest::newRow("slash and percent") << "a/b%" << "a%2Fb%25";
-}
-
-void TestRemoteTreeModel::downloadAddress()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, encoded);
-    auto model = build(Fx::line(1, false, name, 0, 0, 0, "", true, "fs9"));
-    QCOMPARE(model->getRootItem()->child(0)->getItemExternalDownloadUrl(),
-             "http://dl.kelvarhold.net/dl/fs9/" + encoded);
 }
 
 void TestRemoteTreeModel::availabilityMarksEveryFolderOnThePath()
@@ -797,12 +776,12 @@ void TestRemoteTreeModel::commandResultsAreToldAtOnce()
         model->addNewItemToModel(QFileInfo(local.fileName()), docs);
         QCOMPARE(queued.size(), 1);
         subject = queued.at(0).at(0).value<RemoteItemRef>().item();
-        expectedAddress = RemoteTree::downloadAddress(u"segF", "up.bin");
+        expectedAddress = Wire::downloadAddress(u"segF", "up.bin");
         break;
     }
     default:
         subject = model->addUrlFile(docs, "x y.iso", "http://example.com/x%20y.iso");
-        expectedAddress = RemoteTree::downloadAddress(u"segU", "x y.iso");
+        expectedAddress = Wire::downloadAddress(u"segU", "x y.iso");
         break;
     }
     QVERIFY(subject);
@@ -924,7 +903,7 @@ void TestRemoteTreeModel::snapshotsStayWholeWhileTheModelWrites()
                 ? copy.record.getSize() == 5
                 : copy.record.getSize() == id
                     && copy.record.getExternalDownloadUrl()
-                        == RemoteTree::downloadAddress(segmentFor(id), QStringLiteral("a.txt"));
+                        == Wire::downloadAddress(segmentFor(id), QStringLiteral("a.txt"));
             if (!whole || copy.id != id || (copy.parentId != 10 && copy.parentId != 20)
                 || !copy.parentOnServer)
                 ++torn;

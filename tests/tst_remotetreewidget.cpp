@@ -10,6 +10,7 @@
 #include "screenshot.h"
 #include "base/settings.h"
 #include "syncicon.h"
+#include "wire/wire.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
@@ -757,7 +758,7 @@ void TestRemoteTreeWidget::properties()
                               QDialogButtonBox::Ok)});
     QCOMPARE(title, QString("Properties"));
     // The download host is the model's; the rest is fixed text.
-    QCOMPARE(shown, QString(text).replace("dl.kelvarhold.net", RemoteFilesTreeModel::DownloadHost));
+    QCOMPARE(shown, QString(text).replace("dl.kelvarhold.net", Wire::DownloadHost));
     QCOMPARE(emittedCount(), 0);
 }
 
@@ -829,7 +830,7 @@ void TestRemoteTreeWidget::commandResultShowsWithoutAClick()
         QCOMPARE(subject.item()->getItemInnerId(), quint64(321));
         QCOMPARE(sync.sibling(sync.row(), 1).data().toString(), QStringLiteral("3 MB"));
         QCOMPARE(subject.item()->getItemExternalDownloadUrl(),
-                 RemoteTree::downloadAddress(u"segZ", QStringLiteral("big.iso")));
+                 Wire::downloadAddress(u"segZ", QStringLiteral("big.iso")));
     }
     if (entry == QLatin1String("Description"))
         saveScreenshot(view.get(), QStringLiteral("description-set-uploaded.png"));

@@ -5,7 +5,9 @@
 #include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
 #include "remotetree/remotefilestreemodel.h"
+#include "scopednetworklimits.h"
 #include "shownremotetree.h"
+#include "wire/wire.h"
 
 #include <QFile>
 #include <QImage>
@@ -92,8 +94,10 @@ private:
 
 void TestUploadFileCommand::initTestCase()
 {
-    BaseCommand::setTimeouts({2000, 2000, 2000});
-    BaseCommand::setReplyCompletionMs(CompletionMs);
+    NetworkLimits limits;
+    limits.connectMs = limits.writeMs = limits.replyMs = 2000;
+    limits.replyCompletionMs = CompletionMs;
+    NetworkLimits::set(limits);
 }
 
 void TestUploadFileCommand::init()
@@ -109,7 +113,6 @@ void TestUploadFileCommand::init()
 
 void TestUploadFileCommand::cleanup()
 {
-    UploadFileCommand::setSilenceTimeoutMs(UploadFileCommand::DefaultSilenceTimeoutMs);
     shown.reset();
     dir.reset();
 }
@@ -219,7 +222,7 @@ void TestUploadFileCommand::servesTheRangeAsked()
     QCOMPARE(item->getItemInnerId(), 17u);
     QVERIFY(item->isUploaded());
     QVERIFY(item->isFileAvailable());
-    QCOMPARE(item->getItemExternalDownloadUrl(), RemoteFilesTreeModel::downloadAddress(u"f1s2", "a b.txt"));
+    QCOMPARE(item->getItemExternalDownloadUrl(), Wire::downloadAddress(u"f1s2", "a b.txt"));
     QVERIFY(item->getItemExternalDownloadUrl().endsWith(QStringLiteral("/dl/f1s2/a%20b.txt")));
 }
 
@@ -347,7 +350,7 @@ void TestUploadFileCommand::repliesInPieces()
     QCOMPARE(server.received(0, dataPort), httpHead(5, "0-*/5") + "hello");
     apply(runner);
     QCOMPARE(item->getItemInnerId(), 1234u);
-    QCOMPARE(item->getItemExternalDownloadUrl(), RemoteFilesTreeModel::downloadAddress(u"fsname", "f.bin"));
+    QCOMPARE(item->getItemExternalDownloadUrl(), Wire::downloadAddress(u"fsname", "f.bin"));
 }
 
 void TestUploadFileCommand::finalReplies_data()
@@ -408,7 +411,9 @@ void TestUploadFileCommand::controlConnectionClosedEarly()
 
 void TestUploadFileCommand::silentServer()
 {
-    UploadFileCommand::setSilenceTimeoutMs(400);
+    NetworkLimits limits = NetworkLimits::current();
+    limits.uploadSilenceMs = 400;
+    const ScopedNetworkLimits shortSilence(limits);
     RemoteFilesTreeItem *item = addFile(QStringLiteral("f.bin"), "hello");
     QVERIFY(item);
     FakeServer server;

@@ -7,10 +7,10 @@
 #include "network/mainnetworkthread.h"
 #include "network/refreshlistcommand.h"
 #include "network/uploadurlcommand.h"
-#include "network/uploadurlmessage.h"
 #include "remote/remotefilestreeitem.h"
 #include "remotelistfixture.h"
 #include "shownremotetree.h"
+#include "wire/wire.h"
 
 #include <QLocale>
 #include <QTest>
@@ -51,8 +51,6 @@ private Q_SLOTS:
 
     void messages_data();
     void messages();
-    void progressParsing_data();
-    void progressParsing();
     void unsafeFieldsAreNeverSent_data();
     void unsafeFieldsAreNeverSent();
     void unreachableServer();
@@ -62,8 +60,10 @@ private Q_SLOTS:
 void TestUploadUrlCommand::initTestCase()
 {
     BaseCommand::registerMetaTypes();
-    BaseCommand::setTimeouts({2000, 2000, 2000});
-    UploadUrlCommand::setMessageWaitMs(MessageWaitMs);
+    NetworkLimits limits;
+    limits.connectMs = limits.writeMs = limits.replyMs = 2000;
+    limits.urlUploadMessageWaitMs = MessageWaitMs;
+    NetworkLimits::set(limits);
 }
 
 void TestUploadUrlCommand::init()
@@ -169,37 +169,6 @@ void TestUploadUrlCommand::messages()
              updated ? downloadBase + QStringLiteral("ab12cd/My%20File.zip") : QString());
     // Scripts that wait for the client's close end only when it closed.
     QVERIFY(server.waitForScriptsDone());
-}
-
-void TestUploadUrlCommand::progressParsing_data()
-{
-    QTest::addColumn<QByteArray>("message");
-    QTest::addColumn<bool>("parsed");
-    QTest::addColumn<quint64>("curr");
-    QTest::addColumn<quint64>("total");
-
-    QTest::newRow("two numbers") << QByteArray("progress\n1024\t4096") << true << 1024ull << 4096ull;
-    QTest::newRow("largest 64-bit")
-        << QByteArray("progress\n18446744073709551615\t18446744073709551615\t") << true
-        << 18446744073709551615ull << 18446744073709551615ull;
-    QTest::newRow("beyond 64 bits") << QByteArray("progress\n18446744073709551616\t1") << false << 0ull << 0ull;
-    QTest::newRow("blank before a number") << QByteArray("progress\n 1\t2") << false << 0ull << 0ull;
-    QTest::newRow("sign") << QByteArray("progress\n+1\t2") << false << 0ull << 0ull;
-    QTest::newRow("empty total") << QByteArray("progress\n1\t") << false << 0ull << 0ull;
-    QTest::newRow("word only") << QByteArray("progress\n") << false << 0ull << 0ull;
-}
-
-void TestUploadUrlCommand::progressParsing()
-{
-    QFETCH(QByteArray, message);
-    QFETCH(bool, parsed);
-    QFETCH(quint64, curr);
-    QFETCH(quint64, total);
-    quint64 first = 0;
-    quint64 second = 0;
-    QCOMPARE(UploadUrlMessage::parseProgress(message, first, second), parsed);
-    QCOMPARE(first, curr);
-    QCOMPARE(second, total);
 }
 
 void TestUploadUrlCommand::unsafeFieldsAreNeverSent_data()

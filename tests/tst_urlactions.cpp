@@ -11,6 +11,7 @@
 #include "runningscheduler.h"
 #include "base/settings.h"
 #include "syncicon.h"
+#include "wire/wire.h"
 
 #include <QLocale>
 #include <QTemporaryDir>
@@ -93,7 +94,7 @@ void TestUrlActions::uploadFromUrlOnARemoteFolder()
     QCOMPARE(item->getItemInnerSize(), quint64(body.size()));
     QCOMPARE(item->getItemInnerId(), change.id);
     QCOMPARE(item->getItemExternalDownloadUrl(),
-             RemoteTree::downloadAddress(change.downloadSegment, QStringLiteral("Holiday photo.jpg")));
+             Wire::downloadAddress(change.downloadSegment, QStringLiteral("Holiday photo.jpg")));
     QCOMPARE(model.index(0, 1, root).data().toString(), QLocale().toString(body.size() / 1024) + " KB");
     QVERIFY(web.received(0, webPort).startsWith("GET /pics/Holiday%20photo.jpg?size=big HTTP/1.1\r\n"));
 }

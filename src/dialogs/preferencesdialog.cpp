@@ -1,7 +1,7 @@
 #include "preferencesdialog.h"
 #include "ui_preferencesdialog.h"
 
-#include "remotetree/protocoltextcheck.h"
+#include "wire/protocoltextcheck.h"
 
 #include <QEvent>
 #include <QFileDialog>

@@ -5,7 +5,7 @@
 #include "gui/commandfeedback.h"
 #include "network/commandinfo.h"
 #include "network/refreshlistcommand.h"
-#include "remotetree/protocoltextcheck.h"
+#include "wire/protocoltextcheck.h"
 
 #include <QPushButton>
 

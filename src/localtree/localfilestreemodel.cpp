@@ -5,6 +5,8 @@
 #include "remotetree/remotefilestreemodel.h"
 #include "base/settings.h"
 #include "network/mainnetworkthread.h"
+#include "wire/localfilename.h"
+#include "wire/wire.h"
 
 #include "localfilenode.h"
 
@@ -24,7 +26,7 @@
 
 namespace {
 
-const QString UriListType = QStringLiteral("text/uri-list");
+const QString UriListType = QString::fromLatin1(Wire::DragPayloadType);
 
 // At most this many refused items are listed in the box's text; all of them are in its
 // details.
@@ -588,18 +590,13 @@ bool LocalFilesTreeModel::dropMimeData(const QMimeData *data, Qt::DropAction act
     QSettings settings;
     const QList<QUrl> urls = data->urls();
     for (const QUrl &url : urls) {
-        // "/getfile/<server id>/<self id>" or "/getdir/<server id>/<self id>".
-        const QStringList pieces = url.toString().split(QLatin1Char('/'), Qt::SkipEmptyParts);
-        if (pieces.size() < 2 || !remoteModel)
-            continue;
-        const quint64 id = pieces.at(1).toULongLong();
+        const Wire::DragEntry entry = Wire::decodeDragEntry(url.toString());
         // Items the server does not know yet (id 0) cannot be downloaded.
-        if (id == 0)
+        if (!remoteModel || entry.id == 0
+            || (entry.kind != Wire::DragEntry::File && entry.kind != Wire::DragEntry::Folder))
             continue;
-        const bool isDir = pieces.at(0) == QLatin1String("getdir");
-        if (!isDir && pieces.at(0) != QLatin1String("getfile"))
-            continue;
-        RemoteFilesTreeItem *item = draggedItem(id, isDir, pieces.value(2).toULongLong());
+        const bool isDir = entry.kind == Wire::DragEntry::Folder;
+        RemoteFilesTreeItem *item = draggedItem(entry.id, isDir, entry.selfId);
         if (!item)
             continue;
         if (isDir)
@@ -629,7 +626,7 @@ void LocalFilesTreeModel::createFile(RemoteFilesTreeItem *item, const QString &p
     if (!item || !remoteModel)
         return;
     RefusalReport report(this);
-    if (!isSafeLocalName(item->getItemInnerName())) {
+    if (!LocalFileName::isSafe(item->getItemInnerName())) {
         refuse(getRemotePath(item), tr("its name cannot be used as a local file name"));
         return;
     }
@@ -651,7 +648,7 @@ void LocalFilesTreeModel::addDirToModel(RemoteFilesTreeItem *item, const QString
         return;
     RefusalReport report(this);
     const QString name = item->getItemInnerName();
-    if (!isSafeLocalName(name)) {
+    if (!LocalFileName::isSafe(name)) {
         refuse(getRemotePath(item),
                tr("its name cannot be used as a local folder name; nothing in it was downloaded"));
         return;
@@ -696,13 +693,6 @@ void LocalFilesTreeModel::refreshPath(const QString &path)
         return; // still waiting to be shown: it is read as it is
     node->readStatus(QFile::encodeName(clean));
     Q_EMIT dataChanged(indexOf(node), indexOf(node, DateColumn));
-}
-
-bool LocalFilesTreeModel::isSafeLocalName(const QString &name)
-{
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-        && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
-        && !name.contains(QChar(0));
 }
 
 QString LocalFilesTreeModel::joinPath(const QString &folder, const QString &name)

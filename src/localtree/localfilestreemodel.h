@@ -106,9 +106,6 @@ public:
     // state or icon changed); a download that ended calls it a last time.
     void refreshPath(const QString &path);
 
-    // Whether a name from the server or a URL can be used as one local file name
-    // inside a chosen folder.
-    static bool isSafeLocalName(const QString &name);
     // `folder` and `name` joined by exactly one "/".
     static QString joinPath(const QString &folder, const QString &name);
 

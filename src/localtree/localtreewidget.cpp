@@ -2,9 +2,10 @@
 
 #include "base/settings.h"
 #include "dialogs/addurldialog.h"
-#include "localtree/localfilename.h"
 #include "localtree/localfilestreemodel.h"
 #include "remotetree/remotefilestreemodel.h"
+#include "remotetree/remotetreewidget.h"
+#include "wire/localfilename.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -156,7 +157,7 @@ void LocalTreeWidget::addNewUrl(const QString &url, const QString &folder)
 {
     // The same name the remote pane gives an address (RemoteTreeWidget::fileNameFromUrl).
     const QString name = LocalFileName::fromUrl(url);
-    if (!LocalFilesTreeModel::isSafeLocalName(name)) {
+    if (!LocalFileName::isSafe(name)) {
         QMessageBox box(QMessageBox::Warning, tr("Download from URL"),
                         tr("The address \"%1\" does not end in a file name that can be saved "
                            "in a folder; nothing was downloaded.")

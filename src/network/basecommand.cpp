@@ -4,7 +4,9 @@
 #include "base/settings.h"
 #include "failurereason.h"
 #include "remote/remotetree.h"
-#include "remotetree/protocoltextcheck.h"
+#include "wire/protocoltextcheck.h"
+#include "wire/replyframer.h"
+#include "wire/wire.h"
 
 #include <QDeadlineTimer>
 #include <QMetaType>
@@ -23,60 +25,10 @@
 
 std::atomic<QThread *> BaseCommand::mainThread{nullptr};
 
-namespace {
-QMutex timeoutsMutex;
-BaseCommand::Timeouts currentTimeouts;
-std::atomic<int> replyCompletionMs{BaseCommand::DefaultReplyCompletionMs};
-
-// Base-10 integer as the server writes its error code: leading white space and a
-// sign are allowed, nothing may follow the digits, the value must fit 32 bits.
-bool parseErrorCode(const QByteArray &text, int &value)
-{
-    int i = 0;
-    const int n = text.size();
-    while (i < n && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\v'
-                     || text[i] == '\f'))
-        ++i;
-    bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i == n)
-        return false;
-    qint64 magnitude = 0;
-    for (; i < n; ++i) {
-        const char c = text[i];
-        if (c < '0' || c > '9')
-            return false;
-        magnitude = magnitude * 10 + (c - '0');
-        if (magnitude > qint64(std::numeric_limits<int>::max()) + 1)
-            return false;
-    }
-    const qint64 signedValue = negative ? -magnitude : magnitude;
-    if (signedValue > std::numeric_limits<int>::max())
-        return false;
-    value = int(signedValue);
-    return true;
-}
-} // namespace
-
-BaseCommand::Timeouts BaseCommand::getTimeouts()
-{
-    QMutexLocker lock(&timeoutsMutex);
-    return currentTimeouts;
-}
-
-void BaseCommand::setTimeouts(const Timeouts &timeouts)
-{
-    QMutexLocker lock(&timeoutsMutex);
-    currentTimeouts = timeouts;
-}
-
 BaseCommand::BaseCommand(qulonglong commandId, CommandType type,
                          CommandExclusivity exclusivity, QObject *parent)
     : QThread(parent), commandType(type), commandExclusivity(exclusivity),
-      commandId(commandId)
+      commandId(commandId), limits(NetworkLimits::current())
 {
     // Direct: the signal is emitted on the command's own thread, and the flag must be
     // set even when the loop is not running yet.
@@ -103,6 +55,13 @@ void BaseCommand::setFailureReason(const QString &reason)
     failureReason = reason;
 }
 
+void BaseCommand::noteFailureReason(const QString &reason)
+{
+    QMutexLocker lock(&failureReasonMutex);
+    if (failureReason.isEmpty())
+        failureReason = reason;
+}
+
 void BaseCommand::setSubject(const RemoteItemRef &item)
 {
     subject = item;
@@ -123,10 +82,14 @@ void BaseCommand::reportChange(RemoteItemChange::Kind kind, quint64 id, quint64 
     }
 }
 
-void BaseCommand::finishWith(CommandResult result, const QString &reason)
+void BaseCommand::report(CommandResult result, const QString &reason)
 {
-    if (result != NoError && !reason.isEmpty() && getFailureReason().isEmpty())
-        setFailureReason(reason);
+    if (reported.exchange(true)) {
+        qCDebug(lcNetwork) << "command" << commandId << "reported again, ignored:" << result;
+        return;
+    }
+    if (result != NoError && !reason.isEmpty())
+        noteFailureReason(reason);
     Q_EMIT finished(commandId, result);
 }
 
@@ -145,24 +108,6 @@ void BaseCommand::registerMetaTypes()
     qRegisterMetaType<RemoteItemChange>("RemoteItemChange");
 }
 
-QByteArray BaseCommand::toProtocolBytes(const QString &text)
-{
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.unicode() <= 0xFF) {
-            bytes.append(char(c.unicode()));
-            continue;
-        }
-        // One "?" per character, also for a character beyond the BMP (two UTF-16 units).
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        bytes.append('?');
-    }
-    return bytes;
-}
-
 void BaseCommand::run()
 {
 #ifdef Q_OS_LINUX
@@ -172,19 +117,27 @@ void BaseCommand::run()
     setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), CommandThreadNice);
 #endif
     timer.start();
+    limits = NetworkLimits::current();
+    // One report per run (a test may run a command twice).
+    reported = false;
     execute();
+    // A command that ends without a word would hold its stream and leave the user
+    // uninformed.
+    if (!reported) {
+        qCDebug(lcNetwork) << "command" << commandId << "ended without reporting its result";
+        report(UnknownError);
+    }
 }
 
 void BaseCommand::prepareByteArrayForRequest(QByteArray &request) const
 {
     const Settings *settings = Settings::getInstance();
-    request.append(toProtocolBytes(settings->getLogin())).append('\n');
-    request.append(toProtocolBytes(settings->getPass())).append('\n');
-    request.append(toProtocolBytes(getCommandName())).append('\n');
+    Wire::appendRequestPrefix(request, settings->getLogin(), settings->getPass(), getCommandName());
 }
 
-QTcpSocket *BaseCommand::getControlSocket()
+BaseCommand::CommandResult BaseCommand::connectControlSocket(std::unique_ptr<QTcpSocket> &socket)
 {
+    socket.reset();
     const Settings *settings = Settings::getInstance();
     // Login and password may come from a hand-edited settings file: a line feed in
     // them would put a second command in front of ours, and characters outside
@@ -194,42 +147,42 @@ QTcpSocket *BaseCommand::getControlSocket()
     switch (ProtocolTextCheck::accountProblemField(login, password)) {
     case ProtocolTextCheck::LoginProblem:
         qCDebug(lcNetwork) << "not connecting: the login cannot be sent";
-        finishWith(IncorrectLoginError, ProtocolTextCheck::accountProblem(login, password));
-        return nullptr;
+        noteFailureReason(ProtocolTextCheck::accountProblem(login, password));
+        return IncorrectLoginError;
     case ProtocolTextCheck::PasswordProblem:
         qCDebug(lcNetwork) << "not connecting: the password cannot be sent";
-        finishWith(IncorrectPasswordError, ProtocolTextCheck::accountProblem(login, password));
-        return nullptr;
+        noteFailureReason(ProtocolTextCheck::accountProblem(login, password));
+        return IncorrectPasswordError;
     case ProtocolTextCheck::NoAccountProblem:
         break;
     }
-    auto *socket = new QTcpSocket;
+    auto connection = std::make_unique<QTcpSocket>();
     const QString host = settings->getServerHost();
     const int port = settings->getServerPort();
-    socket->connectToHost(host, quint16(port), QIODevice::ReadWrite);
-    if (socket->waitForConnected(getTimeouts().connectMs))
-        return socket;
-    qCDebug(lcNetwork) << "cannot connect to" << host << port << socket->errorString();
-    finishWith(InitialConnectionError,
-               isInterruptionRequested() ? QString()
-                                         : FailureReason::connectFailed(socket->error(), host, port));
-    delete socket;
-    return nullptr;
+    connection->connectToHost(host, quint16(port), QIODevice::ReadWrite);
+    if (connection->waitForConnected(limits.connectMs)) {
+        socket = std::move(connection);
+        return NoError;
+    }
+    qCDebug(lcNetwork) << "cannot connect to" << host << port << connection->errorString();
+    if (!isInterruptionRequested())
+        noteFailureReason(FailureReason::connectFailed(connection->error(), host, port));
+    return InitialConnectionError;
 }
 
-bool BaseCommand::writeRequestAndWaitForReply(QTcpSocket *socket, const QByteArray &request)
+BaseCommand::CommandResult BaseCommand::writeRequestAndWaitForReply(QTcpSocket *socket,
+                                                                   const QByteArray &request)
 {
-    const Timeouts limits = getTimeouts();
     socket->write(request);
     if (!waitForBytesWritten(socket, limits.writeMs) && socket->bytesToWrite() > 0) {
-        finishWith(ConnectionError, FailureReason::requestNotSent(socket));
-        return false;
+        noteFailureReason(FailureReason::requestNotSent(socket));
+        return ConnectionError;
     }
     if (socket->bytesAvailable() == 0 && !waitForReadyRead(socket, limits.replyMs)) {
-        finishWith(ConnectionError, FailureReason::noReply(socket));
-        return false;
+        noteFailureReason(FailureReason::noReply(socket));
+        return ConnectionError;
     }
-    return true;
+    return NoError;
 }
 
 namespace {
@@ -273,95 +226,41 @@ bool BaseCommand::waitForBytesWritten(QTcpSocket *socket, int ms) const
                         [socket](int slice) { return socket->waitForBytesWritten(slice); });
 }
 
-int BaseCommand::getReplyCompletionMs() { return replyCompletionMs; }
-void BaseCommand::setReplyCompletionMs(int ms) { replyCompletionMs = ms; }
-
-qsizetype BaseCommand::completeReplyLength(const QByteArray &buffer, bool valueExpected)
-{
-    static const QByteArray done = QByteArrayLiteral("done\n");
-    static const QByteArray error = QByteArrayLiteral("error\n");
-    static const QByteArray ready = QByteArrayLiteral("ready\n");
-    for (const QByteArray *word : {&done, &error, &ready}) {
-        if (buffer.size() < word->size() && word->startsWith(buffer))
-            return 0;
-    }
-    if (buffer.startsWith(ready)) {
-        // A port is digits with blanks around them; anything else ends it (the
-        // next reply may follow it directly).
-        for (qsizetype i = ready.size(); i < buffer.size(); ++i) {
-            const char c = buffer.at(i);
-            if (c == '\n')
-                return i + 1;
-            if (!(c >= '0' && c <= '9') && c != ' ' && c != '\t' && c != '\r')
-                return i;
-        }
-        return 0;
-    }
-    const QByteArray *word = buffer.startsWith(error) ? &error
-                           : buffer.startsWith(done) && valueExpected ? &done
-                           : nullptr;
-    if (!word)
-        return buffer.size();
-    const qsizetype end = buffer.indexOf('\n', word->size());
-    return end < 0 ? 0 : end + 1;
-}
-
-// A reply may arrive in pieces. Judging the first piece alone would report a change
-// the server has already made as failed, or dial a port cut short. So bytes are
-// collected until the reply can be judged or the peer closes: within the reply time
-// limit while the first line is incomplete, then within the shorter completion limit,
-// counted from that line's end, so a server that trickles bytes cannot hold the
-// command. The bytes kept are bounded by MaxReplyBytes.
+// A reply may arrive in pieces: bytes are collected until it can be judged, the peer
+// closes, or the framer's limits expire (the reply's limit for the first line, then
+// the shorter completion limit).
 bool BaseCommand::readReply(QTcpSocket *socket, bool valueExpected, QByteArray &reply) const
 {
-    const QDeadlineTimer firstLineDeadline(getTimeouts().replyMs);
-    QDeadlineTimer completionDeadline;
-    bool firstLineEnded = false;
-    reply = socket->read(MaxReplyBytes + 1);
+    ReplyFramer framer(valueExpected ? ReplyFramer::Kind::ReplyWithValue : ReplyFramer::Kind::Reply,
+                       {limits.replyMs, limits.replyCompletionMs});
+    framer.feed(socket->read(framer.room()));
     for (;;) {
-        if (!firstLineEnded && reply.contains('\n')) {
-            firstLineEnded = true;
-            completionDeadline.setRemainingTime(getReplyCompletionMs());
+        const ReplyFramer::State state = framer.state();
+        if (state != ReplyFramer::State::NeedMore || !waitForReadyRead(socket, framer.msLeft())) {
+            reply = framer.bytes();
+            return state != ReplyFramer::State::TooLong;
         }
-        if (isReplyComplete(reply, valueExpected))
-            return true;
-        if (reply.size() > MaxReplyBytes)
-            return false;
-        const QDeadlineTimer &deadline = firstLineEnded ? completionDeadline : firstLineDeadline;
-        if (!waitForReadyRead(socket, int(qMax<qint64>(0, deadline.remainingTime()))))
-            return true;
-        reply += socket->read(MaxReplyBytes + 1 - reply.size());
+        framer.feed(socket->read(framer.room()));
     }
 }
-
-namespace {
-// The code of an "error\n<code>" reply; false when the reply is not one.
-bool readErrorCode(const QByteArray &reply, int &code)
-{
-    if (!reply.startsWith("error\n"))
-        return false;
-    const QList<QByteArray> pieces = reply.split('\n');
-    return pieces.size() >= 2 && parseErrorCode(pieces.at(1), code);
-}
-} // namespace
 
 BaseCommand::CommandResult BaseCommand::getErrorType(const QByteArray &reply)
 {
-    int code = 0;
-    if (!readErrorCode(reply, code))
-        return ReceivedDataFormatError;
-    switch (code) {
-    case 1: return IncorrectLoginError;
-    case 2: return IncorrectPasswordError;
-    case 3: return IncorrectCommandError;
-    default: return UnknownError;
+    switch (Wire::decodeError(reply)) {
+    case Wire::ServerError::Unreadable: return ReceivedDataFormatError;
+    case Wire::ServerError::Login: return IncorrectLoginError;
+    case Wire::ServerError::Password: return IncorrectPasswordError;
+    case Wire::ServerError::Command: return IncorrectCommandError;
+    case Wire::ServerError::Other: break;
     }
+    return UnknownError;
 }
 
 QString BaseCommand::getErrorReason(const QByteArray &reply)
 {
     int code = 0;
-    return readErrorCode(reply, code) ? FailureReason::serverCode(code) : FailureReason::unreadableReply();
+    return Wire::decodeError(reply, &code) != Wire::ServerError::Unreadable
+        ? FailureReason::serverCode(code) : FailureReason::unreadableReply();
 }
 
 BaseCommand::CommandResult BaseCommand::judgeErrorReply(const QByteArray &reply)

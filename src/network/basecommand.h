@@ -11,12 +11,14 @@
 
 #include "remote/remoteitemchange.h"
 #include "remote/remoteitemref.h"
+#include "network/networklimits.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 
 class QTcpSocket;
 
@@ -66,41 +68,10 @@ public:
     };
     Q_ENUM(CommandExclusivity)
 
-    // Time limits of the control connection, in milliseconds. Tests shorten them with
-    // setTimeouts(); every command reads them when it waits.
-    struct Timeouts {
-        int connectMs = 10000;  // connection established
-        int writeMs = 10000;    // request written
-        int replyMs = 30000;    // first reply bytes arrived
-    };
-    static Timeouts getTimeouts();
-    static void setTimeouts(const Timeouts &timeouts);
     // How often a waiting command looks whether it has been asked to stop.
     static constexpr int StopCheckMs = 50;
     // The nice value of a command's thread (where the system allows one per thread).
     static constexpr int CommandThreadNice = 5;
-
-    // Once a reply's first line has arrived, how long to wait for the rest of a
-    // value or error code that the server neither ended with a line feed nor
-    // followed by closing the connection. Tests shorten it.
-    static constexpr int DefaultReplyCompletionMs = 1000;
-    static int getReplyCompletionMs();
-    static void setReplyCompletionMs(int ms);
-
-    // The length of the first reply in `buffer` that can be judged, 0 while none
-    // can: a strict prefix of "done\n", "error\n" or "ready\n" cannot, nor can an
-    // error code or (if `valueExpected`) a "done" value before the line feed that
-    // ends it, nor a "ready" port before a line feed or a character that cannot
-    // belong to it. A reply of any other form is judged whole.
-    static qsizetype completeReplyLength(const QByteArray &buffer, bool valueExpected);
-    static bool isReplyComplete(const QByteArray &reply, bool valueExpected)
-    {
-        return completeReplyLength(reply, valueExpected) > 0;
-    }
-
-    // A reply is a word and one short line; a server that sends more than this
-    // without completing it is not answering, and the bytes are not kept.
-    static constexpr qsizetype MaxReplyBytes = 64 * 1024;
 
     BaseCommand(qulonglong commandId, CommandType type, CommandExclusivity exclusivity,
                 QObject *parent = nullptr);
@@ -137,9 +108,6 @@ public:
     // Registers the enumerations that travel through queued signals.
     static void registerMetaTypes();
 
-    // Latin-1 bytes of protocol text; a character outside Latin-1 becomes "?".
-    static QByteArray toProtocolBytes(const QString &text);
-
 public Q_SLOTS:
     virtual void execute() = 0;
 
@@ -156,10 +124,15 @@ protected:
     // The command word sent to the server, e.g. "refresh".
     virtual QString getCommandName() const = 0;
 
-    // Reports the result, with the reason for a failure when one is given; a reason
-    // already set (by a step that knew more) is kept.
-    void finishWith(CommandResult result, const QString &reason = QString());
+    // The one way a command ends: emits `finished` with the result, and the reason for
+    // a failure when one is given (a reason already set by a step that knew more is
+    // kept). Only the first report of a run counts; a second one is a fault of the
+    // command and is ignored. A command whose execute() returns without a report is
+    // reported as UnknownError by run().
+    void report(CommandResult result, const QString &reason = QString());
     void setFailureReason(const QString &reason);
+    // Sets the reason unless one is already set.
+    void noteFailureReason(const QString &reason);
     // Names the remote item the command works on, for the request and the reports.
     void setSubject(const RemoteItemRef &item);
     // The subject's name as it is now (a snapshot under the tree's lock).
@@ -171,10 +144,10 @@ protected:
                       const QString &downloadSegment = QString());
 
     void prepareByteArrayForRequest(QByteArray &request) const;
-    // A connected socket owned by the caller, or null after having reported
-    // InitialConnectionError (or IncorrectLoginError / IncorrectPasswordError without
-    // connecting, when the stored login or password cannot be sent).
-    QTcpSocket *getControlSocket();
+    // Connects `socket` to the server: NoError, or InitialConnectionError (or
+    // IncorrectLoginError / IncorrectPasswordError without connecting, when the stored
+    // login or password cannot be sent) with the reason noted and `socket` null.
+    CommandResult connectControlSocket(std::unique_ptr<QTcpSocket> &socket);
     // Decodes a reply that is not the expected success reply.
     static CommandResult getErrorType(const QByteArray &reply);
     // The same reply in the user's words: the server's code, or that it was unreadable.
@@ -189,12 +162,12 @@ protected:
     // Milliseconds since the thread began (or since restartInternalTimer()).
     int getElapsedMs() const;
 
-    // Writes the whole request and waits for the first reply bytes; on failure reports
-    // ConnectionError and returns false. The socket stays the caller's.
-    bool writeRequestAndWaitForReply(QTcpSocket *socket, const QByteArray &request);
+    // Writes the whole request and waits for the first reply bytes: NoError, or
+    // ConnectionError with the reason noted. The socket stays the caller's.
+    CommandResult writeRequestAndWaitForReply(QTcpSocket *socket, const QByteArray &request);
     // What has arrived and what follows of the reply, until it can be judged, the
-    // peer closes, or the limits expire (see completeReplyLength()). False when the
-    // server sent more than MaxReplyBytes without completing a reply.
+    // peer closes, or the limits expire (see ReplyFramer). False when the server sent
+    // more than ReplyFramer::MaxReplyBytes without completing a reply.
     bool readReply(QTcpSocket *socket, bool valueExpected, QByteArray &reply) const;
 
     // QTcpSocket's waits, given up early when the scheduler asks this command to stop
@@ -207,11 +180,14 @@ protected:
     const CommandExclusivity commandExclusivity;
     const qulonglong commandId;
     QElapsedTimer timer;
+    // The limits in force when the command started.
+    NetworkLimits limits;
 
 private:
     void onQuitLocalEventLoop();
 
     std::atomic<bool> localLoopQuitRequested{false};
+    std::atomic<bool> reported{false};
     RemoteItemRef subject;
     RemoteItemChange itemChange;
     mutable QMutex failureReasonMutex;

@@ -8,7 +8,7 @@ DeleteDirCommand::DeleteDirCommand(qulonglong commandId, const RemoteItemRef &it
 
 QString DeleteDirCommand::getCommandName() const
 {
-    return QStringLiteral("deldir");
+    return QString::fromLatin1(Wire::DeleteDirWord);
 }
 
 QString DeleteDirCommand::getCommandTypeString() const
@@ -19,7 +19,7 @@ QString DeleteDirCommand::getCommandTypeString() const
 bool DeleteDirCommand::appendRequestFields(QByteArray &request,
                                           const RemoteItemRef::Snapshot &item) const
 {
-    return appendItemId(request, item);
+    return Wire::appendItemId(request, item.id);
 }
 
 BaseCommand::CommandResult DeleteDirCommand::applySuccess(const QByteArray &)

@@ -8,7 +8,7 @@ DeleteFileCommand::DeleteFileCommand(qulonglong commandId, const RemoteItemRef &
 
 QString DeleteFileCommand::getCommandName() const
 {
-    return QStringLiteral("delfile");
+    return QString::fromLatin1(Wire::DeleteFileWord);
 }
 
 QString DeleteFileCommand::getCommandTypeString() const
@@ -19,7 +19,7 @@ QString DeleteFileCommand::getCommandTypeString() const
 bool DeleteFileCommand::appendRequestFields(QByteArray &request,
                                            const RemoteItemRef::Snapshot &item) const
 {
-    return appendItemId(request, item);
+    return Wire::appendItemId(request, item.id);
 }
 
 BaseCommand::CommandResult DeleteFileCommand::applySuccess(const QByteArray &)

@@ -4,19 +4,12 @@
 #include "base/settings.h"
 #include "network/failurereason.h"
 #include "network/httpreceiver.h"
-#include "network/transferreply.h"
+#include "wire/wire.h"
 
 #include <QFile>
 #include <QTcpSocket>
 
-#include <atomic>
 #include <memory>
-
-namespace {
-
-std::atomic<long> stallTimeoutSeconds{HttpReceiver::DefaultStallTimeoutSeconds};
-
-} // namespace
 
 DownloadFileCommand::DownloadFileCommand(qulonglong commandId, const RemoteItemRef &fileItem,
                                          const QString &downloadPath, QObject *parent)
@@ -26,19 +19,9 @@ DownloadFileCommand::DownloadFileCommand(qulonglong commandId, const RemoteItemR
     setSubject(fileItem);
 }
 
-long DownloadFileCommand::getStallTimeoutSeconds()
-{
-    return stallTimeoutSeconds;
-}
-
-void DownloadFileCommand::setStallTimeoutSeconds(long seconds)
-{
-    stallTimeoutSeconds = seconds;
-}
-
 QString DownloadFileCommand::getCommandName() const
 {
-    return QStringLiteral("downloadfile");
+    return QString::fromLatin1(Wire::DownloadFileWord);
 }
 
 QString DownloadFileCommand::getCommandTypeString() const
@@ -54,7 +37,7 @@ void DownloadFileCommand::execute()
     QFile target(downloadPath);
     if (!target.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
         qCDebug(lcNetwork) << "cannot open download target" << downloadPath << target.errorString();
-        finishWith(InitialDataFormatError, FailureReason::cannotWrite(target));
+        report(InitialDataFormatError, FailureReason::cannotWrite(target));
         return;
     }
 
@@ -62,29 +45,33 @@ void DownloadFileCommand::execute()
     prepareByteArrayForRequest(request);
     request += QByteArray::number(getSubject().snapshot().id);
 
-    const std::unique_ptr<QTcpSocket> controlSocket(getControlSocket());
-    if (!controlSocket)
+    std::unique_ptr<QTcpSocket> controlSocket;
+    if (const CommandResult failure = connectControlSocket(controlSocket); failure != NoError) {
+        report(failure);
         return;
-    if (!writeRequestAndWaitForReply(controlSocket.get(), request))
+    }
+    if (const CommandResult failure = writeRequestAndWaitForReply(controlSocket.get(), request);
+        failure != NoError) {
+        report(failure);
         return;
+    }
     QByteArray reply;
     if (!readReply(controlSocket.get(), true, reply)) {
         controlSocket->disconnectFromHost();
-        finishWith(ReceivedDataFormatError, FailureReason::unreadableReply());
+        report(ReceivedDataFormatError, FailureReason::unreadableReply());
         return;
     }
-    if (!TransferReply::isReady(reply)) {
+    if (!Wire::isReady(reply)) {
         controlSocket->disconnectFromHost();
-        finishWith(judgeErrorReply(reply));
+        report(judgeErrorReply(reply));
         return;
     }
     quint16 httpPort = 0;
-    if (!TransferReply::parseReadyPort(reply, httpPort)) {
+    if (!Wire::parseReadyPort(reply, httpPort)) {
         controlSocket->disconnectFromHost();
-        finishWith(ReceivedDataFormatError, FailureReason::unreadableReply());
+        report(ReceivedDataFormatError, FailureReason::unreadableReply());
         return;
     }
-
     const QString host = Settings::getInstance()->getServerHost();
     const QString urlHost = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
     const QByteArray url = QStringLiteral("http://%1:%2/").arg(urlHost).arg(httpPort).toLatin1();
@@ -96,7 +83,8 @@ void DownloadFileCommand::execute()
     qCDebug(lcNetwork) << "GET file Content-Range:" << start << "-* into" << downloadPath << "port" << httpPort;
 
     HttpReceiver receiver;
-    receiver.setStallTimeoutSeconds(stallTimeoutSeconds);
+    receiver.setConnectTimeoutMs(limits.connectMs);
+    receiver.setStallTimeoutSeconds(limits.transferStallSeconds);
     receiver.setProgressHandler([this](qint64 curr, qint64 total) { httpReadProgress(curr, total); });
     const HttpReceiver::Outcome outcome = receiver.fetch(url, "file", headers, target, start);
     if (outcome != HttpReceiver::Outcome::Complete) {
@@ -111,7 +99,7 @@ void DownloadFileCommand::execute()
 
 void DownloadFileCommand::httpReceiverRequestFinished(bool error)
 {
-    finishWith(error ? ConnectionError : NoError);
+    report(error ? ConnectionError : NoError);
 }
 
 void DownloadFileCommand::httpReadProgress(qint64 curr, qint64 total)

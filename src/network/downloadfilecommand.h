@@ -34,10 +34,6 @@ public:
     QString getCommandTypeString() const override;
     QString getDownloadPath() const { return downloadPath; }
 
-    // Seconds without a byte from the data port before the download counts as lost.
-    static long getStallTimeoutSeconds();
-    static void setStallTimeoutSeconds(long seconds);
-
 public Q_SLOTS:
     void execute() override;
 

@@ -2,14 +2,12 @@
 
 #include "ftpreceiver.h"
 #include "httpreceiver.h"
-#include "localtree/localfilename.h"
+#include "wire/localfilename.h"
 #include "failurereason.h"
 #include "base/logging.h"
 
 #include <QFile>
 #include <QUrl>
-
-std::atomic<long> DownloadUrlCommand::stallTimeoutSeconds{DefaultStallTimeoutSeconds};
 
 namespace {
 
@@ -27,8 +25,6 @@ bool holdsLineBreakOrNul(const QByteArray &text)
 }
 
 } // namespace
-
-void DownloadUrlCommand::setStallTimeoutSeconds(long seconds) { stallTimeoutSeconds = seconds; }
 
 DownloadUrlCommand::DownloadUrlCommand(qulonglong commandId, const QString &remotePath,
                                        const QString &downloadPath, QObject *parent)
@@ -111,7 +107,8 @@ BaseCommand::CommandResult DownloadUrlCommand::downloadHttp(const QUrl &url, QFi
     qCDebug(lcNetwork) << "GET" << requestTarget << "Content-Range:" << offset << "-*";
 
     HttpReceiver receiver;
-    receiver.setStallTimeoutSeconds(stallTimeoutSeconds);
+    receiver.setConnectTimeoutMs(limits.connectMs);
+    receiver.setStallTimeoutSeconds(limits.transferStallSeconds);
     receiver.setProgressHandler(
         [this](qint64 received, qint64 total) { receiverReadProgress(received, total); });
     const QByteArray base = "http://" + host + ':' + QByteArray::number(url.port(80)) + '/';
@@ -155,7 +152,8 @@ BaseCommand::CommandResult DownloadUrlCommand::downloadFtp(const QUrl &url, QFil
     qCDebug(lcNetwork) << "download url: ftp trying to get file" << fileName;
 
     FtpReceiver receiver;
-    receiver.setStallTimeoutSeconds(stallTimeoutSeconds);
+    receiver.setConnectTimeoutMs(limits.connectMs);
+    receiver.setStallTimeoutSeconds(limits.transferStallSeconds);
     receiver.setProgressHandler(
         [this](qint64 received, qint64 total) { receiverReadProgress(received, total); });
     const FtpReceiver::Outcome outcome =
@@ -180,5 +178,5 @@ void DownloadUrlCommand::receiverReadProgress(qint64 curr, qint64 total)
 void DownloadUrlCommand::receiverRequestFinished(CommandResult result)
 {
     qCDebug(lcNetwork) << "download url finished:" << result;
-    finishWith(result);
+    report(result);
 }

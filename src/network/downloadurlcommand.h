@@ -26,8 +26,6 @@
 
 #include <QString>
 
-#include <atomic>
-
 class QFile;
 class QUrl;
 
@@ -37,10 +35,6 @@ class DownloadUrlCommand final : public BaseCommand
     Q_DISABLE_COPY_MOVE(DownloadUrlCommand)
 
 public:
-    // Seconds without a single byte after which a transfer counts as lost.
-    static constexpr long DefaultStallTimeoutSeconds = 30;
-    // Tests shorten it.
-    static void setStallTimeoutSeconds(long seconds);
 
     DownloadUrlCommand(qulonglong commandId, const QString &remotePath,
                        const QString &downloadPath, QObject *parent = nullptr);
@@ -65,6 +59,4 @@ private:
     const QString downloadPath;
     const QString remotePath;
     ProgressThrottle progressThrottle;
-
-    static std::atomic<long> stallTimeoutSeconds;
 };

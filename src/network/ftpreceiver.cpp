@@ -1,26 +1,14 @@
 #include "ftpreceiver.h"
 
 #include "base/logging.h"
+#include "curltransfer.h"
 
 #include <QFile>
-#include <QThread>
 #include <QUrl>
 
-#include <curl/curl.h>
-
-#include <memory>
-
-namespace {
-struct EasyDeleter {
-    void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
-};
-} // namespace
-
-// libcurl's C callbacks, with the types it calls them with.
+// libcurl's C callback, with the types it calls it with.
 struct FtpReceiverCallbacks {
     static size_t write(char *data, size_t size, size_t count, void *self);
-    static int progress(void *self, curl_off_t downloadTotal, curl_off_t downloaded, curl_off_t,
-                        curl_off_t);
 };
 
 QByteArray FtpReceiver::curlUrl(const QString &host, quint16 port, const QByteArray &folder,
@@ -51,23 +39,17 @@ FtpReceiver::Outcome FtpReceiver::fetch(const QString &host, quint16 port, const
     retrievalStarted = false;
     fileFailed = false;
     received = 0;
-    lastReceived = lastTotal = -1;
     error.clear();
 
-    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
-    if (!handle) {
+    CurlTransfer transfer;
+    if (!transfer.isValid()) {
         error = tr("cannot create an FTP client");
         return Outcome::ConnectionFailed;
     }
-    CURL *curl = handle.get();
+    CURL *curl = transfer.curl();
     const QByteArray url = curlUrl(host, port, folder, fileName);
 
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    transfer.setCommonOptions(url, "ftp", connectTimeoutMs, stallTimeoutSeconds);
     // The credentials never go into the address, which appears in diagnostics.
     if (!user.isEmpty()) {
         curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
@@ -75,21 +57,15 @@ FtpReceiver::Outcome FtpReceiver::fetch(const QString &host, quint16 port, const
     }
     curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
     curl_easy_setopt(curl, CURLOPT_TRANSFERTEXT, 0L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, ConnectTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &FtpReceiverCallbacks::write);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &FtpReceiverCallbacks::progress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    transfer.setWriteFunction(&FtpReceiverCallbacks::write, this);
+    transfer.setProgressHandler(progress);
 
-    const CURLcode code = curl_easy_perform(curl);
+    const CURLcode code = transfer.perform();
     Outcome outcome = Outcome::Complete;
     if (fileFailed) {
         outcome = Outcome::FileError;
     } else if (code != CURLE_OK) {
-        error = QString::fromUtf8(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code));
+        error = transfer.errorText(code);
         outcome = Outcome::ConnectionFailed;
     } else if (!retrievalStarted && !startRetrieval()) {
         // An empty file: the target becomes empty too.
@@ -124,22 +100,4 @@ size_t FtpReceiverCallbacks::write(char *data, size_t size, size_t count, void *
     }
     receiver->received += qint64(length);
     return length;
-}
-
-int FtpReceiverCallbacks::progress(void *self, curl_off_t downloadTotal, curl_off_t downloaded,
-                                   curl_off_t, curl_off_t)
-{
-    auto *receiver = static_cast<FtpReceiver *>(self);
-    // libcurl calls this at least once a second, also while nothing arrives: the
-    // moment to give up when the command's thread was asked to stop.
-    if (QThread::currentThread()->isInterruptionRequested())
-        return 1;
-    // libcurl calls this repeatedly with the same counts; pass on changes only.
-    if (downloaded == receiver->lastReceived && downloadTotal == receiver->lastTotal)
-        return 0;
-    receiver->lastReceived = downloaded;
-    receiver->lastTotal = downloadTotal;
-    if (receiver->progress)
-        receiver->progress(qint64(downloaded), qint64(downloadTotal));
-    return 0;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "network/networklimits.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QString>
@@ -25,9 +27,6 @@ class FtpReceiver final
     Q_DECLARE_TR_FUNCTIONS(FtpReceiver)
 
 public:
-    static constexpr long ConnectTimeoutMs = 10000;
-    // Seconds without a single byte after which the transfer counts as lost.
-    static constexpr long DefaultStallTimeoutSeconds = 30;
 
     enum class Outcome {
         Complete,
@@ -42,7 +41,10 @@ public:
     FtpReceiver(const FtpReceiver &) = delete;
     FtpReceiver &operator=(const FtpReceiver &) = delete;
 
+    // Seconds without a single byte after which the transfer counts as lost, and the
+    // longest wait for the connection (NetworkLimits by default).
     void setStallTimeoutSeconds(long seconds) { stallTimeoutSeconds = seconds; }
+    void setConnectTimeoutMs(long ms) { connectTimeoutMs = ms; }
     void setProgressHandler(Progress handler) { progress = std::move(handler); }
 
     // `folder` is absolute ("/" for the root) and `fileName` not empty; both are the
@@ -71,9 +73,8 @@ private:
     bool retrievalStarted = false;
     bool fileFailed = false;
     qint64 received = 0;
-    long stallTimeoutSeconds = DefaultStallTimeoutSeconds;
-    qint64 lastReceived = -1;
-    qint64 lastTotal = -1;
+    long stallTimeoutSeconds = NetworkLimits().transferStallSeconds;
+    long connectTimeoutMs = NetworkLimits().connectMs;
     Progress progress;
     QString error;
 };

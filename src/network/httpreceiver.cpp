@@ -1,9 +1,10 @@
 #include "httpreceiver.h"
 
 #include "base/logging.h"
+#include "curltransfer.h"
+#include "wire/wire.h"
 
 #include <QFile>
-#include <QThread>
 
 #include <curl/curl.h>
 
@@ -14,9 +15,6 @@ namespace {
 
 struct SlistDeleter {
     void operator()(curl_slist *list) const { curl_slist_free_all(list); }
-};
-struct EasyDeleter {
-    void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
 };
 
 // Drops an optional unit word ("bytes " or "bytes=") in front of a range.
@@ -30,38 +28,24 @@ QByteArray rangeSpec(const QByteArray &contentRange)
     return spec;
 }
 
-qint64 decimal(const QByteArray &text)
-{
-    if (text.isEmpty())
-        return -1;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return -1;
-    }
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok);
-    return ok ? value : -1;
-}
-
 } // namespace
 
-// libcurl's C callbacks, with the types it calls them with.
+// libcurl's C callback, with the types it calls it with.
 struct HttpReceiverCallbacks {
     static size_t write(char *data, size_t size, size_t count, void *self);
-    static int progress(void *self, curl_off_t downloadTotal, curl_off_t downloaded, curl_off_t, curl_off_t);
 };
 
 qint64 HttpReceiver::rangeStart(const QByteArray &contentRange)
 {
     const QByteArray spec = rangeSpec(contentRange);
     const qsizetype dash = spec.indexOf('-');
-    return dash < 0 ? -1 : decimal(spec.left(dash));
+    return dash < 0 ? -1 : Wire::readRangeNumber(spec.left(dash));
 }
 
 qint64 HttpReceiver::unsatisfiedRangeSize(const QByteArray &contentRange)
 {
     const QByteArray spec = rangeSpec(contentRange);
-    return spec.startsWith("*/") ? decimal(spec.mid(2)) : -1;
+    return spec.startsWith("*/") ? Wire::readRangeNumber(spec.mid(2)) : -1;
 }
 
 qint64 HttpReceiver::rangeEnd(const QByteArray &contentRange)
@@ -71,10 +55,10 @@ qint64 HttpReceiver::rangeEnd(const QByteArray &contentRange)
     if (dash < 0)
         return -1;
     const qsizetype slash = spec.indexOf('/', dash);
-    const qint64 last = decimal(spec.mid(dash + 1, slash < 0 ? -1 : slash - dash - 1));
+    const qint64 last = Wire::readRangeNumber(spec.mid(dash + 1, slash < 0 ? -1 : slash - dash - 1));
     if (last >= 0 && last < std::numeric_limits<qint64>::max())
         return last + 1;
-    return slash < 0 ? -1 : decimal(spec.mid(slash + 1));
+    return slash < 0 ? -1 : Wire::readRangeNumber(spec.mid(slash + 1));
 }
 
 QByteArray HttpReceiver::responseHeader(const char *name) const
@@ -88,12 +72,12 @@ QByteArray HttpReceiver::responseHeader(const char *name) const
 HttpReceiver::Outcome HttpReceiver::fetch(const QByteArray &url, const QByteArray &requestTarget,
                                           const QList<QByteArray> &headers, QFile &target, qint64 offset)
 {
-    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
-    if (!handle) {
+    CurlTransfer transfer;
+    if (!transfer.isValid()) {
         error = tr("cannot create an HTTP client");
         return Outcome::ConnectionFailed;
     }
-    curl = handle.get();
+    curl = transfer.curl();
     file = &target;
     resumeOffset = offset;
     writeOffset = offset;
@@ -103,7 +87,6 @@ HttpReceiver::Outcome HttpReceiver::fetch(const QByteArray &url, const QByteArra
     discardBody = false;
     refusal = Outcome::Complete;
     statusCode = 0;
-    lastReceived = lastTotal = -1;
     error.clear();
 
     std::unique_ptr<curl_slist, SlistDeleter> headerList;
@@ -117,33 +100,25 @@ HttpReceiver::Outcome HttpReceiver::fetch(const QByteArray &url, const QByteArra
         headerList.reset(grown);
     }
 
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    // The server is reached directly, whatever proxy the environment names.
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    transfer.setCommonOptions(url, "http,https", connectTimeoutMs, stallTimeoutSeconds);
     if (!requestTarget.isEmpty())
         curl_easy_setopt(curl, CURLOPT_REQUEST_TARGET, requestTarget.constData());
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headerList.get());
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, ConnectTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, ReceiveBufferSize);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &HttpReceiverCallbacks::write);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &HttpReceiverCallbacks::progress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    transfer.setWriteFunction(&HttpReceiverCallbacks::write, this);
+    // A body that is thrown away (the copy was already whole) is no progress.
+    transfer.setProgressHandler([this](qint64 received, qint64 total) {
+        if (progress && !discardBody)
+            progress(received, total);
+    });
 
-    const CURLcode code = curl_easy_perform(curl);
+    const CURLcode code = transfer.perform();
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &statusCode);
     Outcome outcome = Outcome::Complete;
     if (refusal != Outcome::Complete) {
         outcome = refusal;
     } else if (code != CURLE_OK) {
-        error = QString::fromUtf8(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code));
+        error = transfer.errorText(code);
         outcome = Outcome::ConnectionFailed;
     } else if (!bodyStarted && !startBody()) {
         // A response without a body is judged like one with.
@@ -196,7 +171,7 @@ bool HttpReceiver::startBody()
         }
         bodyEnd = rangeEnd(range);
         const qsizetype slash = range.indexOf('/');
-        completeSize = slash < 0 ? -1 : decimal(range.mid(slash + 1).trimmed());
+        completeSize = slash < 0 ? -1 : Wire::readRangeNumber(range.mid(slash + 1).trimmed());
         if (bodyEnd < 0)
             bodyEnd = contentLength(resumeOffset);
         if (bodyEnd >= 0 && bodyEnd < resumeOffset) {
@@ -259,22 +234,4 @@ size_t HttpReceiverCallbacks::write(char *data, size_t size, size_t count, void 
         return 0;
     }
     return length;
-}
-
-int HttpReceiverCallbacks::progress(void *self, curl_off_t downloadTotal, curl_off_t downloaded, curl_off_t,
-                                    curl_off_t)
-{
-    auto *receiver = static_cast<HttpReceiver *>(self);
-    // libcurl calls this at least once a second, also while nothing arrives: the
-    // moment to give up when the command's thread was asked to stop.
-    if (QThread::currentThread()->isInterruptionRequested())
-        return 1;
-    // libcurl calls this repeatedly with the same counts; pass on changes only.
-    if (downloaded == receiver->lastReceived && downloadTotal == receiver->lastTotal)
-        return 0;
-    receiver->lastReceived = downloaded;
-    receiver->lastTotal = downloadTotal;
-    if (receiver->progress && !receiver->discardBody)
-        receiver->progress(qint64(downloaded), qint64(downloadTotal));
-    return 0;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "network/networklimits.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QList>
@@ -31,9 +33,6 @@ class HttpReceiver final
     Q_DECLARE_TR_FUNCTIONS(HttpReceiver)
 
 public:
-    static constexpr long ConnectTimeoutMs = 10000;
-    // Seconds without a single byte after which the transfer counts as lost.
-    static constexpr long DefaultStallTimeoutSeconds = 30;
     // libcurl's receive buffer: bigger pieces mean fewer write calls.
     static constexpr long ReceiveBufferSize = 512 * 1024;
 
@@ -54,7 +53,10 @@ public:
     HttpReceiver(const HttpReceiver &) = delete;
     HttpReceiver &operator=(const HttpReceiver &) = delete;
 
+    // Seconds without a single byte after which the transfer counts as lost, and the
+    // longest wait for the connection (NetworkLimits by default).
     void setStallTimeoutSeconds(long seconds) { stallTimeoutSeconds = seconds; }
+    void setConnectTimeoutMs(long ms) { connectTimeoutMs = ms; }
     void setProgressHandler(Progress handler) { progress = std::move(handler); }
 
     // GETs `url`; `requestTarget`, if not empty, replaces the path in the request line
@@ -97,9 +99,8 @@ private:
     bool discardBody = false;
     Outcome refusal = Outcome::Complete;
     long statusCode = 0;
-    long stallTimeoutSeconds = DefaultStallTimeoutSeconds;
-    qint64 lastReceived = -1;
-    qint64 lastTotal = -1;
+    long stallTimeoutSeconds = NetworkLimits().transferStallSeconds;
+    long connectTimeoutMs = NetworkLimits().connectMs;
     Progress progress;
     QString error;
 };

@@ -13,6 +13,7 @@
 #include "basecommand.h"
 
 #include "remote/remoteitemref.h"
+#include "wire/wire.h"
 
 #include <QByteArray>
 #include <QString>
@@ -46,15 +47,9 @@ protected:
 
     // Why a request whose fields could not be appended was not sent.
     static QString itemNotSendableReason();
-    // A name or password as one field; false when it holds a TAB or line break
-    // (which would shift the server's fields) or a character outside Latin-1.
-    static bool appendTextField(QByteArray &request, const QString &text);
-    // The item's server id; false for an item the server does not know yet (id 0),
-    // which no request may name.
-    static bool appendItemId(QByteArray &request, const RemoteItemRef::Snapshot &item);
-    // The server id of the folder the item hangs in; false while that folder is not
-    // on the server (its creation failed or has not run).
-    static bool appendParentId(QByteArray &request, const RemoteItemRef::Snapshot &item);
-    // id TAB parent id TAB name: where the item now hangs and under what name.
-    static bool appendPlaceFields(QByteArray &request, const RemoteItemRef::Snapshot &item);
+    // Where the item now hangs and under what name (the fields are built by Wire).
+    static Wire::ItemPlace placeOf(const RemoteItemRef::Snapshot &item)
+    {
+        return {item.id, item.parentOnServer, item.parentId, item.record.getName()};
+    }
 };

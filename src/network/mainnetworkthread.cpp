@@ -22,6 +22,65 @@
 #include <algorithm>
 #include <limits>
 
+namespace {
+
+// What a successful command tells the GUI.
+enum class Announcement {
+    ItemChange,     // remoteItemChanged, when the command changed its item
+    RemoteList,     // newRemoteListReceived
+    FileDownloaded, // fileDownloaded
+    UrlDownloaded   // urlDownloaded
+};
+
+template<class Command>
+BaseCommand *createForItem(qulonglong id, const RemoteItemRef &item)
+{
+    return new Command(id, item);
+}
+
+// Every kind of command the scheduler knows. A command on one remote item is queued
+// through requestItemCommand() with its kind; the others, which need more than an
+// item, have a request slot of their own and no `create`.
+struct CommandKindEntry {
+    BaseCommand::CommandType type;
+    const char *word; // for diagnostics
+    BaseCommand *(*create)(qulonglong id, const RemoteItemRef &item);
+    Announcement announcement;
+};
+
+const CommandKindEntry commandKinds[] = {
+    {BaseCommand::RefreshListCommand, "refresh", nullptr, Announcement::RemoteList},
+    {BaseCommand::UploadFileCommand, "upload file", &createForItem<UploadFileCommand>,
+     Announcement::ItemChange},
+    {BaseCommand::DownloadFileCommand, "download file", nullptr, Announcement::FileDownloaded},
+    {BaseCommand::CreateDirectoryCommand, "createdir", &createForItem<MakeDirCommand>,
+     Announcement::ItemChange},
+    {BaseCommand::MoveDirectoryCommand, "movedir", &createForItem<MoveDirCommand>,
+     Announcement::ItemChange},
+    {BaseCommand::MoveFileCommand, "movefile", &createForItem<MoveFileCommand>,
+     Announcement::ItemChange},
+    {BaseCommand::SetParamsCommand, "set params", &createForItem<SetParamsCommand>,
+     Announcement::ItemChange},
+    {BaseCommand::DeleteDirectoryCommand, "deldir", &createForItem<DeleteDirCommand>,
+     Announcement::ItemChange},
+    {BaseCommand::DeleteFileCommand, "delfile", &createForItem<DeleteFileCommand>,
+     Announcement::ItemChange},
+    {BaseCommand::UploadUrlCommand, "upload url", &createForItem<UploadUrlCommand>,
+     Announcement::ItemChange},
+    {BaseCommand::DownloadUrlCommand, "download url", nullptr, Announcement::UrlDownloaded},
+};
+
+const CommandKindEntry *commandKind(BaseCommand::CommandType type)
+{
+    for (const CommandKindEntry &entry : commandKinds) {
+        if (entry.type == type)
+            return &entry;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 MainNetworkThread *MainNetworkThread::getInstance()
 {
     static MainNetworkThread instance;
@@ -105,11 +164,7 @@ void MainNetworkThread::stopAllCommands()
         queued.swap(commandQueue);
         running = runnedCommands.values();
         runnedCommands.clear();
-        runnedCommandsCount = 0;
-        nonServerCommandsCount = 0;
-        nonExclusiveCommandsCount = 0;
-        exclusiveCommandsCount = 0;
-        destroyingExclusiveCommandsCount = 0;
+        admission.clear();
     }
     qDeleteAll(queued);
     // Every wait of a command gives up within BaseCommand::StopCheckMs once asked (a
@@ -181,10 +236,20 @@ void MainNetworkThread::refreshList()
     firstRefreshDone = true;
 }
 
+void MainNetworkThread::requestItemCommand(BaseCommand::CommandType type, RemoteItemRef item)
+{
+    const CommandKindEntry *kind = commandKind(type);
+    if (!kind || !kind->create) {
+        qCWarning(lcNetwork) << "no command on an item of kind" << type;
+        return;
+    }
+    qCDebug(lcNetwork) << "request for" << kind->word << "threadid=" << QThread::currentThreadId();
+    queueCommand([kind, item](qulonglong id) { return kind->create(id, item); });
+}
+
 void MainNetworkThread::uploadFile(RemoteItemRef fileItem)
 {
-    qCDebug(lcNetwork) << "request for upload file threadid=" << QThread::currentThreadId();
-    queueCommand([fileItem](qulonglong id) { return new UploadFileCommand(id, fileItem); });
+    requestItemCommand(BaseCommand::UploadFileCommand, fileItem);
 }
 
 void MainNetworkThread::downloadFile(RemoteItemRef fileItem, QString downloadPath)
@@ -195,43 +260,34 @@ void MainNetworkThread::downloadFile(RemoteItemRef fileItem, QString downloadPat
     });
 }
 
-namespace {
-template<class Command>
-void queueItemCommand(MainNetworkThread *scheduler, const char *word, const RemoteItemRef &item)
-{
-    qCDebug(lcNetwork) << "request for" << word << "threadid=" << QThread::currentThreadId();
-    scheduler->queueCommand([item](qulonglong id) { return new Command(id, item); });
-}
-} // namespace
-
 void MainNetworkThread::createDir(RemoteItemRef dirItem)
 {
-    queueItemCommand<MakeDirCommand>(this, "createdir", dirItem);
+    requestItemCommand(BaseCommand::CreateDirectoryCommand, dirItem);
 }
 
 void MainNetworkThread::deleteDir(RemoteItemRef dirItem)
 {
-    queueItemCommand<DeleteDirCommand>(this, "deldir", dirItem);
+    requestItemCommand(BaseCommand::DeleteDirectoryCommand, dirItem);
 }
 
 void MainNetworkThread::deleteFile(RemoteItemRef fileItem)
 {
-    queueItemCommand<DeleteFileCommand>(this, "delfile", fileItem);
+    requestItemCommand(BaseCommand::DeleteFileCommand, fileItem);
 }
 
 void MainNetworkThread::moveDir(RemoteItemRef dirItem)
 {
-    queueItemCommand<MoveDirCommand>(this, "movedir", dirItem);
+    requestItemCommand(BaseCommand::MoveDirectoryCommand, dirItem);
 }
 
 void MainNetworkThread::moveFile(RemoteItemRef fileItem)
 {
-    queueItemCommand<MoveFileCommand>(this, "movefile", fileItem);
+    requestItemCommand(BaseCommand::MoveFileCommand, fileItem);
 }
 
 void MainNetworkThread::setParams(RemoteItemRef fileItem)
 {
-    queueItemCommand<SetParamsCommand>(this, "set params", fileItem);
+    requestItemCommand(BaseCommand::SetParamsCommand, fileItem);
 }
 
 void MainNetworkThread::downloadUrl(QString remotePath, QString downloadPath)
@@ -242,8 +298,7 @@ void MainNetworkThread::downloadUrl(QString remotePath, QString downloadPath)
 
 void MainNetworkThread::uploadUrl(RemoteItemRef fileItem)
 {
-    qCDebug(lcNetwork) << "request for upload url threadid=" << QThread::currentThreadId();
-    queueCommand([fileItem](qulonglong id) { return new UploadUrlCommand(id, fileItem); });
+    requestItemCommand(BaseCommand::UploadUrlCommand, fileItem);
 }
 
 void MainNetworkThread::startManualSync() { checkQueueForNewCommands(); }
@@ -297,55 +352,28 @@ void MainNetworkThread::checkSyncTime()
     checkQueueForNewCommands();
 }
 
-BaseCommand::CommandExclusivity MainNetworkThread::getCurrentExclusivity() const
-{
-    if (destroyingExclusiveCommandsCount > 0)
-        return BaseCommand::DestroyingExclusive;
-    if (exclusiveCommandsCount > 0)
-        return BaseCommand::Exclusive;
-    if (nonExclusiveCommandsCount > 0)
-        return BaseCommand::NonExclusive;
-    return BaseCommand::NonServer;
-}
-
-bool MainNetworkThread::mayStart(BaseCommand::CommandExclusivity current,
-                                 BaseCommand::CommandExclusivity next)
-{
-    if (next == BaseCommand::NonServer || current == BaseCommand::NonServer)
-        return true;
-    return current == BaseCommand::NonExclusive
-        && (next == BaseCommand::NonExclusive || next == BaseCommand::Exclusive);
-}
-
-int &MainNetworkThread::exclusivityCounter(BaseCommand::CommandExclusivity exclusivity)
-{
-    switch (exclusivity) {
-    case BaseCommand::NonServer: return nonServerCommandsCount;
-    case BaseCommand::NonExclusive: return nonExclusiveCommandsCount;
-    case BaseCommand::Exclusive: return exclusiveCommandsCount;
-    case BaseCommand::DestroyingExclusive: break;
-    }
-    return destroyingExclusiveCommandsCount;
-}
-
 void MainNetworkThread::checkQueueForNewCommands()
 {
     QMutexLocker lock(&queueMutex);
-    while (runnedCommandsCount < Settings::getInstance()->getStreamsCount()
-           && !commandQueue.isEmpty()) {
-        // A blocked first command blocks everything behind it: commands start in order.
-        if (!mayStart(getCurrentExclusivity(), commandQueue.first()->getCommandExclusivity()))
+    const int streamLimit = Settings::getInstance()->getStreamsCount();
+    // Only as many commands as there are free streams can start.
+    QList<BaseCommand::CommandExclusivity> queueFront;
+    for (const BaseCommand *command : std::as_const(commandQueue)) {
+        if (queueFront.size() >= admission.freeStreams(streamLimit))
             break;
-        qCDebug(lcNetwork) << "checker found new commands! threadid=" << QThread::currentThreadId();
-        admitCommand(commandQueue.takeFirst());
+        queueFront.append(command->getCommandExclusivity());
     }
+    const int admitted = admission.admissibleCount(queueFront, streamLimit);
+    if (admitted > 0)
+        qCDebug(lcNetwork) << "checker found new commands! threadid=" << QThread::currentThreadId();
+    for (int i = 0; i < admitted; ++i)
+        admitCommand(commandQueue.takeFirst());
 }
 
 void MainNetworkThread::admitCommand(BaseCommand *command)
 {
     runnedCommands.insert(command->getCommandId(), command);
-    ++exclusivityCounter(command->getCommandExclusivity());
-    ++runnedCommandsCount;
+    admission.add(command->getCommandExclusivity());
     startCommand(command);
 }
 
@@ -355,16 +383,7 @@ void MainNetworkThread::startCommand(BaseCommand *command)
     connect(command, &BaseCommand::processing, this, &MainNetworkThread::commandProcessing);
     connect(command, &BaseCommand::finished, this, &MainNetworkThread::taskFinished);
     connect(command, &QThread::finished, this, &MainNetworkThread::deleteEndedCommands);
-    // By id, not by pointer: the command may be deleted before this is delivered.
-    const qulonglong id = command->getCommandId();
-    connect(command, &QThread::finished, this, [this, id] { commandThreadEnded(id); });
     command->start(QThread::InheritPriority);
-}
-
-bool MainNetworkThread::isCommandRunning(qulonglong commandId) const
-{
-    QMutexLocker lock(&queueMutex);
-    return runnedCommands.contains(commandId);
 }
 
 bool MainNetworkThread::runningTypeString(qulonglong commandId, QString &typeString) const
@@ -445,9 +464,7 @@ void MainNetworkThread::taskFinished(qulonglong commandId, BaseCommand::CommandR
             qCDebug(lcNetwork) << "no command found in runned";
             return;
         }
-        --runnedCommandsCount;
-        int &counter = exclusivityCounter(command->getCommandExclusivity());
-        counter = std::max(0, counter - 1);
+        admission.remove(command->getCommandExclusivity());
     }
 
     if (result == BaseCommand::NoError)
@@ -489,17 +506,6 @@ void MainNetworkThread::taskFinished(qulonglong commandId, BaseCommand::CommandR
         Q_EMIT queueEmpty();
 }
 
-void MainNetworkThread::commandThreadEnded(qulonglong commandId)
-{
-    // Its report, if any, was queued before the thread ended and has been handled. A
-    // command that ended without one would hold its stream forever and leave the user
-    // uninformed: it counts as failed.
-    if (!isCommandRunning(commandId))
-        return;
-    qCDebug(lcNetwork) << "command" << commandId << "ended without reporting its result";
-    taskFinished(commandId, BaseCommand::UnknownError);
-}
-
 void MainNetworkThread::deleteEndedCommands()
 {
     for (auto it = endingCommands.begin(); it != endingCommands.end();) {
@@ -515,14 +521,15 @@ void MainNetworkThread::deleteEndedCommands()
 
 void MainNetworkThread::announceSuccess(BaseCommand *command)
 {
-    switch (command->getCommandType()) {
-    case BaseCommand::RefreshListCommand: {
-        const QString list = static_cast<RefreshListCommand *>(command)->getReceivedData();
-        qCDebug(lcNetwork) << "refresh command done without errors";
-        Q_EMIT newRemoteListReceived(list);
+    const CommandKindEntry *kind = commandKind(command->getCommandType());
+    switch (kind ? kind->announcement : Announcement::ItemChange) {
+    case Announcement::RemoteList:
+        if (const auto *refresh = qobject_cast<RefreshListCommand *>(command)) {
+            qCDebug(lcNetwork) << "refresh command done without errors";
+            Q_EMIT newRemoteListReceived(refresh->getReceivedData());
+        }
         break;
-    }
-    case BaseCommand::DownloadFileCommand: {
+    case Announcement::FileDownloaded: {
         auto *download = qobject_cast<DownloadFileCommand *>(command);
         if (!download)
             break;
@@ -532,7 +539,7 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
         Q_EMIT fileDownloaded(download->getDownloadPath());
         break;
     }
-    case BaseCommand::DownloadUrlCommand:
+    case Announcement::UrlDownloaded:
         if (const auto *urlCommand = qobject_cast<DownloadUrlCommand *>(command)) {
             const QString path = urlCommand->getDownloadPath();
             Settings::getInstance()->removeDownloadPath(path);
@@ -540,7 +547,7 @@ void MainNetworkThread::announceSuccess(BaseCommand *command)
             Q_EMIT urlDownloaded(path);
         }
         break;
-    default:
+    case Announcement::ItemChange:
         // Every command that changed its item says how.
         if (command->getItemChange().kind != RemoteItemChange::None) {
             qCDebug(lcNetwork) << command->getCommandType() << "done without errors";

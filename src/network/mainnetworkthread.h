@@ -2,6 +2,7 @@
 
 #include "base/settings.h"
 #include "basecommand.h"
+#include "commandadmission.h"
 #include "commandinfo.h"
 #include "remote/remoteitemchange.h"
 #include "remote/remoteitemref.h"
@@ -31,9 +32,10 @@ class QTimer;
 //   net->moveToThread(net);
 //   net->start();
 //
-// Adding a request slot for a new command: create it through queueCommand(); a
-// command that changes its item reports it with BaseCommand::reportChange(), and one
-// with another result adds its announcement to announceSuccess().
+// Adding a command: one entry in the table of command kinds (mainnetworkthread.cpp)
+// names how it is created and what its success announces; a command on one item is
+// then requested through requestItemCommand(). A command that changes its item
+// reports it with BaseCommand::reportChange().
 class MainNetworkThread final : public QThread
 {
     Q_OBJECT
@@ -85,6 +87,9 @@ public:
     bool isTimeSyncStarted() const;
 
 public Q_SLOTS:
+    // Queues a command on one remote item, of a kind that needs nothing else (every
+    // kind but the refresh and the two downloads).
+    void requestItemCommand(BaseCommand::CommandType type, RemoteItemRef item);
     void refreshList();
     void uploadFile(RemoteItemRef fileItem);
     void downloadFile(RemoteItemRef fileItem, QString downloadPath);
@@ -126,19 +131,13 @@ private Q_SLOTS:
     void commandProcessing(qulonglong commandId, qulonglong currentState,
                            qulonglong fullState, int time);
     void deleteEndedCommands();
-    void commandThreadEnded(qulonglong commandId);
 
 private:
-    BaseCommand::CommandExclusivity getCurrentExclusivity() const;
-    static bool mayStart(BaseCommand::CommandExclusivity current,
-                         BaseCommand::CommandExclusivity next);
-    int &exclusivityCounter(BaseCommand::CommandExclusivity exclusivity);
     // Both called with queueMutex held.
     void admitCommand(BaseCommand *command);
     void startCommand(BaseCommand *command);
     void announceSuccess(BaseCommand *command);
     void applySyncPolicy();
-    bool isCommandRunning(qulonglong commandId) const;
     static CommandInfo::Subject subjectOf(const BaseCommand *command);
     // The display text of a running command; false if it is not running (any more).
     bool runningTypeString(qulonglong commandId, QString &typeString) const;
@@ -148,11 +147,8 @@ private:
     QMap<qulonglong, BaseCommand *> runnedCommands;
     QTimer *checker = nullptr;
     qulonglong lastUsedCommandId = 0;
-    int runnedCommandsCount = 0;
-    int nonServerCommandsCount = 0;
-    int nonExclusiveCommandsCount = 0;
-    int exclusiveCommandsCount = 0;
-    int destroyingExclusiveCommandsCount = 0;
+    // What runs, by exclusivity class: decides which queued commands may start.
+    CommandAdmission admission;
     bool firstRefreshDone = false;
     bool timeSyncStarted = false;
 

@@ -8,7 +8,7 @@ MakeDirCommand::MakeDirCommand(qulonglong commandId, const RemoteItemRef &item, 
 
 QString MakeDirCommand::getCommandName() const
 {
-    return QStringLiteral("makedir");
+    return QString::fromLatin1(Wire::MakeDirWord);
 }
 
 QString MakeDirCommand::getCommandTypeString() const
@@ -19,20 +19,17 @@ QString MakeDirCommand::getCommandTypeString() const
 bool MakeDirCommand::appendRequestFields(QByteArray &request,
                                         const RemoteItemRef::Snapshot &item) const
 {
-    if (!appendParentId(request, item))
-        return false;
-    request += '\t';
-    return appendTextField(request, item.record.getName());
+    return Wire::appendNewFolderFields(request, item.parentOnServer, item.parentId,
+                                       item.record.getName());
 }
 
 BaseCommand::CommandResult MakeDirCommand::applySuccess(const QByteArray &value)
 {
-    bool ok = false;
-    const int newId = value.trimmed().toInt(&ok, 10);
+    quint64 newId = 0;
     // Ids 0 and below name no folder: 0 would leave the item looking local-only
     // and send everything queued inside it to the user's root folder.
-    if (!ok || newId <= 0)
+    if (!Wire::parseNewFolderId(value, newId))
         return ReceivedDataFormatError;
-    reportChange(RemoteItemChange::FolderCreated, qulonglong(newId));
+    reportChange(RemoteItemChange::FolderCreated, newId);
     return NoError;
 }

@@ -8,7 +8,7 @@ MoveDirCommand::MoveDirCommand(qulonglong commandId, const RemoteItemRef &item, 
 
 QString MoveDirCommand::getCommandName() const
 {
-    return QStringLiteral("movedir");
+    return QString::fromLatin1(Wire::MoveDirWord);
 }
 
 QString MoveDirCommand::getCommandTypeString() const
@@ -19,7 +19,7 @@ QString MoveDirCommand::getCommandTypeString() const
 bool MoveDirCommand::appendRequestFields(QByteArray &request,
                                         const RemoteItemRef::Snapshot &item) const
 {
-    return appendPlaceFields(request, item);
+    return Wire::appendPlaceFields(request, placeOf(item));
 }
 
 BaseCommand::CommandResult MoveDirCommand::applySuccess(const QByteArray &)

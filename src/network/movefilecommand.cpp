@@ -8,7 +8,7 @@ MoveFileCommand::MoveFileCommand(qulonglong commandId, const RemoteItemRef &item
 
 QString MoveFileCommand::getCommandName() const
 {
-    return QStringLiteral("movefile");
+    return QString::fromLatin1(Wire::MoveFileWord);
 }
 
 QString MoveFileCommand::getCommandTypeString() const
@@ -19,7 +19,7 @@ QString MoveFileCommand::getCommandTypeString() const
 bool MoveFileCommand::appendRequestFields(QByteArray &request,
                                          const RemoteItemRef::Snapshot &item) const
 {
-    return appendPlaceFields(request, item);
+    return Wire::appendPlaceFields(request, placeOf(item));
 }
 
 BaseCommand::CommandResult MoveFileCommand::applySuccess(const QByteArray &)

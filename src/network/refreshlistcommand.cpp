@@ -2,44 +2,16 @@
 
 #include "base/logging.h"
 #include "failurereason.h"
+#include "wire/wire.h"
 
 #include <QElapsedTimer>
 #include <QTcpSocket>
 
-#include <atomic>
 #include <memory>
-
-namespace {
-std::atomic<int> silenceMs{RefreshListCommand::DefaultSilenceMs};
-const QByteArray listWord = QByteArrayLiteral("filelist\n");
-std::atomic<qsizetype> maxListBytes{RefreshListCommand::DefaultMaxListBytes};
-std::atomic<int> maxListMs{RefreshListCommand::DefaultMaxListMs};
-} // namespace
-
-int RefreshListCommand::getSilenceMs() { return silenceMs; }
-void RefreshListCommand::setSilenceMs(int ms) { silenceMs = ms; }
-
-RefreshListCommand::ListLimits RefreshListCommand::getListLimits()
-{
-    return {maxListBytes, maxListMs};
-}
-
-void RefreshListCommand::setListLimits(const ListLimits &limits)
-{
-    maxListBytes = limits.maxBytes;
-    maxListMs = limits.maxMs;
-}
 
 BaseCommand::CommandResult RefreshListCommand::parseReply(const QByteArray &reply, QString &list)
 {
-    if (!reply.startsWith(listWord))
-        return getErrorType(reply);
-    QByteArray text = reply.mid(listWord.size());
-    const auto zero = text.indexOf('\0');
-    if (zero >= 0)
-        text.truncate(zero);
-    list = QString::fromLatin1(text);
-    return NoError;
+    return Wire::parseList(reply, list) ? NoError : getErrorType(reply);
 }
 
 RefreshListCommand::RefreshListCommand(qulonglong commandId, QObject *parent)
@@ -51,7 +23,7 @@ QString RefreshListCommand::getReceivedData() const { return receivedData; }
 
 QString RefreshListCommand::getCommandTypeString() const { return tr("Refresh list"); }
 
-QString RefreshListCommand::getCommandName() const { return QStringLiteral("refresh"); }
+QString RefreshListCommand::getCommandName() const { return QString::fromLatin1(Wire::RefreshWord); }
 
 void RefreshListCommand::execute()
 {
@@ -59,27 +31,31 @@ void RefreshListCommand::execute()
 
     QByteArray request;
     prepareByteArrayForRequest(request);
-    std::unique_ptr<QTcpSocket> socket(getControlSocket());
-    if (!socket)
+    std::unique_ptr<QTcpSocket> socket;
+    if (const CommandResult failure = connectControlSocket(socket); failure != NoError) {
+        report(failure);
         return;
-    if (!writeRequestAndWaitForReply(socket.get(), request))
+    }
+    if (const CommandResult failure = writeRequestAndWaitForReply(socket.get(), request);
+        failure != NoError) {
+        report(failure);
         return;
+    }
 
-    const ListLimits limits = getListLimits();
-    const qsizetype maxReply = listWord.size() + limits.maxBytes;
+    const qsizetype maxReply = Wire::ListReply.size() + limits.maxListBytes;
     QElapsedTimer listTimer;
     listTimer.start();
     QByteArray reply = socket->readAll();
-    const int silence = getSilenceMs();
+    const int silence = limits.listSilenceMs;
     bool overLimit = false;
     while (!overLimit && waitForReadyRead(socket.get(), silence)) {
         reply += socket->readAll();
-        overLimit = reply.size() > maxReply || listTimer.elapsed() > limits.maxMs;
+        overLimit = reply.size() > maxReply || listTimer.elapsed() > limits.maxListMs;
     }
     // The list has no end mark: only silence ends it. A wait given up because the
     // command was asked to stop says nothing about the list's end.
     if (isInterruptionRequested()) {
-        Q_EMIT finished(commandId, ConnectionError);
+        report(ConnectionError);
         return;
     }
     if (!overLimit) {
@@ -93,14 +69,14 @@ void RefreshListCommand::execute()
     socket.reset();
     qCDebug(lcNetwork) << "refresh received" << reply.size() << "bytes";
     if (overLimit) {
-        qCDebug(lcNetwork) << "refresh list beyond" << limits.maxBytes << "bytes or"
-                           << limits.maxMs << "ms; dropped";
-        finishWith(ReceivedDataFormatError,
-                   tr("the list was longer than %1 bytes or took longer than %2 s")
-                       .arg(limits.maxBytes).arg(limits.maxMs / 1000));
+        qCDebug(lcNetwork) << "refresh list beyond" << limits.maxListBytes << "bytes or"
+                           << limits.maxListMs << "ms; dropped";
+        report(ReceivedDataFormatError,
+               tr("the list was longer than %1 bytes or took longer than %2 s")
+                   .arg(limits.maxListBytes).arg(limits.maxListMs / 1000));
         return;
     }
 
     const CommandResult result = parseReply(reply, receivedData);
-    finishWith(result, result == NoError ? QString() : getErrorReason(reply));
+    report(result, result == NoError ? QString() : getErrorReason(reply));
 }

@@ -21,22 +21,6 @@ class RefreshListCommand final : public BaseCommand
     Q_DISABLE_COPY_MOVE(RefreshListCommand)
 
 public:
-    static constexpr int DefaultSilenceMs = 1000;
-    // The silence that ends the list; tests shorten it.
-    static int getSilenceMs();
-    static void setSilenceMs(int ms);
-
-    // Limits on one list, so that a runaway server cannot exhaust the memory or keep
-    // the command (and the scheduler's exclusive slot) forever. Tests lower them.
-    static constexpr qsizetype DefaultMaxListBytes = qsizetype(256) * 1024 * 1024;
-    static constexpr int DefaultMaxListMs = 10 * 60 * 1000;
-    struct ListLimits {
-        qsizetype maxBytes = DefaultMaxListBytes;
-        int maxMs = DefaultMaxListMs;
-    };
-    static ListLimits getListLimits();
-    static void setListLimits(const ListLimits &limits);
-
     // Judges a complete reply: NoError with the list text (Latin-1, up to the first
     // zero byte) for "filelist\n"; otherwise the decoded error, `list` untouched.
     static CommandResult parseReply(const QByteArray &reply, QString &list);

@@ -1,6 +1,5 @@
 #include "setparamscommand.h"
 
-#include "remotetree/protocoltextcheck.h"
 
 SetParamsCommand::SetParamsCommand(qulonglong commandId, const RemoteItemRef &item, QObject *parent)
     : ItemCommand(commandId, BaseCommand::SetParamsCommand, BaseCommand::Exclusive, parent)
@@ -10,7 +9,7 @@ SetParamsCommand::SetParamsCommand(qulonglong commandId, const RemoteItemRef &it
 
 QString SetParamsCommand::getCommandName() const
 {
-    return QStringLiteral("setparams");
+    return QString::fromLatin1(Wire::SetParamsWord);
 }
 
 QString SetParamsCommand::getCommandTypeString() const
@@ -21,19 +20,9 @@ QString SetParamsCommand::getCommandTypeString() const
 bool SetParamsCommand::appendRequestFields(QByteArray &request,
                                           const RemoteItemRef::Snapshot &item) const
 {
-    // The description travels Base64-encoded, so TABs and line breaks in it are
-    // harmless; only characters that Latin-1 cannot carry are refused.
-    const QString description = item.record.getDescription();
-    if (!ProtocolTextCheck::problem(description, QString(), ProtocolTextCheck::EncodedField).isEmpty()
-            || !appendItemId(request, item))
-        return false;
-    request += '\t' + toProtocolBytes(description).toBase64()
-            + '\t' + (item.record.isSearchable() ? '1' : '0') + '\t';
-    if (!appendTextField(request, item.record.getPassword()))
-        return false;
-    request += '\t';
-    request += item.record.isPasswordModify() ? '1' : '0';
-    return true;
+    return Wire::appendParamsFields(request, {item.id, item.record.getDescription(),
+                                              item.record.isSearchable(), item.record.getPassword(),
+                                              item.record.isPasswordModify()});
 }
 
 BaseCommand::CommandResult SetParamsCommand::applySuccess(const QByteArray &)

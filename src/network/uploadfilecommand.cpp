@@ -3,8 +3,9 @@
 #include "base/logging.h"
 #include "base/settings.h"
 #include "failurereason.h"
-#include "network/transferreply.h"
 #include "network/uploaddigest.h"
+#include "wire/replyframer.h"
+#include "wire/wire.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -18,13 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::atomic<int> silenceTimeoutMs{UploadFileCommand::DefaultSilenceTimeoutMs};
-
-QByteArray field(const QByteArray &value)
-{
-    return value + '\t';
-}
 
 bool holdsFieldSeparator(const QString &text)
 {
@@ -65,25 +59,15 @@ UploadFileCommand::UploadFileCommand(qulonglong commandId, const RemoteItemRef &
 
 UploadFileCommand::~UploadFileCommand() = default;
 
-int UploadFileCommand::getSilenceTimeoutMs()
-{
-    return silenceTimeoutMs;
-}
-
-void UploadFileCommand::setSilenceTimeoutMs(int ms)
-{
-    silenceTimeoutMs = ms;
-}
-
 QString UploadFileCommand::getCommandName() const
 {
-    return QStringLiteral("uploadfile");
+    return QString::fromLatin1(Wire::UploadFileWord);
 }
 
 QString UploadFileCommand::getCommandTypeString() const
 {
     // Read from the scheduler's thread while the digest is computed here.
-    const QString label = isInHashing ? tr("Preparing file") : tr("Upload file");
+    const QString label = phase == Phase::Digesting ? tr("Preparing file") : tr("Upload file");
     return typeStringFor(label, subjectName());
 }
 
@@ -92,8 +76,10 @@ QByteArray UploadFileCommand::getFileHash(const QString &filePath)
     QFile file;
     if (!openRegularFile(file, filePath))
         return {};
-    return UploadDigest::compute(file, [this](qint64 done, qint64 total) {
-        Q_EMIT processing(commandId, qulonglong(done), qulonglong(total), getElapsedMs());
+    ProgressThrottle throttle;
+    return UploadDigest::compute(file, [this, &throttle](qint64 done, qint64 total) {
+        if (throttle.shouldReport(done, total))
+            Q_EMIT processing(commandId, qulonglong(done), qulonglong(total), getElapsedMs());
     });
 }
 
@@ -130,14 +116,8 @@ bool UploadFileCommand::buildRequest(QByteArray &request)
         format = "unknown";
 
     prepareByteArrayForRequest(request);
-    request += field(digest.toHex());
-    request += field(toProtocolBytes(name));
-    request += field(format);
-    request += field(toProtocolBytes(item.record.getDescription()).toBase64());
-    request += field(item.record.isSearchable() ? "1" : "0");
-    request += field(toProtocolBytes(password));
-    request += field(QByteArray::number(size));
-    request += field(QByteArray::number(item.parentId));
+    Wire::appendUploadFields(request, {digest, name, format, item.record.getDescription(),
+                                       item.record.isSearchable(), password, size, item.parentId});
     return true;
 }
 
@@ -147,42 +127,44 @@ void UploadFileCommand::execute()
     Q_EMIT started(commandId);
     item = getSubject().snapshot();
     if (item.record.isUploaded()) {
-        Q_EMIT finished(commandId, NoError);
+        enter(Phase::Reported, NoError);
         return;
     }
 
+    enter(Phase::Digesting);
     QByteArray request;
-    isInHashing = true;
     const bool requestBuilt = buildRequest(request);
-    isInHashing = false;
+    enter(Phase::Announcing);
     if (!requestBuilt) {
-        finishWith(InitialDataFormatError);
+        enter(Phase::Reported, InitialDataFormatError);
         return;
     }
 
-    controlSocket = getControlSocket();
-    if (!controlSocket)
+    if (const CommandResult failure = connectControlSocket(controlSocket); failure != NoError) {
+        enter(Phase::Reported, failure);
         return;
+    }
     controlSocket->write(request);
-    if (!waitForBytesWritten(controlSocket, getTimeouts().writeMs) && controlSocket->bytesToWrite() > 0) {
-        finishWith(ConnectionError, FailureReason::requestNotSent(controlSocket));
+    if (!waitForBytesWritten(controlSocket.get(), limits.writeMs) && controlSocket->bytesToWrite() > 0) {
+        enter(Phase::Reported, ConnectionError, FailureReason::requestNotSent(controlSocket.get()));
     } else {
         // Progress times of the transfer count from here, without the digest.
         restartInternalTimer();
-        silenceTimer = new QTimer;
+        silenceTimer = std::make_unique<QTimer>();
         silenceTimer->setSingleShot(true);
-        replyCompletionTimer = new QTimer;
+        replyCompletionTimer = std::make_unique<QTimer>();
         replyCompletionTimer->setSingleShot(true);
-        connect(replyCompletionTimer, &QTimer::timeout, this, &UploadFileCommand::replyCompletionTimedOut,
-                Qt::DirectConnection);
-        // Direct connections: the sockets and the timer live on this command's thread,
+        // Direct connections: the sockets and the timers live on this command's thread,
         // whichever thread the command object itself was given to.
-        connect(silenceTimer, &QTimer::timeout, this, &UploadFileCommand::silenceTimedOut, Qt::DirectConnection);
-        connect(controlSocket, &QTcpSocket::readyRead, this, &UploadFileCommand::controlSocketReadyRead,
+        connect(replyCompletionTimer.get(), &QTimer::timeout, this,
+                &UploadFileCommand::replyCompletionTimedOut, Qt::DirectConnection);
+        connect(silenceTimer.get(), &QTimer::timeout, this, &UploadFileCommand::silenceTimedOut,
                 Qt::DirectConnection);
-        connect(controlSocket, &QTcpSocket::disconnected, this, &UploadFileCommand::controlSocketDisconnected,
-                Qt::DirectConnection);
-        silenceTimer->start(silenceTimeoutMs);
+        connect(controlSocket.get(), &QTcpSocket::readyRead, this,
+                &UploadFileCommand::controlSocketReadyRead, Qt::DirectConnection);
+        connect(controlSocket.get(), &QTcpSocket::disconnected, this,
+                &UploadFileCommand::controlSocketDisconnected, Qt::DirectConnection);
+        enter(Phase::AwaitingReady);
         // What happened while the request was written is not announced again.
         if (controlSocket->bytesAvailable() > 0)
             controlSocketReadyRead();
@@ -191,62 +173,80 @@ void UploadFileCommand::execute()
         startLocalEventLoop();
     }
 
-    delete silenceTimer;
-    silenceTimer = nullptr;
-    delete replyCompletionTimer;
-    replyCompletionTimer = nullptr;
+    silenceTimer.reset();
+    replyCompletionTimer.reset();
     if (httpSocket) {
         httpSocket->disconnect(this);
         httpSocket->abort();
-        delete httpSocket;
-        httpSocket = nullptr;
+        httpSocket.reset();
     }
     controlSocket->disconnect(this);
     controlSocket->abort();
-    delete controlSocket;
-    controlSocket = nullptr;
+    controlSocket.reset();
 }
 
-void UploadFileCommand::report(CommandResult result, const QString &reason)
+void UploadFileCommand::enter(Phase next, CommandResult result, const QString &reason)
 {
-    if (resultReported)
+    if (phase == Phase::Reported)
         return;
-    resultReported = true;
-    if (silenceTimer)
-        silenceTimer->stop();
-    if (replyCompletionTimer)
-        replyCompletionTimer->stop();
-    finishWith(result, reason);
-    Q_EMIT quitLocalEventLoop();
+    qCDebug(lcNetwork) << "upload" << commandId << phase.load() << "->" << next;
+    phase = next;
+    switch (next) {
+    case Phase::Queued:
+    case Phase::Digesting:
+    case Phase::Announcing:
+    case Phase::Serving:
+    case Phase::Sending:
+        break;
+    case Phase::AwaitingReady:
+        // The server's silence counts from the request's end; a data connection that
+        // ended without a request does not count as the server speaking.
+        if (!silenceTimer->isActive())
+            silenceTimer->start(limits.uploadSilenceMs);
+        break;
+    case Phase::AwaitingFinalReply:
+        // The server usually answers on the control connection while a response is
+        // sent: its silence counts from the response's end.
+        silenceTimer->start(limits.uploadSilenceMs);
+        break;
+    case Phase::Reported:
+        if (silenceTimer)
+            silenceTimer->stop();
+        if (replyCompletionTimer)
+            replyCompletionTimer->stop();
+        report(result, reason);
+        Q_EMIT quitLocalEventLoop();
+        break;
+    }
 }
 
 void UploadFileCommand::controlSocketReadyRead()
 {
     qCDebug(lcNetwork) << "UploadCommand: controlSocketReadyRead() threadid" << QThread::currentThreadId();
-    if (resultReported)
+    if (phase == Phase::Reported)
         return;
     const QByteArray bytes = controlSocket->readAll();
     if (bytes.isEmpty())
         return;
-    silenceTimer->start(silenceTimeoutMs);
+    silenceTimer->start(limits.uploadSilenceMs);
     controlReply += bytes;
     handleControlReplies(false);
 }
 
 void UploadFileCommand::handleControlReplies(bool whole)
 {
-    while (!resultReported && !controlReply.isEmpty()) {
-        qsizetype length = completeReplyLength(controlReply, true);
-        if (length == 0 && controlReply.size() > MaxReplyBytes) {
-            qCDebug(lcNetwork) << "reply longer than" << MaxReplyBytes << "bytes";
-            report(ReceivedDataFormatError, FailureReason::unreadableReply());
+    while (phase != Phase::Reported && !controlReply.isEmpty()) {
+        qsizetype length = ReplyFramer::judgeableLength(controlReply, ReplyFramer::Kind::ReplyWithValue);
+        if (length == 0 && controlReply.size() > ReplyFramer::MaxReplyBytes) {
+            qCDebug(lcNetwork) << "reply longer than" << ReplyFramer::MaxReplyBytes << "bytes";
+            enter(Phase::Reported, ReceivedDataFormatError, FailureReason::unreadableReply());
             return;
         }
         if (length == 0 && !whole) {
             // The first line is here but its value is not ended: give the rest a
             // moment, then judge what came.
             if (controlReply.contains('\n') && !replyCompletionTimer->isActive())
-                replyCompletionTimer->start(getReplyCompletionMs());
+                replyCompletionTimer->start(limits.replyCompletionMs);
             return;
         }
         if (length == 0)
@@ -266,50 +266,54 @@ void UploadFileCommand::replyCompletionTimedOut()
 void UploadFileCommand::handleControlReply(const QByteArray &reply)
 {
     // The result is settled before the connection is closed: closing announces itself.
-    if (TransferReply::isDone(reply)) {
+    if (Wire::isDone(reply)) {
         handleDone(reply);
         controlSocket->disconnectFromHost();
-    } else if (!TransferReply::isReady(reply)) {
-        report(judgeErrorReply(reply));
+    } else if (!Wire::isReady(reply)) {
+        enter(Phase::Reported, judgeErrorReply(reply));
         controlSocket->disconnectFromHost();
-    } else if (!httpSocket) {
+    } else if (phase == Phase::AwaitingReady || phase == Phase::AwaitingFinalReply) {
         openDataConnection(reply);
     }
+    // A "ready" while a data connection is open is ignored: the server asks once more
+    // when it still needs bytes.
 }
 
 void UploadFileCommand::handleDone(const QByteArray &reply)
 {
     quint64 id = 0;
     QByteArray filesystemName;
-    if (!TransferReply::parseDone(reply, id, filesystemName)) {
-        report(ReceivedDataFormatError, FailureReason::unreadableReply());
+    if (!Wire::parseUploadDone(reply, id, filesystemName)) {
+        enter(Phase::Reported, ReceivedDataFormatError, FailureReason::unreadableReply());
         return;
     }
     reportChange(RemoteItemChange::FileUploaded, id, 0, QString::fromLatin1(filesystemName));
-    report(NoError);
+    enter(Phase::Reported, NoError);
 }
 
 void UploadFileCommand::openDataConnection(const QByteArray &reply)
 {
     quint16 port = 0;
-    if (!TransferReply::parseReadyPort(reply, port)) {
-        report(ReceivedDataFormatError, FailureReason::unreadableReply());
+    if (!Wire::parseReadyPort(reply, port)) {
+        enter(Phase::Reported, ReceivedDataFormatError, FailureReason::unreadableReply());
         return;
     }
     const QString host = Settings::getInstance()->getServerHost();
     lastHttpRequest.clear();
-    httpSocket = new QTcpSocket;
+    httpSocket = std::make_unique<QTcpSocket>();
     httpSocket->connectToHost(host, port);
-    if (!httpSocket->waitForConnected(getTimeouts().connectMs)) {
+    if (!httpSocket->waitForConnected(limits.connectMs)) {
         qCDebug(lcNetwork) << "Cannot connect to" << host << port;
-        report(ConnectionError, FailureReason::connectFailed(httpSocket->error(), host, port));
+        enter(Phase::Reported, ConnectionError,
+              FailureReason::connectFailed(httpSocket->error(), host, port));
         return;
     }
     qCDebug(lcNetwork) << "connected to" << host << port;
-    connect(httpSocket, &QTcpSocket::readyRead, this, &UploadFileCommand::httpSocketReadyRead,
+    enter(Phase::Serving);
+    connect(httpSocket.get(), &QTcpSocket::readyRead, this, &UploadFileCommand::httpSocketReadyRead,
             Qt::DirectConnection);
-    connect(httpSocket, &QTcpSocket::disconnected, this, &UploadFileCommand::httpSocketDisconnected,
-            Qt::DirectConnection);
+    connect(httpSocket.get(), &QTcpSocket::disconnected, this,
+            &UploadFileCommand::httpSocketDisconnected, Qt::DirectConnection);
     if (httpSocket->bytesAvailable() > 0)
         httpSocketReadyRead();
 }
@@ -318,9 +322,9 @@ void UploadFileCommand::httpSocketReadyRead()
 {
     qCDebug(lcNetwork) << "UploadCommand: httpSocketReadyRead() threadid" << QThread::currentThreadId();
     // While a response is sent, the sending loop reads what else arrives.
-    if (!httpSocket || resultReported || isSending)
+    if (phase != Phase::Serving)
         return;
-    silenceTimer->start(silenceTimeoutMs);
+    silenceTimer->start(limits.uploadSilenceMs);
     switch (lastHttpRequest.feed(httpSocket->readAll())) {
     case UploadHttpRequest::State::Incomplete:
         return;
@@ -334,22 +338,22 @@ void UploadFileCommand::httpSocketReadyRead()
     quint64 lastByte = 0;
     if (!lastHttpRequest.parseRequest(firstByte, lastByte)) {
         writeAll(UploadHttpRequest::notFoundResponse());
-    } else {
-        isSending = true;
-        const bool sent = sendResponse(firstByte, lastByte);
-        isSending = false;
-        if (!sent)
-            return;
+        endDataConnection();
+        return;
+    }
+    enter(Phase::Sending);
+    QString reason;
+    if (const std::optional<CommandResult> failure = sendResponse(firstByte, lastByte, reason)) {
+        enter(Phase::Reported, *failure, reason);
+        return;
     }
     endDataConnection();
-    // The server usually answers on the control connection while we were sending.
-    silenceTimer->start(silenceTimeoutMs);
 }
 
 bool UploadFileCommand::writeAll(QByteArrayView bytes)
 {
     httpSocket->write(bytes.constData(), bytes.size());
-    QDeadlineTimer silence(silenceTimeoutMs);
+    QDeadlineTimer silence(limits.uploadSilenceMs);
     qint64 waiting = httpSocket->bytesToWrite();
     while (waiting > 0 && httpSocket->state() == QAbstractSocket::ConnectedState) {
         if (isInterruptionRequested())
@@ -357,7 +361,7 @@ bool UploadFileCommand::writeAll(QByteArrayView bytes)
         httpSocket->waitForBytesWritten(StopCheckMs);
         const qint64 left = httpSocket->bytesToWrite();
         if (left < waiting)
-            silence.setRemainingTime(silenceTimeoutMs);
+            silence.setRemainingTime(limits.uploadSilenceMs);
         else if (silence.hasExpired())
             return false;
         waiting = left;
@@ -365,30 +369,30 @@ bool UploadFileCommand::writeAll(QByteArrayView bytes)
     return httpSocket->state() == QAbstractSocket::ConnectedState;
 }
 
-bool UploadFileCommand::sendResponse(quint64 firstByte, quint64 lastByte)
+std::optional<BaseCommand::CommandResult> UploadFileCommand::sendResponse(quint64 firstByte, quint64 lastByte,
+                                                                          QString &reason)
 {
     QFile fileToSend;
     if (!openRegularFile(fileToSend, item.localPathForUpload)) {
         qCDebug(lcNetwork) << "cannot read" << item.localPathForUpload << "as a regular file";
-        report(InitialDataFormatError, FailureReason::cannotRead(item.localPathForUpload));
-        return false;
+        reason = FailureReason::cannotRead(item.localPathForUpload);
+        return InitialDataFormatError;
     }
     const UploadHttpRequest::Answer answer = UploadHttpRequest::answer(firstByte, lastByte, fileToSend.size());
     if (!fileToSend.seek(answer.firstByte)) {
-        report(InitialDataFormatError, FailureReason::cannotRead(fileToSend));
-        return false;
+        reason = FailureReason::cannotRead(fileToSend);
+        return InitialDataFormatError;
     }
     const qint64 contentLength = answer.contentLength;
-    const qint64 onePercent = contentLength / 100;
+    ProgressThrottle throttle;
     qint64 sentTotal = 0;
-    qint64 previousSent = 0;
     QByteArray portion(int(ResponseBlockSize), Qt::Uninitialized);
     bool headerSent = false;
     while (!headerSent || sentTotal < contentLength) {
         const qint64 readed = fileToSend.read(portion.data(), qMin(ResponseBlockSize, contentLength - sentTotal));
         if (readed < 0) {
-            report(InitialDataFormatError, FailureReason::cannotRead(fileToSend));
-            return false;
+            reason = FailureReason::cannotRead(fileToSend);
+            return InitialDataFormatError;
         }
         // The header goes out with the first portion; later portions leave straight
         // from the one block buffer.
@@ -396,38 +400,35 @@ bool UploadFileCommand::sendResponse(quint64 firstByte, quint64 lastByte)
         const bool written = headerSent ? writeAll(bytes) : writeAll(QByteArray(answer.header).append(bytes));
         if (!written) {
             qCDebug(lcNetwork) << "data connection lost while sending";
-            report(ConnectionError, FailureReason::droppedAfter(sentTotal));
-            return false;
+            reason = FailureReason::droppedAfter(sentTotal);
+            return ConnectionError;
         }
         headerSent = true;
         if (readed == 0)
             break; // the file ended before the announced length: the server sees a short body
         sentTotal += readed;
-        // About a hundred reports per response, and always its last.
-        if (sentTotal - previousSent > onePercent || sentTotal == contentLength) {
+        if (throttle.shouldReport(sentTotal, contentLength))
             Q_EMIT processing(commandId, qulonglong(sentTotal), qulonglong(contentLength), getElapsedMs());
-            previousSent = sentTotal;
-        }
     }
-    return true;
+    return std::nullopt;
 }
 
 void UploadFileCommand::endDataConnection()
 {
     lastHttpRequest.clear();
-    QTcpSocket *socket = httpSocket;
-    httpSocket = nullptr;
+    QTcpSocket *socket = httpSocket.release();
     socket->disconnect(this);
     socket->disconnectFromHost();
     // We may be inside one of its signals.
     socket->deleteLater();
+    enter(phase == Phase::Sending ? Phase::AwaitingFinalReply : Phase::AwaitingReady);
 }
 
 void UploadFileCommand::httpSocketDisconnected()
 {
     // The server gave up this connection before its request was complete; it may
     // ask again with a new "ready". While sending, the sending loop notices it.
-    if (httpSocket && !isSending)
+    if (phase == Phase::Serving)
         endDataConnection();
 }
 
@@ -436,14 +437,16 @@ void UploadFileCommand::controlSocketDisconnected()
     if (controlSocket->bytesAvailable() > 0)
         controlSocketReadyRead();
     handleControlReplies(true);
-    if (!resultReported) {
+    if (phase != Phase::Reported) {
         qCDebug(lcNetwork) << "control connection closed before the final reply";
-        report(ConnectionError, tr("the server closed the connection before confirming the upload"));
+        enter(Phase::Reported, ConnectionError,
+              tr("the server closed the connection before confirming the upload"));
     }
 }
 
 void UploadFileCommand::silenceTimedOut()
 {
-    qCDebug(lcNetwork) << "server silent for" << silenceTimeoutMs << "ms";
-    report(ConnectionError, tr("the server was silent for %1 s").arg(silenceTimeoutMs / 1000));
+    qCDebug(lcNetwork) << "server silent for" << limits.uploadSilenceMs << "ms";
+    enter(Phase::Reported, ConnectionError,
+          tr("the server was silent for %1 s").arg(limits.uploadSilenceMs / 1000));
 }

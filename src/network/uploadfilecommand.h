@@ -15,15 +15,22 @@
 //   control  server -> client   done\n<new id>\t<file-system name>   (or error\n<code>)
 //
 // A control connection that closes before the final reply, or a server that stays
-// silent for getSilenceTimeoutMs(), ends the command with ConnectionError.
+// silent for NetworkLimits::uploadSilenceMs, ends the command with ConnectionError.
+//
+// Phases: Digesting -> Announcing -> AwaitingReady -> Serving -> Sending ->
+// AwaitingFinalReply (-> Serving again on another "ready") -> Reported; any phase may
+// end in Reported.
 
 #include "network/basecommand.h"
+#include "network/progressthrottle.h"
 #include "network/uploadhttprequest.h"
 
 #include <QByteArrayView>
 #include <QString>
 
 #include <atomic>
+#include <memory>
+#include <optional>
 
 class QFile;
 class QTcpSocket;
@@ -37,7 +44,19 @@ class UploadFileCommand final : public BaseCommand
 public:
     // Bytes of the file handed to the data connection at a time.
     static constexpr qint64 ResponseBlockSize = 102400;
-    static constexpr int DefaultSilenceTimeoutMs = 600000;
+
+    // Where the upload stands. Every change goes through enter().
+    enum class Phase {
+        Queued,             // not started yet
+        Digesting,          // reading the file for its digest, building the request
+        Announcing,         // writing the request on the control connection
+        AwaitingReady,      // waiting for "ready" (or a final reply); nothing served yet
+        Serving,            // a data connection is open; its request is being read
+        Sending,            // the response to that request is being written
+        AwaitingFinalReply, // a response was served; waiting for "done" (or another "ready")
+        Reported            // the result is out; nothing follows
+    };
+    Q_ENUM(Phase)
 
     UploadFileCommand(qulonglong commandId, const RemoteItemRef &fileItem, QObject *parent = nullptr);
     ~UploadFileCommand() override;
@@ -46,11 +65,6 @@ public:
 
     // The 16 digest bytes of a file; empty if it cannot be read. Reports progress.
     QByteArray getFileHash(const QString &filePath);
-
-    // How long the server may stay silent, on the control connection and while it
-    // takes a response, before the upload counts as lost.
-    static int getSilenceTimeoutMs();
-    static void setSilenceTimeoutMs(int ms);
 
 public Q_SLOTS:
     void execute() override;
@@ -67,6 +81,10 @@ private Q_SLOTS:
     void replyCompletionTimedOut();
 
 private:
+    // The one transition of the upload's phase. Entering Reported reports `result` (with
+    // `reason` for a failure) and ends the local event loop; after it, nothing changes.
+    void enter(Phase next, CommandResult result = NoError, const QString &reason = QString());
+
     bool buildRequest(QByteArray &request);
     // Judges every complete reply collected so far; with `whole`, also what is left
     // (the peer closed, or the rest of a reply did not come in time).
@@ -74,24 +92,21 @@ private:
     void handleControlReply(const QByteArray &reply);
     void handleDone(const QByteArray &reply);
     void openDataConnection(const QByteArray &reply);
-    // Answers one complete request; false if the data connection was lost meanwhile.
-    bool sendResponse(quint64 firstByte, quint64 lastByte);
+    // Answers one complete request: nothing once it is served, otherwise the failure to
+    // report, with its reason in `reason`.
+    std::optional<CommandResult> sendResponse(quint64 firstByte, quint64 lastByte, QString &reason);
     bool writeAll(QByteArrayView bytes);
     void endDataConnection();
-    // Reports the result once and ends the local event loop.
-    void report(CommandResult result, const QString &reason = QString());
 
-    std::atomic<bool> isInHashing{false};
+    std::atomic<Phase> phase{Phase::Queued};
     // The file as it was when the command started: what the request and the data
     // connection use, whatever the user changes meanwhile.
     RemoteItemRef::Snapshot item;
-    QTcpSocket *httpSocket = nullptr;
-    QTcpSocket *controlSocket = nullptr;
+    std::unique_ptr<QTcpSocket> controlSocket;
+    std::unique_ptr<QTcpSocket> httpSocket;
+    std::unique_ptr<QTimer> silenceTimer;
+    std::unique_ptr<QTimer> replyCompletionTimer;
     UploadHttpRequest lastHttpRequest;
-    QTimer *silenceTimer = nullptr;
-    QTimer *replyCompletionTimer = nullptr;
     // Control bytes not yet judged: a reply may arrive in pieces.
     QByteArray controlReply;
-    bool resultReported = false;
-    bool isSending = false;
 };

@@ -1,18 +1,12 @@
 #include "uploadhttprequest.h"
 
+#include "wire/wire.h"
+
 #include <QList>
 
 namespace {
 
 const QByteArray RequestEnd = QByteArrayLiteral("\r\n\r\n");
-
-// Parses a decimal number the way the range fields are read: digits only, 64 bits.
-quint64 rangeNumber(const QByteArray &text)
-{
-    bool ok = false;
-    const quint64 value = text.toULongLong(&ok, 10);
-    return ok ? value : 0;
-}
 
 } // namespace
 
@@ -76,8 +70,8 @@ bool UploadHttpRequest::parseRequest(quint64 &firstByte, quint64 &lastByte) cons
         const QList<QByteArray> range = line.mid(colon + 2).split('-');
         if (range.size() != 2)
             continue;
-        firstByte = rangeNumber(range.at(0));
-        lastByte = rangeNumber(range.at(1));
+        firstByte = Wire::readRequestedRangeNumber(range.at(0));
+        lastByte = Wire::readRequestedRangeNumber(range.at(1));
         if (lastByte < firstByte)
             lastByte = 0;
     }

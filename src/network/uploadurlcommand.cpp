@@ -2,35 +2,14 @@
 
 #include "base/logging.h"
 #include "failurereason.h"
-#include "remotetree/protocoltextcheck.h"
-#include "uploadurlmessage.h"
+#include "wire/protocoltextcheck.h"
+#include "wire/replyframer.h"
+#include "wire/wire.h"
 
 #include <QElapsedTimer>
 #include <QTcpSocket>
 
-#include <initializer_list>
-
-std::atomic<int> UploadUrlCommand::messageWaitMs{DefaultMessageWaitMs};
-
-namespace {
-
-// Where the next message starts inside a read that began with a progress message: two
-// messages sent close together can arrive in one read, and the final one must not be
-// lost behind a progress report. -1 when the read holds one message only.
-qsizetype nextMessageStart(const QByteArray &read)
-{
-    qsizetype next = -1;
-    for (const char *word : {"progress\n", "done\n", "error\n"}) {
-        const qsizetype at = read.indexOf(word, 9);
-        if (at >= 0 && (next < 0 || at < next))
-            next = at;
-    }
-    return next;
-}
-
-} // namespace
-
-void UploadUrlCommand::setMessageWaitMs(int ms) { messageWaitMs = ms; }
+#include <memory>
 
 UploadUrlCommand::UploadUrlCommand(qulonglong commandId, const RemoteItemRef &fileItem,
                                    QObject *parent)
@@ -44,7 +23,7 @@ QString UploadUrlCommand::getCommandTypeString() const
     return typeStringFor(tr("upload file"), subjectName());
 }
 
-QString UploadUrlCommand::getCommandName() const { return QStringLiteral("uploadurl"); }
+QString UploadUrlCommand::getCommandName() const { return QString::fromLatin1(Wire::UploadUrlWord); }
 
 void UploadUrlCommand::execute()
 {
@@ -63,32 +42,35 @@ void UploadUrlCommand::execute()
         QString reason = !problem.isEmpty() ? problem : addressProblem;
         if (reason.isEmpty())
             reason = tr("nothing was sent: the folder it goes to is not on the server");
-        finishWith(InitialDataFormatError, reason);
+        report(InitialDataFormatError, reason);
         return;
     }
 
     QByteArray request;
     prepareByteArrayForRequest(request);
-    request += QByteArray::number(item.parentId) + '\t' + toProtocolBytes(name)
-        + '\t' + toProtocolBytes(address);
+    Wire::appendUploadUrlFields(request, item.parentId, name, address);
 
-    QTcpSocket *socket = getControlSocket();
-    if (!socket)
+    std::unique_ptr<QTcpSocket> socket;
+    if (const CommandResult failure = connectControlSocket(socket); failure != NoError) {
+        report(failure);
         return;
+    }
     socket->write(request);
     CommandResult result = ConnectionError;
-    if (waitForBytesWritten(socket, getTimeouts().writeMs) || socket->bytesToWrite() == 0)
-        result = readMessages(socket);
+    if (waitForBytesWritten(socket.get(), limits.writeMs) || socket->bytesToWrite() == 0)
+        result = readMessages(socket.get());
     else
-        setFailureReason(FailureReason::requestNotSent(socket));
+        setFailureReason(FailureReason::requestNotSent(socket.get()));
     socket->disconnectFromHost();
-    finishWith(result);
-    delete socket;
+    report(result);
 }
 
 BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
 {
-    QByteArray read;
+    // Each read is one message, but two messages sent close together can arrive in one
+    // read: the framer splits them, so the final one is not lost behind a progress
+    // report. The waits are counted here (urlUploadMessageWaitMs), not by the framer.
+    ReplyFramer messages(ReplyFramer::Kind::UrlUploadMessage, {0, 0});
     // A server that keeps talking without its count moving on is as stuck as a silent
     // one; and a repeated count is not reported again, so such a server cannot flood
     // the transfer window either.
@@ -98,28 +80,27 @@ BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
     quint64 lastCurr = 0;
     quint64 lastTotal = 0;
     for (;;) {
-        if (read.isEmpty()) {
-            if (socket->bytesAvailable() == 0 && !waitForReadyRead(socket, messageWaitMs)) {
+        if (messages.isEmpty()) {
+            if (socket->bytesAvailable() == 0
+                && !waitForReadyRead(socket, limits.urlUploadMessageWaitMs)) {
                 // Silence for too long, or the server hung up before a final message.
                 qCDebug(lcNetwork) << "upload url: no message:" << socket->errorString();
                 setFailureReason(FailureReason::noReply(socket));
                 return ConnectionError;
             }
-            read = socket->readAll();
+            messages.feed(socket->readAll());
         }
-        if (UploadUrlMessage::isDone(read))
-            return applyDone(read);
-        if (!UploadUrlMessage::isProgress(read)) {
-            qCDebug(lcNetwork) << "upload url: server refused:" << read.left(64);
-            return judgeErrorReply(read);
+        const QByteArray message = messages.takeReply();
+        if (Wire::isDone(message))
+            return applyDone(message);
+        if (!Wire::isProgress(message)) {
+            qCDebug(lcNetwork) << "upload url: server refused:" << message.left(64);
+            return judgeErrorReply(message);
         }
-        const qsizetype next = nextMessageStart(read);
-        const QByteArray message = next < 0 ? read : read.left(next);
-        read = next < 0 ? QByteArray() : read.mid(next);
         quint64 curr = 0;
         quint64 total = 0;
         // A message that does not parse is ignored; the server goes on.
-        if (!UploadUrlMessage::parseProgress(message, curr, total)) {
+        if (!Wire::parseProgress(message, curr, total)) {
             qCDebug(lcNetwork) << "upload url: progress ignored:" << message;
         } else if (!reported || curr != lastCurr || total != lastTotal) {
             if (!reported || curr > lastCurr)
@@ -129,10 +110,11 @@ BaseCommand::CommandResult UploadUrlCommand::readMessages(QTcpSocket *socket)
             lastTotal = total;
             Q_EMIT processing(commandId, curr, total, getElapsedMs());
         }
-        if (sinceAdvance.elapsed() > messageWaitMs) {
-            qCDebug(lcNetwork) << "upload url: no progress for" << messageWaitMs << "ms";
+        if (sinceAdvance.elapsed() > limits.urlUploadMessageWaitMs) {
+            qCDebug(lcNetwork) << "upload url: no progress for" << limits.urlUploadMessageWaitMs
+                               << "ms";
             setFailureReason(tr("the server made no progress fetching the address for %1 s")
-                                 .arg(messageWaitMs / 1000));
+                                 .arg(limits.urlUploadMessageWaitMs / 1000));
             return ConnectionError;
         }
     }
@@ -143,7 +125,7 @@ BaseCommand::CommandResult UploadUrlCommand::applyDone(const QByteArray &message
     quint64 id = 0;
     quint64 size = 0;
     QByteArray filesystemName;
-    if (!UploadUrlMessage::parseDone(message, id, size, filesystemName)) {
+    if (!Wire::parseUrlUploadDone(message, id, size, filesystemName)) {
         qCDebug(lcNetwork) << "upload url: unreadable done:" << message.left(64);
         setFailureReason(FailureReason::unreadableReply());
         return ReceivedDataFormatError;

@@ -17,8 +17,6 @@
 
 #include <QByteArray>
 
-#include <atomic>
-
 class QTcpSocket;
 
 class UploadUrlCommand final : public BaseCommand
@@ -27,11 +25,6 @@ class UploadUrlCommand final : public BaseCommand
     Q_DISABLE_COPY_MOVE(UploadUrlCommand)
 
 public:
-    // Longest silence between two messages of the server: the fetch may be slow.
-    static constexpr int DefaultMessageWaitMs = 600000;
-    // Tests shorten it.
-    static void setMessageWaitMs(int ms);
-
     UploadUrlCommand(qulonglong commandId, const RemoteItemRef &fileItem,
                      QObject *parent = nullptr);
 
@@ -47,7 +40,4 @@ private:
     // Reads messages until the final one; the result to report.
     CommandResult readMessages(QTcpSocket *socket);
     CommandResult applyDone(const QByteArray &message);
-
-
-    static std::atomic<int> messageWaitMs;
 };

@@ -30,7 +30,7 @@ struct RemoteItemChange
     RemoteItemRef target;
     quint64 id = 0;
     quint64 size = 0;
-    // Where the server keeps the file for public download (see RemoteTree::downloadAddress).
+    // Where the server keeps the file for public download (see Wire::downloadAddress).
     QString downloadSegment;
 };
 

@@ -1,78 +1,13 @@
 #include "remotetree.h"
 
 #include "base/logging.h"
+#include "wire/wire.h"
 
 #include <QDateTime>
 
 #include <algorithm>
-#include <array>
 #include <limits>
 #include <numeric>
-
-namespace {
-
-// The list's numbers are plain decimal digits; read those directly, as the library's
-// general conversion (signs, spaces, range checks through the C locale) costs several
-// times the rest of a line. Anything else goes to that conversion, so every field reads
-// as it always did (0 when unreadable or out of range). Up to 19 digits fit in 64 bits.
-constexpr qsizetype PlainDigitsMax = 19;
-
-// Reads field when it is plain digits, in one pass; answers false otherwise.
-bool readPlainDigits(QStringView field, quint64 &value)
-{
-    if (field.isEmpty() || field.size() > PlainDigitsMax)
-        return false;
-    value = 0;
-    for (QChar c : field) {
-        const unsigned digit = unsigned(c.unicode()) - u'0';
-        if (digit > 9)
-            return false;
-        value = value * 10 + digit;
-    }
-    return true;
-}
-
-quint64 readULongLong(QStringView field)
-{
-    quint64 value;
-    return readPlainDigits(field, value) ? value : field.toULongLong();
-}
-
-// A value beyond the type's range reads as 0, as with the library's conversion.
-uint readUInt(QStringView field)
-{
-    quint64 value;
-    if (!readPlainDigits(field, value))
-        return field.toUInt();
-    return value <= std::numeric_limits<uint>::max() ? uint(value) : 0;
-}
-
-int readInt(QStringView field)
-{
-    quint64 value;
-    if (!readPlainDigits(field, value))
-        return field.toInt();
-    return value <= quint64(std::numeric_limits<int>::max()) ? int(value) : 0;
-}
-
-// The first fields of a line, split at tabs as QStringView::split would; answers how
-// many there are, at most FieldCount.
-int splitFields(QStringView line, QStringView (&fields)[RemoteTree::FieldCount])
-{
-    int count = 0;
-    const char16_t *start = line.utf16();
-    const char16_t *const end = start + line.size();
-    for (;;) {
-        // std::find over a plain array is unrolled: the search is most of the cost.
-        const char16_t *tab = std::find(start, end, u'\t');
-        fields[count++] = QStringView(start, tab);
-        if (tab == end || count == RemoteTree::FieldCount)
-            return count;
-        start = tab + 1;
-    }
-}
-
-} // namespace
 
 RemoteTree::RemoteTree() : topItem(new RemoteFilesTreeItem())
 {
@@ -162,54 +97,6 @@ quint64 RemoteTree::idOf(const RemoteFilesTreeItem *item) const
                                 : grantedIds.value(item, item->getItemInnerId());
 }
 
-QString RemoteTree::downloadAddress(QStringView segment, const QString &name)
-{
-    // Written straight into one string of the exact length (a million of them stay in
-    // the tree): the name as Latin-1 bytes, a character beyond Latin-1 becoming '?', and
-    // every byte but letters, digits and "-._~" as %XX.
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    const auto latin1 = [](QChar c) {
-        return c.unicode() > 0xff ? uchar('?') : uchar(c.unicode());
-    };
-    // A table: two passes over every file name of the list ask it.
-    static constexpr auto Unreserved = [] {
-        std::array<bool, 256> table{};
-        for (int byte = 0; byte < 256; ++byte) {
-            table[byte] = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z')
-                || (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_'
-                || byte == '~';
-        }
-        return table;
-    }();
-    const auto unreserved = [](uchar byte) { return Unreserved[byte]; };
-    const QLatin1String start("http://");
-    const QLatin1String host(DownloadHost);
-    const QLatin1String path("/dl/");
-    qsizetype length = start.size() + host.size() + path.size() + segment.size() + 1;
-    for (QChar c : name)
-        length += unreserved(latin1(c)) ? 1 : 3;
-
-    QString address(length, Qt::Uninitialized);
-    QChar *out = address.data();
-    for (QLatin1String part : {start, host, path}) {
-        for (char c : part)
-            *out++ = QLatin1Char(c);
-    }
-    out = std::copy(segment.begin(), segment.end(), out);
-    *out++ = u'/';
-    for (QChar c : name) {
-        const uchar byte = latin1(c);
-        if (unreserved(byte)) {
-            *out++ = QLatin1Char(char(byte));
-        } else {
-            *out++ = u'%';
-            *out++ = QLatin1Char(Hex[byte >> 4]);
-            *out++ = QLatin1Char(Hex[byte & 0xf]);
-        }
-    }
-    return address;
-}
-
 // What building keeps of each listed line: small records (32 bytes) in list order,
 // which the passes below run through instead of chasing items over the heap. Indices
 // are 32-bit: a list of 2^31 lines would be tens of gigabytes of text.
@@ -233,23 +120,23 @@ struct RemoteTree::ListedItem
 
 namespace {
 
+// The line was read once to place it; its fields are read again here, as it is made,
+// rather than kept for a million lines.
 RemoteFilesTreeItem *makeListedItem(QStringView line, RemoteFilesTreeItem *top)
 {
-    QStringView fields[RemoteTree::FieldCount];
-    splitFields(line, fields);
-    const bool isDir = readInt(fields[1]) != 0;
-    RemoteFileInfo info(readULongLong(fields[0]), readULongLong(fields[3]), isDir,
-                        fields[2].toString(), readULongLong(fields[4]), readUInt(fields[5]), true);
-    if (isDir) {
+    Wire::ListLine listed;
+    Wire::parseListLine(line, listed);
+    RemoteFileInfo info(listed.id, listed.parentId, listed.isDir, listed.name.toString(),
+                        listed.size, listed.date, true);
+    if (listed.isDir) {
         info.setFileAvailable(true);
     } else {
-        info.setExternalDownloadUrl(
-            RemoteTree::downloadAddress(fields[9], info.getName()));
-        info.setFileAvailable(readInt(fields[10]) != 0);
+        info.setExternalDownloadUrl(Wire::downloadAddress(listed.downloadSegment, info.getName()));
+        info.setFileAvailable(listed.available);
     }
-    if (!fields[6].isEmpty())
-        info.setDescription(QString::fromLatin1(QByteArray::fromBase64(fields[6].toLatin1())));
-    info.setSearchable(readInt(fields[7]) != 0);
+    if (!listed.description.isEmpty())
+        info.setDescription(Wire::decodeDescription(listed.description));
+    info.setSearchable(listed.searchable);
     qCDebug(lcRemoteTree) << "url1 setted as " << info.getExternalDownloadUrl();
     auto *item = new RemoteFilesTreeItem(std::move(info), top);
     qCDebug(lcRemoteTree) << "url2 setted as " << item->getItemExternalDownloadUrl();
@@ -276,19 +163,18 @@ void RemoteTree::build(QStringView list)
     QHash<quint64, qint32> folders;
     for (QStringView line : list.tokenize(u'\n')) {
         qCDebug(lcRemoteTree) << "Parsing item " << line;
-        QStringView fields[FieldCount];
+        Wire::ListLine values;
         // A line of 2^32 characters or more (8 GB) is beyond any real list: unreadable.
         if (line.size() > qsizetype(std::numeric_limits<quint32>::max())
-            || splitFields(line, fields) < FieldCount)
+            || !Wire::parseListLine(line, values))
             continue;
         if (listed.size() == ListedItem::MaxCount)
             break;
-        const quint64 id = readULongLong(fields[0]);
         // Id 0 is what an unreadable id reads as; such a folder must not collect the
         // top level (and itself) and so hide the whole tree.
-        if (readInt(fields[1]) != 0 && id != 0)
-            folders.insert(id, qint32(listed.size()));
-        listed.append({line.data(), readULongLong(fields[3]), nullptr, quint32(line.size()),
+        if (values.isDir && values.id != 0)
+            folders.insert(values.id, qint32(listed.size()));
+        listed.append({line.data(), values.parentId, nullptr, quint32(line.size()),
                        ListedItem::NoFolder});
     }
 

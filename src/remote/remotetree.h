@@ -24,16 +24,10 @@
 // through RemoteItemRef::snapshot(), under lock(), which the GUI thread holds while it
 // writes records or links. The GUI thread's own reads (painting, walks) take no lock.
 //
-// List format: one item per "\n"-separated line, at least 11 "\t"-separated fields:
-//   id  isDir  name  parentId  size  date(s since epoch, UTC)  base64(description)
-//   searchable  (unused)  downloadSegment  available
+// The list's lines are read by Wire::parseListLine().
 class RemoteTree final
 {
 public:
-    // Host of the service's public download addresses.
-    static constexpr char DownloadHost[] = "dl.kelvarhold.net";
-    static constexpr int FieldCount = 11;
-
     // Only the hidden top item, no user's root folder.
     RemoteTree();
     ~RemoteTree();
@@ -85,10 +79,6 @@ public:
     quint64 idOf(const RemoteFilesTreeItem *item) const;
     // Forgets the granted id once it is written into the item. Under lock().
     void forgetGrantedId(const RemoteFilesTreeItem *item) { grantedIds.remove(item); }
-
-    // The public download address of a file: the segment from the server, then the
-    // name, byte by byte in Latin-1, percent-encoded.
-    static QString downloadAddress(QStringView segment, const QString &name);
 
 private:
     // What building keeps of each listed line (defined with the build).

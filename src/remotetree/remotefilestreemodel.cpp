@@ -5,6 +5,7 @@
 #include "gui/themedicon.h"
 #include "network/mainnetworkthread.h"
 #include "remote/remotefilestreeitem.h"
+#include "wire/wire.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,7 +24,7 @@
 
 namespace {
 
-const QString UriListType = QStringLiteral("text/uri-list");
+const QString UriListType = QString::fromLatin1(Wire::DragPayloadType);
 
 QIcon resourceIcon(const QString &name)
 {
@@ -548,7 +549,7 @@ void RemoteFilesTreeModel::applyChange(const RemoteItemChange &change)
             if (change.kind == RemoteItemChange::UrlUploaded)
                 item->setItemInnerSize(change.size);
             item->setItemExternalDownloadUrl(
-                downloadAddress(change.downloadSegment, item->getItemInnerName()));
+                Wire::downloadAddress(change.downloadSegment, item->getItemInnerName()));
             item->setFileAvailable(true);
             break;
         case RemoteItemChange::None:
@@ -691,10 +692,8 @@ QMimeData *RemoteFilesTreeModel::mimeData(const QModelIndexList &indexes) const
         RemoteFilesTreeItem *item = itemFromIndex(index);
         if (!item || index.column() != 0)
             continue;
-        urls.append(QUrl(QStringLiteral("/%1/%2/%3")
-                             .arg(item->isDir() ? QLatin1String("getdir") : QLatin1String("getfile"))
-                             .arg(item->getItemInnerId())
-                             .arg(item->getItemSelfId())));
+        urls.append(QUrl(Wire::encodeDragEntry(item->isDir(), item->getItemInnerId(),
+                                               item->getItemSelfId())));
     }
     auto *data = new QMimeData();
     data->setUrls(urls);
@@ -728,13 +727,13 @@ bool RemoteFilesTreeModel::dropMimeData(const QMimeData *data, Qt::DropAction ac
         return false;
 
     for (const QUrl &url : data->urls()) {
-        const QStringList parts = url.toString().split(QLatin1Char('/'), Qt::SkipEmptyParts);
-        if (parts.size() < 2) {
+        const Wire::DragEntry entry = Wire::decodeDragEntry(url.toString());
+        if (entry.kind == Wire::DragEntry::Unreadable) {
             qCDebug(lcRemoteTree) << "drop: skipping" << url;
             continue;
         }
-        if (parts[0] == QLatin1String("getfile") || parts[0] == QLatin1String("getdir")) {
-            const quint64 selfId = parts.size() > 2 ? parts[2].toULongLong() : 0;
+        if (entry.kind != Wire::DragEntry::Other) {
+            const quint64 selfId = entry.selfId;
             RemoteFilesTreeItem *item = selfId ? getItemBySelfId(selfId) : nullptr;
             // The hidden top item and a user's root folder cannot be moved anywhere, nor
             // can an item already taken out of the tree.

@@ -36,8 +36,6 @@ class RemoteFilesTreeModel final : public QAbstractItemModel
     Q_DISABLE_COPY_MOVE(RemoteFilesTreeModel)
 
 public:
-    static constexpr int FieldCount = RemoteTree::FieldCount;
-    static constexpr auto &DownloadHost = RemoteTree::DownloadHost;
     // A tree of this many items or more is freed on a worker thread, not the GUI's.
     static constexpr qsizetype FreeAsideItems = 20000;
     // How often items taken out are looked at again while commands still hold the tree.
@@ -143,12 +141,6 @@ public:
     void syncExpandedItems();
     // The folders open in the view, as it reported them.
     const QList<RemoteFilesTreeItem *> &getExpandedItems() const { return expandedItems; }
-
-    // See RemoteTree::downloadAddress.
-    static QString downloadAddress(QStringView segment, const QString &name)
-    {
-        return RemoteTree::downloadAddress(segment, name);
-    }
 
 Q_SIGNALS:
     void moveDirClicked(RemoteItemRef item);

@@ -1,23 +1,21 @@
 #include "remotetreewidget.h"
 
-#include "localtree/localfilename.h"
-
+#include "base/logging.h"
+#include "base/settings.h"
 #include "dialogs/addurldialog.h"
 #include "dialogs/descriptiondialog.h"
 #include "dialogs/newremotefolderdialog.h"
 #include "dialogs/passworddialog.h"
 #include "dialogs/renameitemdialog.h"
 #include "dialogs/warningonnoemptydirectorydeletedialog.h"
-#include "localtree/localfilename.h"
-#include "base/logging.h"
-#include "network/mainnetworkthread.h"
-#include "remotetree/protocoltextcheck.h"
-#include "remote/remotefileinfo.h"
-#include "remote/remoteitemref.h"
-#include "remote/remotefilestreeitem.h"
-#include "remotetree/remotefilestreemodel.h"
-#include "base/settings.h"
 #include "gui/themedicon.h"
+#include "network/mainnetworkthread.h"
+#include "remote/remotefileinfo.h"
+#include "remote/remotefilestreeitem.h"
+#include "remote/remoteitemref.h"
+#include "remotetree/remotefilestreemodel.h"
+#include "wire/localfilename.h"
+#include "wire/protocoltextcheck.h"
 
 #include <QContextMenuEvent>
 #include <QDateTime>

@@ -31,7 +31,7 @@ void FakeCommand::execute()
     for (const Report &report : std::as_const(reports))
         Q_EMIT processing(commandId, report.currentState, report.fullState, report.timestamp);
     const bool released = gate.tryAcquire(1, HoldLimitMs);
-    Q_EMIT finished(commandId, released ? CommandResult(result.load()) : ConnectionError);
+    report(released ? CommandResult(result.load()) : ConnectionError);
     if (lingerMs > 0)
         QThread::msleep(lingerMs);
     *executeReturned = true;
