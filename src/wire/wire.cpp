@@ -388,6 +388,17 @@ bool parseListLine(QStringView line, ListLine &values)
     return true;
 }
 
+bool parseListPlace(QStringView line, ListPlace &place)
+{
+    QStringView fields[ListFieldCount];
+    if (splitFields(line, fields) < ListFieldCount)
+        return false;
+    place.id = readListNumber(fields[0]);
+    place.isDir = readListInt(fields[1]) != 0;
+    place.parentId = readListNumber(fields[3]);
+    return true;
+}
+
 QString decodeDescription(QStringView base64)
 {
     return QString::fromLatin1(QByteArray::fromBase64(base64.toLatin1()));

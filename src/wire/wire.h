@@ -198,6 +198,14 @@ struct ListLine {
 // read with readListNumber() and friends; isDir, searchable and available are
 // "not 0".
 bool parseListLine(QStringView line, ListLine &values);
+// Where a listed line hangs: what building the tree reads first of every line, before
+// it reads the rest of the lines it keeps (parseListLine()). False as there.
+struct ListPlace {
+    quint64 id = 0;
+    bool isDir = false;
+    quint64 parentId = 0;
+};
+bool parseListPlace(QStringView line, ListPlace &place);
 // The description of a listed line, decoded (Base64 of Latin-1 text).
 QString decodeDescription(QStringView base64);
 
