@@ -436,8 +436,13 @@ void TestWire::listLine()
     QFETCH(QString, values);
     Wire::ListLine read;
     QCOMPARE(Wire::parseListLine(line, read), listed);
+    Wire::ListPlace place;
+    QCOMPARE(Wire::parseListPlace(line, place), listed);
     if (!listed)
         return;
+    QCOMPARE(place.id, read.id);
+    QCOMPARE(place.isDir, read.isDir);
+    QCOMPARE(place.parentId, read.parentId);
     const QStringList shown{QString::number(read.id), QString::number(read.isDir), read.name.toString(),
                             QString::number(read.parentId), QString::number(read.size),
                             QString::number(read.date), Wire::decodeDescription(read.description),

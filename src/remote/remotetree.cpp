@@ -163,10 +163,10 @@ void RemoteTree::build(QStringView list)
     QHash<quint64, qint32> folders;
     for (QStringView line : list.tokenize(u'\n')) {
         qCDebug(lcRemoteTree) << "Parsing item " << line;
-        Wire::ListLine values;
+        Wire::ListPlace values;
         // A line of 2^32 characters or more (8 GB) is beyond any real list: unreadable.
         if (line.size() > qsizetype(std::numeric_limits<quint32>::max())
-            || !Wire::parseListLine(line, values))
+            || !Wire::parseListPlace(line, values))
             continue;
         if (listed.size() == ListedItem::MaxCount)
             break;

@@ -3,6 +3,7 @@
 #include "wire.h"
 
 #include <initializer_list>
+#include <utility>
 
 namespace {
 

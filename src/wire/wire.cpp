@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
 
 namespace Wire {
 
@@ -369,17 +368,32 @@ int splitFields(QStringView line, QStringView (&fields)[ListFieldCount])
     }
 }
 
+// Splits the line into `fields` and reads where it hangs; false for a line of fewer
+// than ListFieldCount fields.
+bool readListPlace(QStringView line, QStringView (&fields)[ListFieldCount], ListPlace &place)
+{
+    if (splitFields(line, fields) < ListFieldCount)
+        return false;
+    place.id = readListNumber(fields[0]);
+    place.isDir = readListInt(fields[1]) != 0;
+    place.parentId = readListNumber(fields[3]);
+    return true;
+}
+
 } // namespace
+
+bool parseListPlace(QStringView line, ListPlace &place)
+{
+    QStringView fields[ListFieldCount];
+    return readListPlace(line, fields, place);
+}
 
 bool parseListLine(QStringView line, ListLine &values)
 {
     QStringView fields[ListFieldCount];
-    if (splitFields(line, fields) < ListFieldCount)
+    if (!readListPlace(line, fields, values))
         return false;
-    values.id = readListNumber(fields[0]);
-    values.isDir = readListInt(fields[1]) != 0;
     values.name = fields[2];
-    values.parentId = readListNumber(fields[3]);
     values.size = readListNumber(fields[4]);
     values.date = readListUInt(fields[5]);
     values.description = fields[6];

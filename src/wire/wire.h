@@ -181,12 +181,16 @@ quint64 readRequestedRangeNumber(const QByteArray &text);
 //   searchable  (unused)  downloadSegment  available
 inline constexpr int ListFieldCount = 11;
 
-// The values of one listed line; the texts point into the line.
-struct ListLine {
+// Where a listed line hangs: what building the tree reads first of every line, before
+// it reads the rest of the lines it keeps.
+struct ListPlace {
     quint64 id = 0;
     bool isDir = false;
-    QStringView name;
     quint64 parentId = 0;
+};
+// The values of one listed line; the texts point into the line.
+struct ListLine : ListPlace {
+    QStringView name;
     quint64 size = 0;
     uint date = 0;
     QStringView description; // Base64, as listed
@@ -198,6 +202,8 @@ struct ListLine {
 // read with readListNumber() and friends; isDir, searchable and available are
 // "not 0".
 bool parseListLine(QStringView line, ListLine &values);
+// Only where the line hangs; false as above.
+bool parseListPlace(QStringView line, ListPlace &place);
 // The description of a listed line, decoded (Base64 of Latin-1 text).
 QString decodeDescription(QStringView base64);
 
