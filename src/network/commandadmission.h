@@ -35,7 +35,6 @@ public:
     void add(BaseCommand::CommandExclusivity exclusivity);
     void remove(BaseCommand::CommandExclusivity exclusivity);
     void clear() { *this = CommandAdmission(); }
-    int runningCount() const { return running; }
 
 private:
     int running = 0;
